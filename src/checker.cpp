@@ -1,0 +1,31 @@
+// Entry point of iscsi-config-check: takes the configuration file's name from
+// the command line, prints the banner, runs the reader and sets the status.
+#include <cstdio>
+
+#include "config.h"
+
+// Stands in for the program name when the system gives no argument vector.
+static const char fallbackProgramName[] = "iscsi-config-check";
+
+int main(int argc, char **argv)
+{
+    const char *programName =
+        (argc > 0 && argv[0] != nullptr) ? argv[0] : fallbackProgramName;
+
+    // No option exists: any first word that looks like one asks for usage.
+    if (argc <= 1 || argv[1][0] == '-') {
+        fprintf(stderr, "USAGE: %s <config_file_name>\n", programName);
+        return 1;
+    }
+    clientConfigFile = argv[1];
+    printf("%s....\n", programName);
+
+    int status = readConfigFile() == CONFIG_OK ? 0 : 1;
+
+    // A report that did not reach its reader must not look like success.
+    if (fflush(stdout) != 0 || ferror(stdout) != 0) {
+        fprintf(stderr, "failed to write output\n");
+        status = 1;
+    }
+    return status;
+}

@@ -1,0 +1,121 @@
+#!/usr/bin/env bash
+# Fault cases whose inputs are made at run time: unwritable output, combined
+# streams, a multi-megabyte line, random bytes, an unreadable file and the
+# memory used on large input.
+#
+#   fault_tests.sh CHECKER CASE
+#
+# Exits 0 on success, 77 when the case cannot run here (the reason is
+# printed), anything else on failure.
+set -u
+checker=$1 case=$2
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+cd "$tmp" || exit 2
+banner='iscsi-config-check....'
+statement='target = 1.2.3.4 3260 2 Initiator:h,p'
+
+# Runs the checker under the fixed program name on the given arguments.
+run() { (exec -a iscsi-config-check "$checker" "$@") </dev/null; }
+
+fail() { echo "FAIL ($case): $*"; exit 1; }
+
+# Compares file $1 with the text $2 (which gets a final newline).
+expect_file() {
+    printf '%s\n' "$2" >expected
+    cmp -s expected "$1" || { diff -u expected "$1" | head -n 20; fail "$1 differs"; }
+}
+
+# Deterministic bytes of every value, from a fixed key.
+random_bytes() {
+    openssl enc -aes-128-ctr -nosalt -K 000102030405060708090a0b0c0d0e0f \
+        -iv 0 -in /dev/zero 2>/dev/null | head -c "$1"
+}
+
+case $case in
+dev-full)
+    # The report cannot be written: that must not pass for success.
+    printf '%s\n' "$statement" >ok.conf
+    run ok.conf >/dev/full 2>err
+    status=$?
+    [ "$status" = 1 ] || fail "status $status, expected 1"
+    expect_file err 'failed to write output'
+    ;;
+combined-order)
+    # With both streams in one file the banner comes first.
+    run missing.conf >both 2>&1
+    status=$?
+    [ "$status" = 1 ] || fail "status $status, expected 1"
+    expect_file both "$banner
+failed to open file missing.conf"
+    printf '%s\n' "$statement" >ok.conf
+    run ok.conf ok.conf >both 2>&1 || fail "status $?"
+    [ "$(head -n 1 both)" = "$banner" ] || fail "banner not first"
+    ;;
+no-newline)
+    # 3,000,001 bytes and no newline: 5860 pieces, all on line 1.
+    head -c 3000001 /dev/zero | tr '\0' 'a' >long.conf
+    run long.conf >out 2>err || fail "status $?"
+    expect_file out "$banner
+$(seq 0 512 3000000 | sed 's/.*/line 1, pos &, parse error /')"
+    [ -s err ] && fail "unexpected standard error"
+    ;;
+random-bytes)
+    # Arbitrary bytes, NUL and 0xFF among them: every line of output must
+    # be a well-formed outcome with a line number that never decreases.
+    random_bytes 2000000 >random.conf
+    grep -c -a -P '\x00' random.conf >/dev/null || fail "no NUL byte generated"
+    run random.conf >out 2>err || fail "status $?"
+    [ -s err ] && fail "unexpected standard error"
+    [ "$(head -n 1 out)" = "$banner" ] || fail "banner missing"
+    tail -n +2 out | LC_ALL=C awk '
+        /^line [0-9]+, pos [0-9]+, (parse error|error in address|error in port number|no connections defined|illegal character in address 0[0-7]*) $/ ||
+        /^line [0-9]+: / ||
+        /^line [0-9]+, nConnections = / {
+            n = $2 + 0
+            if (n < last) { print "line number went back at output line " NR; bad = 1 }
+            last = n; next
+        }
+        { print "malformed output line " NR; bad = 1 }
+        END { exit bad }' || fail "bad output"
+    lines=$(tr -cd '\n' <random.conf | wc -c)
+    [ "$(tail -n 1 out | awk '{ print $2 + 0 }')" -le $((lines + 1)) ] ||
+        fail "line number beyond the file"
+    ;;
+unreadable)
+    if [ "$(id -u)" = 0 ]; then
+        echo "SKIP: running as root, who can read any file"
+        exit 77
+    fi
+    printf '%s\n' "$statement" >secret.conf
+    chmod 000 secret.conf
+    run secret.conf >out 2>err
+    status=$?
+    [ "$status" = 1 ] || fail "status $status, expected 1"
+    expect_file out "$banner"
+    expect_file err 'failed to open file secret.conf'
+    ;;
+flat-memory)
+    # Peak resident memory must not grow with the input.
+    command -v /usr/bin/time >/dev/null || { echo "SKIP: no /usr/bin/time"; exit 77; }
+    block=$(printf '%s\n# comment\n\ntarget = 1.2.3 3260 2 Initiator:h,p\n' "$statement")
+    yes "$block" | head -c 1000000 >small.conf
+    yes "$block" | head -c 100000000 >large.conf
+    # Address randomisation moves the libraries by a few pages from run to
+    # run; without it the figure depends on the checker alone.
+    norandom=(setarch "$(uname -m)" -R)
+    "${norandom[@]}" true 2>/dev/null || norandom=()
+    peak() {
+        "${norandom[@]}" /usr/bin/time -f %M "$checker" "$1" 2>&1 >/dev/null |
+            tail -n 1
+    }
+    small=$(peak small.conf) large=$(peak large.conf)
+    echo "peak resident memory: 1 MB input ${small} KB, 100 MB input ${large} KB"
+    [ $((large - small)) -le 64 ] || fail "memory grows with input"
+    [ "$large" -lt 4096 ] || fail "more than 4 MB resident"
+    ;;
+*)
+    fail "unknown case"
+    ;;
+esac
+echo "ok: $case"
