@@ -1,6 +1,7 @@
 // Entry point of iscsi-config-check: takes the configuration file's name from
 // the command line, prints the banner, runs the reader and sets the status.
 #include <cstdio>
+#include <unistd.h>
 
 #include "config.h"
 
@@ -18,12 +19,21 @@ int main(int argc, char **argv)
         return 1;
     }
     clientConfigFile = argv[1];
+
+    // Reports going to a file or a pipe are written in large blocks; a
+    // terminal keeps its line buffering.
+    static char outputBuffer[65536];
+    if (isatty(STDOUT_FILENO) == 0) {
+        setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
+    }
     printf("%s....\n", programName);
 
-    int status = readConfigFile() == CONFIG_OK ? 0 : 1;
+    int result = readConfigFile();
+    int status = result == CONFIG_OK ? 0 : 1;
 
     // A report that did not reach its reader must not look like success.
-    if (fflush(stdout) != 0 || ferror(stdout) != 0) {
+    if (result == CONFIG_WRITE_FAILED || fflush(stdout) != 0 ||
+        ferror(stdout) != 0) {
         fprintf(stderr, "failed to write output\n");
         status = 1;
     }

@@ -11,6 +11,7 @@ enum ConfigResult {
     CONFIG_OK = 0,
     CONFIG_OPEN_FAILED = 1,  // "failed to open file" was printed
     CONFIG_READ_FAILED = 2,  // "failed to read file" was printed
+    CONFIG_WRITE_FAILED = 3, // standard output failed; reading was abandoned
 };
 
 // Name of the configuration file to read; points at the command-line
@@ -19,7 +20,8 @@ extern const char *clientConfigFile;
 
 // Reads and judges the file named by clientConfigFile, printing a report or a
 // diagnostic for every target statement on standard output. Returns CONFIG_OK
-// when the whole file was read, or the failure it reported on standard error.
+// when the whole file was read and reported, or the failure that stopped it
+// (open and read failures are already reported on standard error).
 int readConfigFile();
 
 // Judges one login-parameters field: `loginParamsLen` characters from
@@ -30,8 +32,8 @@ int checkLoginParams(long long lineNum, const char *loginParams,
                      size_t loginParamsLen);
 
 // Judges every line read from an already opened stream; `name` appears only in
-// the read-failure message. Returns CONFIG_OK or CONFIG_READ_FAILED and leaves
-// the stream open. readConfigFile is this between opening and closing a file.
+// the read-failure message. Returns CONFIG_OK, CONFIG_READ_FAILED or
+// CONFIG_WRITE_FAILED and leaves the stream open. readConfigFile is this between opening and closing a file.
 int readConfigStream(FILE *file, const char *name);
 
 #endif
