@@ -1,28 +1,65 @@
 # Thin wrapper over CMake: `make run` and `make test` are all a new checkout
-# needs. Each build type has a folder of its own under build/.
-BUILD   ?= build/release
-JOBS    ?= $(shell nproc 2>/dev/null || echo 2)
-CMAKE   ?= cmake
-CTEST   ?= ctest
-EXAMPLE ?= examples/initiator.conf
+# needs. Each kind of build has a folder of its own under build/.
+JOBS         ?= $(shell nproc 2>/dev/null || echo 2)
+CMAKE        ?= cmake
+CTEST        ?= ctest
+EXAMPLE      ?= examples/initiator.conf
+FUZZ_SECONDS ?= 60
+BENCH_MB     ?= 100
+RELEASE       = build/release
 
-.PHONY: all build run test clean
+.PHONY: all build run test asan fuzz coverage lint bench clean
 
 all: build
 
-$(BUILD)/CMakeCache.txt:
-	$(CMAKE) -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DICC_WERROR=ON
+$(RELEASE)/CMakeCache.txt:
+	$(CMAKE) -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release -DICC_WERROR=ON \
+	    -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 
-build: $(BUILD)/CMakeCache.txt
-	$(CMAKE) --build $(BUILD) -j $(JOBS)
+build: $(RELEASE)/CMakeCache.txt
+	$(CMAKE) --build $(RELEASE) -j $(JOBS)
 
 # Builds the checker and runs it on the shipped example configuration.
 run: build
-	$(BUILD)/iscsi-config-check $(EXAMPLE)
+	$(RELEASE)/iscsi-config-check $(EXAMPLE)
 
 # Builds the checker and its tests and runs every test.
 test: build
-	$(CTEST) --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+	$(CTEST) --test-dir $(RELEASE) --output-on-failure -j $(JOBS)
+
+# The whole suite on a clang build with AddressSanitizer and UBSan.
+asan:
+	CC=clang CXX=clang++ $(CMAKE) -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug \
+	    -DICC_SANITIZE=ON -DICC_WERROR=ON
+	$(CMAKE) --build build/asan -j $(JOBS)
+	$(CTEST) --test-dir build/asan --output-on-failure -j $(JOBS)
+
+# Each libFuzzer target for FUZZ_SECONDS, seeded from the golden cases.
+fuzz:
+	CC=clang CXX=clang++ $(CMAKE) -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DICC_FUZZ=ON -DBUILD_TESTING=OFF -DICC_WERROR=ON
+	$(CMAKE) --build build/fuzz -j $(JOBS) --target fuzz_reader fuzz_login
+	fuzz/run.sh build/fuzz/fuzz $(FUZZ_SECONDS)
+
+# Line and branch coverage of src/ from the whole suite (gcc, gcovr).
+coverage:
+	$(CMAKE) -S . -B build/coverage -DCMAKE_BUILD_TYPE=Debug -DICC_COVERAGE=ON
+	$(CMAKE) --build build/coverage -j $(JOBS)
+	find build/coverage -name '*.gcda' -delete
+	$(CTEST) --test-dir build/coverage --output-on-failure -j $(JOBS)
+	gcovr -r . --filter 'src/' --exclude-unreachable-branches build/coverage
+	gcovr -r . --filter 'src/' --branches --exclude-unreachable-branches build/coverage
+
+# clang-tidy and cppcheck over src/; any finding fails.
+lint: $(RELEASE)/CMakeCache.txt
+	clang-tidy --quiet -p $(RELEASE) src/config.cpp src/checker.cpp
+	cppcheck --enable=warning,style,performance,portability --inline-suppr \
+	    --error-exitcode=1 --std=c++17 --quiet -I src src/
+	clang-format --dry-run --Werror src/*.cpp src/*.h
+
+# Throughput against grep on a generated BENCH_MB-megabyte configuration.
+bench:
+	bench/run.sh $(BENCH_MB)
 
 clean:
 	rm -rf build

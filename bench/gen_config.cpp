@@ -33,8 +33,9 @@ static const char *const faultyLines[] = {
     "target = 10.1.2.3 3260 2 Initiator:,pw",
     "target = 10.1.2.3 3260 2 Initiator:ho!st,pw",
     "target = 10.1.2.3 3260 2 Initiator:iqn.2024-01.com.example.storage",
-    "target = 10.1.2.3 3260 2 Initiator:iqn.2024-01.com.example.storage.array-00001"
-    ".controller-a.port-01,pw",
+    ("target = 10.1.2.3 3260 2 "
+     "Initiator:iqn.2024-01.com.example.storage.array-00001"
+     ".controller-a.port-01,pw"),
     "target = 10.1.2.3 3260 2 Initiator:host,pw,x",
     "target = 10.1.2.3 3260 2 Initiator:host,abcdefghijklmnopq",
     "target = 10.1.2.3 3260 2 Initiator:host,abcdefghijklmnop!",
@@ -45,15 +46,18 @@ static const size_t faultyCount = sizeof faultyLines / sizeof faultyLines[0];
 static int writeSound(uint64_t *state)
 {
     uint64_t r = nextRandom(state);
-    return printf("target = %u.%u.%u.%u %u %u Initiator:iqn.2024-%02u.com.example.host%u,"
-           "pw%u\n",
-           static_cast<unsigned>(10 + r % 200), static_cast<unsigned>((r >> 8) % 256),
-           static_cast<unsigned>((r >> 16) % 256), static_cast<unsigned>((r >> 24) % 256),
-           static_cast<unsigned>(r % 7 == 0 ? 860 : 3260),
-           static_cast<unsigned>(1 + (r >> 32) % 8),
-           static_cast<unsigned>(1 + (r >> 36) % 12),
-           static_cast<unsigned>((r >> 40) % 10000),
-           static_cast<unsigned>((r >> 48) % 100000));
+    return printf(
+        "target = %u.%u.%u.%u %u %u Initiator:iqn.2024-%02u.com.example.host%u,"
+        "pw%u\n",
+        static_cast<unsigned>(10 + r % 200),
+        static_cast<unsigned>((r >> 8) % 256),
+        static_cast<unsigned>((r >> 16) % 256),
+        static_cast<unsigned>((r >> 24) % 256),
+        static_cast<unsigned>(r % 7 == 0 ? 860 : 3260),
+        static_cast<unsigned>(1 + (r >> 32) % 8),
+        static_cast<unsigned>(1 + (r >> 36) % 12),
+        static_cast<unsigned>((r >> 40) % 10000),
+        static_cast<unsigned>((r >> 48) % 100000));
 }
 
 // Writes a line of 512 bytes or more, a statement padded with blanks;

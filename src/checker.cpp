@@ -15,16 +15,19 @@ int main(int argc, char **argv)
 
     // No option exists: any first word that looks like one asks for usage.
     if (argc <= 1 || argv[1][0] == '-') {
-        fprintf(stderr, "USAGE: %s <config_file_name>\n", programName);
+        // Standard error is the last resort: a failure there has no one to
+        // tell, and the status is 1 already.
+        (void)fprintf(stderr, "USAGE: %s <config_file_name>\n", programName);
         return 1;
     }
     clientConfigFile = argv[1];
 
     // Reports going to a file or a pipe are written in large blocks; a
-    // terminal keeps its line buffering.
-    static char outputBuffer[65536];
+    // terminal keeps its line buffering. Should setvbuf refuse, stdout keeps
+    // its default buffer, which is only slower.
     if (isatty(STDOUT_FILENO) == 0) {
-        setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
+        static char outputBuffer[65536];
+        (void)setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
     }
     printf("%s....\n", programName);
 
@@ -34,7 +37,7 @@ int main(int argc, char **argv)
     // A report that did not reach its reader must not look like success.
     if (result == CONFIG_WRITE_FAILED || fflush(stdout) != 0 ||
         ferror(stdout) != 0) {
-        fprintf(stderr, "failed to write output\n");
+        (void)fprintf(stderr, "failed to write output\n");
         status = 1;
     }
     return status;

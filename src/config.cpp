@@ -17,6 +17,7 @@ static const size_t readBlockSize = 65536;
 static const char loginKeyword[] = "Initiator:";
 static const size_t loginKeywordLen = sizeof loginKeyword - 1;
 static const size_t lastIdentifierPos = 73;
+static const size_t identifierScanEnd = lastIdentifierPos + 1;
 static const size_t maxPasswordLen = 16;
 
 static const char statementKeyword[] = "target";
@@ -75,7 +76,7 @@ static const char *findLoginParamsFault(const char *field, size_t len)
         return "missing 'Initiator:' keyword\n";
     }
     // The identifier ends at a comma no later than lastIdentifierPos.
-    size_t scanEnd = len < lastIdentifierPos + 1 ? len : lastIdentifierPos + 1;
+    size_t scanEnd = len < identifierScanEnd ? len : identifierScanEnd;
     size_t comma = loginKeywordLen;
     while (comma < scanEnd && isIdentifierChar(field[comma])) {
         comma++;
@@ -103,8 +104,9 @@ static const char *findLoginParamsFault(const char *field, size_t len)
     if (pos == len) {
         return nullptr;
     }
-    return isIdentifierChar(field[pos]) ? "'password' is too long\n"
-                                        : "illegal characters after 'password'\n";
+    return isIdentifierChar(field[pos])
+               ? "'password' is too long\n"
+               : "illegal characters after 'password'\n";
 }
 
 // Output is built in small local buffers and handed to stdout's own buffer in
@@ -232,8 +234,7 @@ static void printAddressCharFault(long long lineNum, size_t pos, unsigned code)
 // login-parameters field to its end.
 static void printReport(long long lineNum, int32_t nConnections,
                         const uint32_t addr[4], uint32_t port,
-                        size_t loginParamsLen, const char *rest,
-                        size_t restLen)
+                        size_t loginParamsLen, const char *rest, size_t restLen)
 {
     char text[256 + lineBufSize];
     char *out = appendText(text, "line ");
@@ -357,12 +358,21 @@ static void judgeLine(char *line, size_t count, long long lineNum,
     judgeStatement(line, lineNum, offset);
 }
 
+// Reports a fault of the file itself on standard error. Standard output is
+// flushed first so that a combined log keeps the order of events; a failure of
+// either stream shows in the exit status through stdout's error flag.
+static void reportFileFault(const char *what, const char *name)
+{
+    (void)fflush(stdout);
+    (void)fprintf(stderr, "%s %s\n", what, name);
+}
+
 int readConfigStream(FILE *file, const char *name)
 {
     char block[readBlockSize];
-    char lineBuf[lineBufSize + 1];  // a piece and its terminating zero
-    size_t count = 0;   // bytes of the current piece held in lineBuf
-    size_t offset = 0;  // where that piece starts in its physical line
+    char lineBuf[lineBufSize + 1]; // a piece and its terminating zero
+    size_t count = 0;              // bytes of the current piece held in lineBuf
+    size_t offset = 0; // where that piece starts in its physical line
     long long lineNum = 1;
     size_t got = 0;
 
@@ -412,8 +422,7 @@ int readConfigStream(FILE *file, const char *name)
     judgeLine(lineBuf, count, lineNum, offset);
 
     if (ferror(file) != 0) {
-        fflush(stdout);
-        fprintf(stderr, "failed to read file %s\n", name);
+        reportFileFault("failed to read file", name);
         return CONFIG_READ_FAILED;
     }
     return CONFIG_OK;
@@ -423,11 +432,11 @@ int readConfigFile()
 {
     FILE *file = fopen(clientConfigFile, "r");
     if (file == nullptr) {
-        fflush(stdout);
-        fprintf(stderr, "failed to open file %s\n", clientConfigFile);
+        reportFileFault("failed to open file", clientConfigFile);
         return CONFIG_OPEN_FAILED;
     }
     int result = readConfigStream(file, clientConfigFile);
-    fclose(file);
+    // Nothing was written to the file, so closing it cannot lose anything.
+    (void)fclose(file);
     return result;
 }

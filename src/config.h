@@ -33,7 +33,8 @@ int checkLoginParams(long long lineNum, const char *loginParams,
 
 // Judges every line read from an already opened stream; `name` appears only in
 // the read-failure message. Returns CONFIG_OK, CONFIG_READ_FAILED or
-// CONFIG_WRITE_FAILED and leaves the stream open. readConfigFile is this between opening and closing a file.
+// CONFIG_WRITE_FAILED and leaves the stream open. readConfigFile is this
+// between opening and closing a file.
 int readConfigStream(FILE *file, const char *name);
 
 #endif

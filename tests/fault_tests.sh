@@ -34,12 +34,24 @@ random_bytes() {
 
 case $case in
 dev-full)
-    # The report cannot be written: that must not pass for success.
+    # The report cannot be written: that must not pass for success, whether
+    # the failure shows at the end or part-way through a long report.
     printf '%s\n' "$statement" >ok.conf
-    run ok.conf >/dev/full 2>err
-    status=$?
-    [ "$status" = 1 ] || fail "status $status, expected 1"
-    expect_file err 'failed to write output'
+    yes "$statement" | head -n 20000 >long.conf
+    for conf in ok.conf long.conf; do
+        run "$conf" >/dev/full 2>err
+        status=$?
+        [ "$status" = 1 ] || fail "$conf: status $status, expected 1"
+        expect_file err 'failed to write output'
+    done
+    ;;
+terminal)
+    # On a terminal the report is line-buffered but otherwise the same.
+    command -v script >/dev/null || { echo "SKIP: no script(1) for a terminal"; exit 77; }
+    printf '%s\n' "$statement" >ok.conf
+    script -qec "$checker ok.conf" /dev/null </dev/null | tr -d '\r' >out
+    expect_file out "$checker....
+line 1, nConnections = 2, target addr = 1.2.3.4, portNum = 3260, loginParamsLen = 13, loginParams = Initiator:h,p "
     ;;
 combined-order)
     # With both streams in one file the banner comes first.

@@ -9,11 +9,12 @@
 
 #include "config.h"
 
-namespace {
+namespace
+{
 
 struct LoginCase {
     std::string field;
-    const char *expected;  // the diagnostic after "line 7: ", or "" if sound
+    const char *expected; // the diagnostic after "line 7: ", or "" if sound
 };
 
 // Runs the check on an exact-size copy of `field`; returns what it printed.
@@ -60,7 +61,9 @@ const LoginCase loginCases[] = {
     {"Initiator:h," + pw16 + ",", "illegal characters after 'password'\n"},
 };
 
-class LoginParamsTest : public testing::TestWithParam<LoginCase> {};
+class LoginParamsTest : public testing::TestWithParam<LoginCase>
+{
+};
 
 TEST_P(LoginParamsTest, PrintsOnlyTheFirstFault)
 {
@@ -76,7 +79,8 @@ TEST_P(LoginParamsTest, PrintsOnlyTheFirstFault)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Grammar, LoginParamsTest, testing::ValuesIn(loginCases));
+INSTANTIATE_TEST_SUITE_P(Grammar, LoginParamsTest,
+                         testing::ValuesIn(loginCases));
 
 // Only the counted characters belong to the field, whatever follows them.
 TEST(LoginParamsCount, JudgesOnlyTheCountedCharacters)
@@ -100,4 +104,4 @@ TEST(LoginParamsCount, PrintsLineNumbersBeyond32Bits)
               "line 4294967301: missing 'Initiator:' keyword\n");
 }
 
-}  // namespace
+} // namespace

@@ -9,7 +9,8 @@
 
 #include "config.h"
 
-namespace {
+namespace
+{
 
 struct FailingSource {
     const char *text;
@@ -47,10 +48,10 @@ TEST(ReaderStream, ReadFailureJudgesWhatCameThenReportsIt)
     fclose(stream);
 
     EXPECT_EQ(result, CONFIG_READ_FAILED);
-    EXPECT_EQ(out,
-              "line 1, nConnections = 2, target addr = 1.2.3.4, portNum = 3260, "
-              "loginParamsLen = 13, loginParams = Initiator:h,p \n"
-              "line 2, pos 12, illegal character in address 00 \n");
+    EXPECT_EQ(
+        out, "line 1, nConnections = 2, target addr = 1.2.3.4, portNum = 3260, "
+             "loginParamsLen = 13, loginParams = Initiator:h,p \n"
+             "line 2, pos 12, illegal character in address 00 \n");
     EXPECT_EQ(err, "failed to read file disk.conf\n");
 }
 
@@ -70,4 +71,4 @@ TEST(ReaderStream, EndOfFileAfterAFullPieceAddsNoLine)
     EXPECT_EQ(out, "line 1, pos 512, parse error \n");
 }
 
-}  // namespace
+} // namespace
