@@ -8,7 +8,7 @@ FUZZ_SECONDS ?= 60
 BENCH_MB     ?= 100
 RELEASE       = build/release
 
-.PHONY: all build run test asan fuzz coverage lint bench clean
+.PHONY: all build run test asan fuzz coverage lint bench deb package-check clean
 
 all: build
 
@@ -60,6 +60,14 @@ lint: $(RELEASE)/CMakeCache.txt
 # Throughput against grep on a generated BENCH_MB-megabyte configuration.
 bench:
 	bench/run.sh $(BENCH_MB)
+
+# The Debian package, in build/release/.
+deb: build
+	cd $(RELEASE) && cpack -G DEB
+
+# Builds, installs, runs and removes the package (needs root).
+package-check: build
+	tests/package_check.sh $(RELEASE)
 
 clean:
 	rm -rf build
