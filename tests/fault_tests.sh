@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Fault cases whose inputs are made at run time: unwritable output, combined
-# streams, a multi-megabyte line, random bytes, an unreadable file and the
-# memory used on large input.
+# streams, a multi-megabyte line, random bytes, an unreadable file, output to
+# a terminal and the memory used on large input.
 #
 #   fault_tests.sh CHECKER CASE
 #
