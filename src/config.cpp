@@ -131,11 +131,37 @@ static const char digitPairs[] =
     "37383940414243444546474849505152535455565758596061626364656667686970717273"
     "7475767778798081828384858687888990919293949596979899";
 
+// Powers of ten up to 10^19, for sizing a decimal number without dividing.
+static const unsigned long long powersOfTen[] = {
+    1ULL,
+    10ULL,
+    100ULL,
+    1000ULL,
+    10000ULL,
+    100000ULL,
+    1000000ULL,
+    10000000ULL,
+    100000000ULL,
+    1000000000ULL,
+    10000000000ULL,
+    100000000000ULL,
+    1000000000000ULL,
+    10000000000000ULL,
+    100000000000000ULL,
+    1000000000000000ULL,
+    10000000000000000ULL,
+    100000000000000000ULL,
+    1000000000000000000ULL,
+    10000000000000000000ULL,
+};
+static const size_t maxDecimalWidth =
+    sizeof powersOfTen / sizeof powersOfTen[0];
+
 // Writes `value` in decimal to `out`; returns its end.
 static char *appendUnsigned(char *out, unsigned long long value)
 {
     size_t width = 1;
-    for (unsigned long long rest = value; rest >= 10; rest /= 10) {
+    while (width < maxDecimalWidth && value >= powersOfTen[width]) {
         width++;
     }
     char *last = out + width;
