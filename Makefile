@@ -25,14 +25,14 @@ run: build
 
 # Builds the checker and its tests and runs every test.
 test: build
-	$(CTEST) --test-dir $(RELEASE) --output-on-failure -j $(JOBS)
+	$(CTEST) --test-dir $(RELEASE) --output-on-failure --timeout 300 -j $(JOBS)
 
 # The whole suite on a clang build with AddressSanitizer and UBSan.
 asan:
 	CC=clang CXX=clang++ $(CMAKE) -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug \
 	    -DICC_SANITIZE=ON -DICC_WERROR=ON
 	$(CMAKE) --build build/asan -j $(JOBS)
-	$(CTEST) --test-dir build/asan --output-on-failure -j $(JOBS)
+	$(CTEST) --test-dir build/asan --output-on-failure --timeout 300 -j $(JOBS)
 
 # Each libFuzzer target for FUZZ_SECONDS, seeded from the golden cases.
 fuzz:
@@ -46,7 +46,7 @@ coverage:
 	$(CMAKE) -S . -B build/coverage -DCMAKE_BUILD_TYPE=Debug -DICC_COVERAGE=ON
 	$(CMAKE) --build build/coverage -j $(JOBS)
 	find build/coverage -name '*.gcda' -delete
-	$(CTEST) --test-dir build/coverage --output-on-failure -j $(JOBS)
+	$(CTEST) --test-dir build/coverage --output-on-failure --timeout 300 -j $(JOBS)
 	gcovr -r . --filter 'src/' --exclude-unreachable-branches build/coverage
 	gcovr -r . --filter 'src/' --branches --exclude-unreachable-branches build/coverage
 

@@ -35,6 +35,9 @@ int main(int argc, char **argv)
     int status = result == CONFIG_OK ? 0 : 1;
 
     // A report that did not reach its reader must not look like success.
+    // The reader stopped at the failed write, and the C library drops what
+    // it could not write, so nothing follows the failure on standard output
+    // and this message ends a combined log.
     if (result == CONFIG_WRITE_FAILED || fflush(stdout) != 0 ||
         ferror(stdout) != 0) {
         (void)fprintf(stderr, "failed to write output\n");

@@ -13,11 +13,14 @@ static const size_t lineBufSize = 512;
 // Bytes taken from the file per read call.
 static const size_t readBlockSize = 65536;
 
-// Login-parameters grammar: keyword, identifier limit, password limit.
+// Login-parameters grammar: the keyword, an identifier of at most
+// maxIdentifierLen characters (so its comma stands at lastCommaPos at the
+// latest), a comma and a password of at most maxPasswordLen characters.
 static const char loginKeyword[] = "Initiator:";
 static const size_t loginKeywordLen = sizeof loginKeyword - 1;
-static const size_t lastIdentifierPos = 73;
-static const size_t identifierScanEnd = lastIdentifierPos + 1;
+static const size_t maxIdentifierLen = 63;
+static const size_t lastCommaPos = loginKeywordLen + maxIdentifierLen;
+static const size_t identifierScanEnd = lastCommaPos + 1;
 static const size_t maxPasswordLen = 16;
 
 static const char statementKeyword[] = "target";
@@ -75,13 +78,13 @@ static const char *findLoginParamsFault(const char *field, size_t len)
         memcmp(field, loginKeyword, loginKeywordLen) != 0) {
         return "missing 'Initiator:' keyword\n";
     }
-    // The identifier ends at a comma no later than lastIdentifierPos.
+    // The identifier ends at a comma no later than lastCommaPos.
     size_t scanEnd = len < identifierScanEnd ? len : identifierScanEnd;
     size_t comma = loginKeywordLen;
     while (comma < scanEnd && isIdentifierChar(field[comma])) {
         comma++;
     }
-    if (comma > lastIdentifierPos) {
+    if (comma > lastCommaPos) {
         return "identifier is too long\n";
     }
     if (comma == len) {
@@ -286,14 +289,15 @@ static void printReport(long long lineNum, int32_t nConnections,
     writeOutput(text, out);
 }
 
-// Accumulates the digits from `pos` into `*value`, wrapped to `mask`; returns
-// the position after the last digit.
-static size_t readNumber(const char *line, size_t pos, uint32_t *value,
-                         uint32_t mask)
+// Accumulates the digits from `pos` into `*value` modulo 2^32 (unsigned
+// arithmetic wraps there); returns the position after the last digit. The
+// address's and the port's moduli, 2^8 and 2^16, divide 2^32, so their low
+// bits come out as if accumulated modulo those.
+static size_t readNumber(const char *line, size_t pos, uint32_t *value)
 {
     uint32_t acc = 0;
     while (isDigit(line[pos])) {
-        acc = (acc * 10U + static_cast<uint32_t>(line[pos] - '0')) & mask;
+        acc = acc * 10U + static_cast<uint32_t>(line[pos] - '0');
         pos++;
     }
     *value = acc;
@@ -327,7 +331,8 @@ static void judgeStatement(const char *line, long long lineNum, size_t offset)
     uint32_t addr[4] = {0, 0, 0, 0};
     for (size_t k = 0; k < 4; k++) {
         size_t digitsStart = pos;
-        pos = readNumber(line, pos, &addr[k], 0xFFU);
+        pos = readNumber(line, pos, &addr[k]);
+        addr[k] &= 0xFFU;
         if (pos == digitsStart) {
             printStatementFault(lineNum, offset + pos, "error in address \n");
             return;
@@ -350,7 +355,8 @@ static void judgeStatement(const char *line, long long lineNum, size_t offset)
 
     uint32_t port = 0;
     size_t portStart = pos;
-    pos = readNumber(line, pos, &port, 0xFFFFU);
+    pos = readNumber(line, pos, &port);
+    port &= 0xFFFFU;
     if (pos == portStart || line[pos] != ' ') {
         printStatementFault(lineNum, offset + pos, "error in port number \n");
         return;
@@ -358,7 +364,7 @@ static void judgeStatement(const char *line, long long lineNum, size_t offset)
     pos = skipBlanks(line, pos + 1);
 
     uint32_t count = 0;
-    pos = readNumber(line, pos, &count, 0xFFFFFFFFU);
+    pos = readNumber(line, pos, &count);
     size_t fieldStart = skipBlanks(line, pos);
     size_t fieldLen = strcspn(line + fieldStart, " \t");
     pos = fieldStart + fieldLen;
@@ -397,6 +403,13 @@ static void reportFileFault(const char *what, const char *name)
     (void)fprintf(stderr, "%s %s\n", what, name);
 }
 
+// True once a write to standard output has failed: nothing more is judged,
+// since nobody would see its outcome.
+static bool outputFailed()
+{
+    return ferror_unlocked(stdout) != 0;
+}
+
 int readConfigStream(FILE *file, const char *name)
 {
     char block[readBlockSize];
@@ -409,7 +422,7 @@ int readConfigStream(FILE *file, const char *name)
     while ((got = fread(block, 1, sizeof block, file)) > 0) {
         char *pos = block;
         char *end = block + got;
-        while (pos < end) {
+        while (pos < end && !outputFailed()) {
             size_t room = lineBufSize - count;
             size_t avail = static_cast<size_t>(end - pos);
             size_t take = avail < room ? avail : room;
@@ -444,14 +457,18 @@ int readConfigStream(FILE *file, const char *name)
                 count = 0;
             }
         }
-        if (ferror_unlocked(stdout) != 0) {
-            // Nobody will see the rest of the report.
+        if (outputFailed()) {
             return CONFIG_WRITE_FAILED;
+        }
+        // A failed read may still have delivered bytes; they are judged above,
+        // and nothing after the failure is read.
+        if (ferror_unlocked(file) != 0) {
+            break;
         }
     }
     judgeLine(lineBuf, count, lineNum, offset);
 
-    if (ferror(file) != 0) {
+    if (ferror_unlocked(file) != 0) {
         reportFileFault("failed to read file", name);
         return CONFIG_READ_FAILED;
     }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Fault cases whose inputs are made at run time: unwritable output, combined
-# streams, a multi-megabyte line, random bytes, an unreadable file, output to
-# a terminal and the memory used on large input.
+# Fault cases whose inputs are made at run time: unwritable output, a write
+# that fails once, a closed pipe, combined streams, a multi-megabyte line,
+# random bytes, an unreadable file, output to a terminal and the memory used
+# on large input.
 #
 #   fault_tests.sh CHECKER CASE
 #
@@ -35,15 +36,48 @@ random_bytes() {
 case $case in
 dev-full)
     # The report cannot be written: that must not pass for success, whether
-    # the failure shows at the end or part-way through a long report.
+    # the failure shows at the end, part-way through a long report, or only
+    # in stdout's error flag (the last, unterminated line overflows the
+    # output buffer, whose failed flush leaves nothing to flush at exit).
     printf '%s\n' "$statement" >ok.conf
     yes "$statement" | head -n 20000 >long.conf
-    for conf in ok.conf long.conf; do
+    run long.conf >long.out
+    lines=$(awk '{ size += length($0) + 1 } size > 65536 { print NR - 1; exit }' long.out)
+    head -n "$lines" long.conf | head -c -1 >overflow.conf
+    for conf in ok.conf long.conf overflow.conf; do
         run "$conf" >/dev/full 2>err
         status=$?
         [ "$status" = 1 ] || fail "$conf: status $status, expected 1"
         expect_file err 'failed to write output'
     done
+    # An endless input ends at once when nobody can see the report.
+    (exec -a iscsi-config-check timeout 10 "$checker" /dev/zero) >/dev/full 2>err
+    status=$?
+    [ "$status" = 1 ] || fail "/dev/zero: status $status, expected 1"
+    expect_file err 'failed to write output'
+    ;;
+write-error)
+    # A write that fails once: what came before it stays, nothing follows
+    # it on standard output, and the message ends the combined log.
+    command -v strace >/dev/null || { echo "SKIP: no strace"; exit 77; }
+    yes "$statement" | head -n 5000 >long.conf
+    # (The leak checker of a sanitizer build cannot run under a tracer.)
+    ASAN_OPTIONS=detect_leaks=0 strace -o /dev/null -e trace=write \
+        -e inject=write:error=EIO:when=2 "$checker" long.conf >log 2>&1 </dev/null
+    status=$?
+    [ "$status" = 1 ] || fail "status $status, expected 1"
+    "$checker" long.conf | head -c 65536 >expected
+    echo 'failed to write output' >>expected
+    cmp -s expected log || fail "log is not the first block, then the message"
+    ;;
+closed-pipe)
+    # A reader that stops early ends the checker by SIGPIPE, silently, like
+    # any other filter.
+    yes "$statement" | head -n 100000 >long.conf
+    env --default-signal=PIPE "$checker" long.conf 2>err | head -n 1 >/dev/null
+    status=${PIPESTATUS[0]}
+    [ "$status" = 141 ] || fail "status $status, expected 141 (SIGPIPE)"
+    [ -s err ] && fail "unexpected standard error"
     ;;
 terminal)
     # On a terminal the report is line-buffered but otherwise the same.
@@ -95,13 +129,20 @@ random-bytes)
         fail "line number beyond the file"
     ;;
 unreadable)
+    # Root reads any file, so the checker runs as nobody when the suite is
+    # run by root (as CI does).
+    as_user=()
     if [ "$(id -u)" = 0 ]; then
-        echo "SKIP: running as root, who can read any file"
-        exit 77
+        as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+        chmod 755 .
+        # A coverage build writes its counts where nobody may write.
+        mkdir -m 777 gcov
+        export GCOV_PREFIX=$PWD/gcov
     fi
     printf '%s\n' "$statement" >secret.conf
     chmod 000 secret.conf
-    run secret.conf >out 2>err
+    "${as_user[@]}" bash -c 'exec -a iscsi-config-check "$0" secret.conf' \
+        "$checker" >out 2>err </dev/null
     status=$?
     [ "$status" = 1 ] || fail "status $status, expected 1"
     expect_file out "$banner"

@@ -3,6 +3,7 @@
 // up under the address sanitizer.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -79,8 +80,26 @@ TEST_P(LoginParamsTest, PrintsOnlyTheFirstFault)
     }
 }
 
+// A short, stable test name: the expected message's words and the index.
+std::string caseName(const testing::TestParamInfo<LoginCase> &info)
+{
+    const char *words = info.param.expected[0] == '\0' ? "sound" : info.param.expected;
+    std::string name;
+    for (const char *p = words; *p != '\0'; p++) {
+        if (isalnum(static_cast<unsigned char>(*p)) != 0) {
+            name += *p;
+        } else if (!name.empty() && name.back() != '_') {
+            name += '_';
+        }
+    }
+    if (name.back() != '_') {
+        name += '_';
+    }
+    return name + std::to_string(info.index);
+}
+
 INSTANTIATE_TEST_SUITE_P(Grammar, LoginParamsTest,
-                         testing::ValuesIn(loginCases));
+                         testing::ValuesIn(loginCases), caseName);
 
 // Only the counted characters belong to the field, whatever follows them.
 TEST(LoginParamsCount, JudgesOnlyTheCountedCharacters)

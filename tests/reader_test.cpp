@@ -1,7 +1,9 @@
-// Reader behaviour that a file on disk cannot show: a stream whose reading
-// fails part-way through a line.
+// Reader behaviour that a small file on disk cannot show: a stream whose
+// reading fails part-way through a line, and lines that cross the boundary
+// between two read blocks at every possible offset.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -12,63 +14,120 @@
 namespace
 {
 
+// Runs the reader on `stream`; returns what it printed on standard output,
+// and sets `*result` and `*err`.
+std::string judgeStream(FILE *stream, int *result, std::string *err)
+{
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    *result = readConfigStream(stream, "disk.conf");
+    fflush(stdout);
+    *err = testing::internal::GetCapturedStderr();
+    fclose(stream);
+    return testing::internal::GetCapturedStdout();
+}
+
+// Runs the reader on `text` as a file's content.
+std::string judgeText(std::string text)
+{
+    FILE *stream = fmemopen(&text[0], text.size(), "r");
+    EXPECT_NE(stream, nullptr);
+    int result = -1;
+    std::string err;
+    std::string out = judgeStream(stream, &result, &err);
+    EXPECT_EQ(result, CONFIG_OK);
+    EXPECT_EQ(err, "");
+    return out;
+}
+
+// A source whose reads deliver `first`, then fail once, then deliver `after`
+// to anyone who reads on past the failure, then end.
 struct FailingSource {
-    const char *text;
-    size_t left;
+    const char *first;
+    const char *after;
+    int calls;
 };
 
-// Hands out the source's text, then fails the way a broken disk would.
 ssize_t readThenFail(void *cookie, char *buf, size_t size)
 {
     auto *source = static_cast<FailingSource *>(cookie);
-    if (source->left == 0) {
+    source->calls++;
+    if (source->calls == 2) {
         return -1;
     }
-    size_t n = size < source->left ? size : source->left;
-    memcpy(buf, source->text, n);
-    source->text += n;
-    source->left -= n;
+    const char *text = source->calls == 1   ? source->first
+                       : source->calls == 3 ? source->after
+                                            : "";
+    size_t n = strlen(text) < size ? strlen(text) : size;
+    memcpy(buf, text, n);
     return static_cast<ssize_t>(n);
 }
 
-TEST(ReaderStream, ReadFailureJudgesWhatCameThenReportsIt)
+TEST(ReaderStream, ReadFailureEndsTheReadingWhereItHappened)
 {
-    const char text[] = "target = 1.2.3.4 3260 2 Initiator:h,p\ntarget = 1.2";
-    FailingSource source = {text, sizeof text - 1};
+    FailingSource source = {
+        "target = 1.2.3.4 3260 2 Initiator:h,p\ntarget = 1.2",
+        ".3.4 1 2 Initiator:c,d\ntarget = 5.6.7.8 1 3 Initiator:e,f\n", 0};
     cookie_io_functions_t io = {readThenFail, nullptr, nullptr, nullptr};
     FILE *stream = fopencookie(&source, "r", io);
     ASSERT_NE(stream, nullptr);
 
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    int result = readConfigStream(stream, "disk.conf");
-    fflush(stdout);
-    std::string out = testing::internal::GetCapturedStdout();
-    std::string err = testing::internal::GetCapturedStderr();
-    fclose(stream);
-
+    int result = -1;
+    std::string err;
+    std::string out = judgeStream(stream, &result, &err);
     EXPECT_EQ(result, CONFIG_READ_FAILED);
     EXPECT_EQ(
         out, "line 1, nConnections = 2, target addr = 1.2.3.4, portNum = 3260, "
              "loginParamsLen = 13, loginParams = Initiator:h,p \n"
              "line 2, pos 12, illegal character in address 00 \n");
     EXPECT_EQ(err, "failed to read file disk.conf\n");
+    EXPECT_EQ(source.calls, 2);
 }
 
 TEST(ReaderStream, EndOfFileAfterAFullPieceAddsNoLine)
 {
     std::string text(512, ' ');
     text.replace(0, 6, "target");
-    text += "\n#\n";
-    FILE *stream = fmemopen(&text[0], text.size(), "r");
-    ASSERT_NE(stream, nullptr);
-    testing::internal::CaptureStdout();
-    int result = readConfigStream(stream, "mem");
-    fflush(stdout);
-    std::string out = testing::internal::GetCapturedStdout();
-    fclose(stream);
-    EXPECT_EQ(result, CONFIG_OK);
-    EXPECT_EQ(out, "line 1, pos 512, parse error \n");
+    EXPECT_EQ(judgeText(text + "\n#\n"), "line 1, pos 512, parse error \n");
+}
+
+// Adds `k` to the number after "line " at the start of every output line.
+std::string shiftLineNumbers(const std::string &out, long long k)
+{
+    std::string shifted;
+    size_t start = 0;
+    while (start < out.size()) {
+        size_t end = out.find('\n', start) + 1;
+        size_t digits = start + strlen("line ");
+        size_t digitsEnd = out.find_first_not_of("0123456789", digits);
+        shifted += "line " +
+                   std::to_string(std::stoll(out.substr(digits)) + k) +
+                   out.substr(digitsEnd, end - digitsEnd);
+        start = end;
+    }
+    return shifted;
+}
+
+// The same lines judged after k empty lines must give the same outcomes, k
+// lines further on, wherever the 64 KiB read-block boundary cuts them: inside
+// a short line, inside either piece of a long one, right after a full piece,
+// or between a line and its newline.
+TEST(ReaderStream, OutcomesDoNotDependOnWhereReadBlocksEnd)
+{
+    const size_t blockSize = 65536;
+    const std::string statement = "target = 1.2.3.4 3260 2 Initiator:h,p";
+    const std::string lines =
+        statement + "\n" + statement + "\t" + std::string(562, 'x') + "\n" +
+        std::string(512, 'a') + "\n" + "# comment\n" +
+        "target = 1.2.3 3260 2 Initiator:h,p\n" + statement + " 0\n";
+    const std::string expected = judgeText(lines);
+    ASSERT_EQ(std::count(expected.begin(), expected.end(), '\n'), 6);
+
+    for (size_t k = blockSize - lines.size(); k <= blockSize; k++) {
+        std::string out = judgeText(std::string(k, '\n') + lines);
+        ASSERT_EQ(out, shiftLineNumbers(expected, static_cast<long long>(k)))
+            << "after " << k << " empty lines";
+    }
 }
 
 } // namespace

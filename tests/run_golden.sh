@@ -7,6 +7,8 @@
 # NAME.conf   the configuration file, passed as the only argument
 # NAME.args   optional: the arguments instead, one per line (an empty line is
 #             an empty argument, an empty file means no argument)
+# NAME.argv0  optional: the program name to run under (default:
+#             iscsi-config-check)
 # NAME.out    expected standard output (the banner included)
 # NAME.err    optional: expected standard error (default: nothing)
 # NAME.status optional: expected exit status (default: 0)
@@ -20,13 +22,15 @@ if [ -f "$name.args" ]; then
 fi
 expected_status=0
 [ -f "$name.status" ] && expected_status=$(<"$name.status")
+argv0=iscsi-config-check
+[ -f "$name.argv0" ] && argv0=$(<"$name.argv0")
 
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 : >"$tmp/empty"
 # A fixed program name keeps the banner and usage text independent of the
 # build directory.
-(exec -a iscsi-config-check "$checker" "${args[@]}") \
+(exec -a "$argv0" "$checker" "${args[@]}") \
     >"$tmp/out" 2>"$tmp/err" </dev/null
 status=$?
 
