@@ -1,5 +1,6 @@
 // Feeds arbitrary bytes through the whole reader as a file's content: any
-// byte value, lines of any length, zero bytes, no final newline.
+// byte value, lines of any length, zero bytes, no final newline. The first
+// byte chooses the output options.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +20,16 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    if (size == 0) {
+        return 0;
+    }
+    OutputOptions options = defaultOutputOptions;
+    options.format = (data[0] & 1U) != 0 ? FORMAT_GCC : FORMAT_REPORT;
+    options.quiet = (data[0] & 2U) != 0;
+    options.maskPasswords = (data[0] & 4U) != 0;
+    data++;
+    size--;
+
     // fmemopen wants a writable buffer of at least one byte.
     std::vector<char> content(data, data + size);
     content.push_back('\0');
@@ -30,9 +41,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         // An empty file: consume the placeholder byte so nothing is read.
         fgetc(file);
     }
-    int result = readConfigStream(file, "fuzz");
+    long long faultCount = -1;
+    int result = readConfigStream(file, "fuzz", &options, &faultCount);
     fclose(file);
-    if (result != CONFIG_OK) {
+    // Every fault is on a line of its own: no more faults than bytes.
+    if (result != CONFIG_OK || faultCount < 0 ||
+        static_cast<size_t>(faultCount) > size) {
         abort();
     }
     return 0;

@@ -1,5 +1,6 @@
 // Client configuration reader: splits the file into lines, parses each target
-// statement in one left-to-right pass and judges its login parameters.
+// statement in one left-to-right pass and judges its login parameters. The
+// verdict on each line goes to the report module, which prints it.
 #include "config.h"
 
 #include <cstdint>
@@ -67,16 +68,16 @@ static size_t skipBlanks(const char *line, size_t pos)
     return pos;
 }
 
-// Returns the message for the first fault of a login-parameters field, or
-// nullptr when the field is sound.
-static const char *findLoginParamsFault(const char *field, size_t len)
+// Returns the first fault of a login-parameters field, or FAULT_NONE when the
+// field is sound.
+static FaultKind findLoginParamsFault(const char *field, size_t len)
 {
     if (len == 0) {
-        return "missing Login Parameters\n";
+        return FAULT_MISSING_LOGIN_PARAMS;
     }
     if (len < loginKeywordLen ||
         memcmp(field, loginKeyword, loginKeywordLen) != 0) {
-        return "missing 'Initiator:' keyword\n";
+        return FAULT_MISSING_KEYWORD;
     }
     // The identifier ends at a comma no later than lastCommaPos.
     size_t scanEnd = len < identifierScanEnd ? len : identifierScanEnd;
@@ -85,208 +86,43 @@ static const char *findLoginParamsFault(const char *field, size_t len)
         comma++;
     }
     if (comma > lastCommaPos) {
-        return "identifier is too long\n";
+        return FAULT_IDENTIFIER_TOO_LONG;
     }
     if (comma == len) {
-        return "missing ',' after identifier\n";
+        return FAULT_MISSING_COMMA;
     }
     if (field[comma] != ',') {
-        return "illegal character in identifier\n";
+        return FAULT_IDENTIFIER_CHAR;
     }
     if (comma == loginKeywordLen) {
-        return "missing Initiator identifier\n";
+        return FAULT_MISSING_IDENTIFIER;
     }
     size_t pos = comma + 1;
     scanEnd = len < pos + maxPasswordLen ? len : pos + maxPasswordLen;
     while (pos < scanEnd) {
         if (!isIdentifierChar(field[pos])) {
-            return "illegal character in 'password'\n";
+            return FAULT_PASSWORD_CHAR;
         }
         pos++;
     }
     if (pos == len) {
-        return nullptr;
+        return FAULT_NONE;
     }
-    return isIdentifierChar(field[pos])
-               ? "'password' is too long\n"
-               : "illegal characters after 'password'\n";
-}
-
-// Output is built in small local buffers and handed to stdout's own buffer in
-// one call per line: formatting by hand costs a fraction of printf's.
-
-// Copies `len` bytes to `out`; returns the end of the copy.
-static char *appendBytes(char *out, const char *text, size_t len)
-{
-    memcpy(out, text, len);
-    return out + len;
-}
-
-// Copies a zero-terminated text to `out`; returns the end of the copy.
-static char *appendText(char *out, const char *text)
-{
-    return appendBytes(out, text, strlen(text));
-}
-
-// The decimal digit pairs "00" to "99", for writing numbers two at a time.
-static const char digitPairs[] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536"
-    "37383940414243444546474849505152535455565758596061626364656667686970717273"
-    "7475767778798081828384858687888990919293949596979899";
-
-// Powers of ten up to 10^19, for sizing a decimal number without dividing.
-static const unsigned long long powersOfTen[] = {
-    1ULL,
-    10ULL,
-    100ULL,
-    1000ULL,
-    10000ULL,
-    100000ULL,
-    1000000ULL,
-    10000000ULL,
-    100000000ULL,
-    1000000000ULL,
-    10000000000ULL,
-    100000000000ULL,
-    1000000000000ULL,
-    10000000000000ULL,
-    100000000000000ULL,
-    1000000000000000ULL,
-    10000000000000000ULL,
-    100000000000000000ULL,
-    1000000000000000000ULL,
-    10000000000000000000ULL,
-};
-static const size_t maxDecimalWidth =
-    sizeof powersOfTen / sizeof powersOfTen[0];
-
-// Writes `value` in decimal to `out`; returns its end.
-static char *appendUnsigned(char *out, unsigned long long value)
-{
-    // The bound guards the table for values of 10^19 and more, which no
-    // line number or position reaches; coverage cannot take that branch.
-    size_t width = 1;
-    // GCOVR_EXCL_BR_START
-    while (width < maxDecimalWidth && value >= powersOfTen[width]) {
-        width++;
-    }
-    // GCOVR_EXCL_BR_STOP
-    char *last = out + width;
-    while (value >= 100) {
-        last -= 2;
-        memcpy(last, digitPairs + 2 * (value % 100), 2);
-        value /= 100;
-    }
-    if (value >= 10) {
-        memcpy(last - 2, digitPairs + 2 * value, 2);
-    } else {
-        last[-1] = static_cast<char>('0' + value);
-    }
-    return out + width;
-}
-
-// Writes `value` in octal to `out`; returns its end.
-static char *appendOctal(char *out, unsigned value)
-{
-    char digits[12];
-    size_t n = 0;
-    do {
-        digits[n++] = static_cast<char>('0' + value % 8U);
-        value /= 8U;
-    } while (value != 0);
-    while (n > 0) {
-        *out++ = digits[--n];
-    }
-    return out;
-}
-
-// Writes a signed decimal `value` to `out`; returns its end.
-static char *appendSigned(char *out, long long value)
-{
-    if (value >= 0) {
-        return appendUnsigned(out, static_cast<unsigned long long>(value));
-    }
-    *out++ = '-';
-    return appendUnsigned(out, 0ULL - static_cast<unsigned long long>(value));
-}
-
-// Hands the bytes from `start` to `end` to standard output.
-static void writeOutput(const char *start, const char *end)
-{
-    fwrite_unlocked(start, 1, static_cast<size_t>(end - start), stdout);
+    return isIdentifierChar(field[pos]) ? FAULT_PASSWORD_TOO_LONG
+                                        : FAULT_CHARS_AFTER_PASSWORD;
 }
 
 int checkLoginParams(long long lineNum, const char *loginParams,
                      size_t loginParamsLen)
 {
-    const char *fault = findLoginParamsFault(loginParams, loginParamsLen);
-    if (fault == nullptr) {
+    Verdict verdict = {};
+    verdict.fault = findLoginParamsFault(loginParams, loginParamsLen);
+    if (verdict.fault == FAULT_NONE) {
         return 0;
     }
-    char text[128];
-    char *out = appendText(text, "line ");
-    out = appendSigned(out, lineNum);
-    out = appendText(out, ": ");
-    out = appendText(out, fault);
-    writeOutput(text, out);
+    verdict.lineNum = lineNum;
+    printVerdict(&verdict, &defaultOutputOptions, clientConfigFile);
     return -1;
-}
-
-// Starts a statement diagnostic in `text`: "line N, pos P, ". Returns its end.
-static char *appendFaultPrefix(char *text, long long lineNum, size_t pos)
-{
-    char *out = appendText(text, "line ");
-    out = appendSigned(out, lineNum);
-    out = appendText(out, ", pos ");
-    out = appendUnsigned(out, pos);
-    return appendText(out, ", ");
-}
-
-// Prints a statement diagnostic: its line and position, then its message.
-static void printStatementFault(long long lineNum, size_t pos,
-                                const char *message)
-{
-    char text[128];
-    char *out = appendFaultPrefix(text, lineNum, pos);
-    out = appendText(out, message);
-    writeOutput(text, out);
-}
-
-// Prints the octal code of a character found where a "." belongs.
-static void printAddressCharFault(long long lineNum, size_t pos, unsigned code)
-{
-    char text[128];
-    char *out = appendFaultPrefix(text, lineNum, pos);
-    out = appendText(out, "illegal character in address 0");
-    out = appendOctal(out, code);
-    out = appendText(out, " \n");
-    writeOutput(text, out);
-}
-
-// Prints the report of a sound statement; `rest` is the line from the
-// login-parameters field to its end.
-static void printReport(long long lineNum, int32_t nConnections,
-                        const uint32_t addr[4], uint32_t port,
-                        size_t loginParamsLen, const char *rest, size_t restLen)
-{
-    char text[256 + lineBufSize];
-    char *out = appendText(text, "line ");
-    out = appendSigned(out, lineNum);
-    out = appendText(out, ", nConnections = ");
-    out = appendSigned(out, nConnections);
-    out = appendText(out, ", target addr = ");
-    for (size_t k = 0; k < 4; k++) {
-        out = appendUnsigned(out, addr[k]);
-        *out++ = k < 3 ? '.' : ',';
-    }
-    out = appendText(out, " portNum = ");
-    out = appendUnsigned(out, port);
-    out = appendText(out, ", loginParamsLen = ");
-    out = appendUnsigned(out, loginParamsLen);
-    out = appendText(out, ", loginParams = ");
-    out = appendBytes(out, rest, restLen);
-    out = appendText(out, " \n");
-    writeOutput(text, out);
 }
 
 // Accumulates the digits from `pos` into `*value` modulo 2^32 (unsigned
@@ -312,53 +148,58 @@ static int32_t toSigned32(uint32_t value)
     return result;
 }
 
-// Parses and judges one target statement, ended by its first zero byte;
-// `offset` is where the text starts within its physical line.
-static void judgeStatement(const char *line, long long lineNum, size_t offset)
+// Records in `verdict` a fault found at `pos` of the physical line.
+static void setFault(Verdict *verdict, FaultKind fault, size_t pos)
+{
+    verdict->fault = fault;
+    verdict->pos = pos;
+}
+
+// Parses and judges one target statement, ended by its first zero byte, into
+// `verdict`; `offset` is where the text starts within its physical line.
+static void judgeStatement(const char *line, size_t offset, Verdict *verdict)
 {
     size_t pos = skipBlanks(line, 0);
     if (strncmp(line + pos, statementKeyword, statementKeywordLen) != 0) {
-        printStatementFault(lineNum, offset + pos, "parse error \n");
+        setFault(verdict, FAULT_PARSE, offset + pos);
         return;
     }
     pos = skipBlanks(line, pos + statementKeywordLen);
     if (line[pos] != '=') {
-        printStatementFault(lineNum, offset + pos, "parse error \n");
+        setFault(verdict, FAULT_PARSE, offset + pos);
         return;
     }
     pos = skipBlanks(line, pos + 1);
 
-    uint32_t addr[4] = {0, 0, 0, 0};
     for (size_t k = 0; k < 4; k++) {
         size_t digitsStart = pos;
-        pos = readNumber(line, pos, &addr[k]);
-        addr[k] &= 0xFFU;
+        pos = readNumber(line, pos, &verdict->addr[k]);
+        verdict->addr[k] &= 0xFFU;
         if (pos == digitsStart) {
-            printStatementFault(lineNum, offset + pos, "error in address \n");
+            setFault(verdict, FAULT_ADDRESS, offset + pos);
             return;
         }
         if (k < 3) {
             if (line[pos] != '.') {
                 // The line's end shows as code 0.
-                printAddressCharFault(lineNum, offset + pos,
-                                      static_cast<unsigned char>(line[pos]));
+                setFault(verdict, FAULT_ADDRESS_CHAR, offset + pos);
+                verdict->charCode = static_cast<unsigned char>(line[pos]);
                 return;
             }
             pos++;
         }
     }
     if (line[pos] != ' ') {
-        printStatementFault(lineNum, offset + pos, "error in address \n");
+        setFault(verdict, FAULT_ADDRESS, offset + pos);
         return;
     }
     pos = skipBlanks(line, pos + 1);
 
-    uint32_t port = 0;
     size_t portStart = pos;
-    pos = readNumber(line, pos, &port);
-    port &= 0xFFFFU;
+    pos = readNumber(line, pos, &verdict->port);
+    verdict->port &= 0xFFFFU;
     if (pos == portStart || line[pos] != ' ') {
-        printStatementFault(lineNum, offset + pos, "error in port number \n");
+        setFault(verdict, FAULT_PORT, offset + pos);
         return;
     }
     pos = skipBlanks(line, pos + 1);
@@ -368,22 +209,35 @@ static void judgeStatement(const char *line, long long lineNum, size_t offset)
     size_t fieldStart = skipBlanks(line, pos);
     size_t fieldLen = strcspn(line + fieldStart, " \t");
     pos = fieldStart + fieldLen;
-    if (checkLoginParams(lineNum, line + fieldStart, fieldLen) < 0) {
+    FaultKind loginFault = findLoginParamsFault(line + fieldStart, fieldLen);
+    if (loginFault != FAULT_NONE) {
+        // An empty field starts, and ends, where the text does.
+        setFault(verdict, loginFault, offset + fieldStart);
         return;
     }
-    int32_t nConnections = toSigned32(count);
-    if (nConnections == 0) {
-        printStatementFault(lineNum, offset + pos, "no connections defined \n");
+    verdict->nConnections = toSigned32(count);
+    if (verdict->nConnections == 0) {
+        setFault(verdict, FAULT_NO_CONNECTIONS, offset + pos);
         return;
     }
-    printReport(lineNum, nConnections, addr, port, fieldLen, line + fieldStart,
-                fieldLen + strlen(line + pos));
+    verdict->fault = FAULT_NONE;
+    verdict->loginParams = line + fieldStart;
+    verdict->loginParamsLen = fieldLen;
+    verdict->restLen = fieldLen + strlen(line + pos);
 }
 
-// Judges one line, or one piece of an over-long line: `count` bytes as read,
-// which may include zero bytes, with room for one more after them.
+// What one run of the reader prints to, and what it found.
+struct ReaderRun {
+    const OutputOptions *options;
+    const char *name;
+    long long faultCount;
+};
+
+// Judges one line, or one piece of an over-long line, and prints its
+// outcome: `count` bytes as read, which may include zero bytes, with room
+// for one more after them.
 static void judgeLine(char *line, size_t count, long long lineNum,
-                      size_t offset)
+                      size_t offset, ReaderRun *run)
 {
     if (count == 0 || line[0] == '#') {
         return;
@@ -391,7 +245,13 @@ static void judgeLine(char *line, size_t count, long long lineNum,
     // The statement ends at the first zero byte: the one stored here, or
     // one read from the file.
     line[count] = '\0';
-    judgeStatement(line, lineNum, offset);
+    Verdict verdict = {};
+    verdict.lineNum = lineNum;
+    judgeStatement(line, offset, &verdict);
+    if (verdict.fault != FAULT_NONE) {
+        run->faultCount++;
+    }
+    printVerdict(&verdict, run->options, run->name);
 }
 
 // Reports a fault of the file itself on standard error. Standard output is
@@ -410,7 +270,8 @@ static bool outputFailed()
     return ferror_unlocked(stdout) != 0;
 }
 
-int readConfigStream(FILE *file, const char *name)
+int readConfigStream(FILE *file, const char *name, const OutputOptions *options,
+                     long long *faultCount)
 {
     char block[readBlockSize];
     char lineBuf[lineBufSize + 1]; // a piece and its terminating zero
@@ -418,6 +279,8 @@ int readConfigStream(FILE *file, const char *name)
     size_t offset = 0; // where that piece starts in its physical line
     long long lineNum = 1;
     size_t got = 0;
+    ReaderRun run = {options, name, 0};
+    int result = CONFIG_OK;
 
     while ((got = fread(block, 1, sizeof block, file)) > 0) {
         char *pos = block;
@@ -431,7 +294,7 @@ int readConfigStream(FILE *file, const char *name)
                 // The whole line lies in the block: judge it there, its
                 // newline becoming its terminator.
                 judgeLine(pos, static_cast<size_t>(newline - pos), lineNum,
-                          offset);
+                          offset, &run);
                 pos = newline + 1;
                 lineNum++;
                 offset = 0;
@@ -444,7 +307,7 @@ int readConfigStream(FILE *file, const char *name)
             count += take;
             pos += take;
             if (newline != nullptr) {
-                judgeLine(lineBuf, count, lineNum, offset);
+                judgeLine(lineBuf, count, lineNum, offset, &run);
                 pos++;
                 lineNum++;
                 count = 0;
@@ -452,13 +315,14 @@ int readConfigStream(FILE *file, const char *name)
             } else if (count == lineBufSize) {
                 // A full buffer is judged as a piece of the same physical
                 // line; a newline right after it then ends that line.
-                judgeLine(lineBuf, count, lineNum, offset);
+                judgeLine(lineBuf, count, lineNum, offset, &run);
                 offset += count;
                 count = 0;
             }
         }
         if (outputFailed()) {
-            return CONFIG_WRITE_FAILED;
+            result = CONFIG_WRITE_FAILED;
+            break;
         }
         // A failed read may still have delivered bytes; they are judged above,
         // and nothing after the failure is read.
@@ -466,24 +330,33 @@ int readConfigStream(FILE *file, const char *name)
             break;
         }
     }
-    judgeLine(lineBuf, count, lineNum, offset);
-
-    if (ferror_unlocked(file) != 0) {
-        reportFileFault("failed to read file", name);
-        return CONFIG_READ_FAILED;
+    if (result == CONFIG_OK) {
+        judgeLine(lineBuf, count, lineNum, offset, &run);
+        if (ferror_unlocked(file) != 0) {
+            reportFileFault("failed to read file", name);
+            result = CONFIG_READ_FAILED;
+        }
     }
-    return CONFIG_OK;
+    *faultCount = run.faultCount;
+    return result;
 }
 
-int readConfigFile()
+int readConfigFileWith(const OutputOptions *options, long long *faultCount)
 {
+    *faultCount = 0;
     FILE *file = fopen(clientConfigFile, "r");
     if (file == nullptr) {
         reportFileFault("failed to open file", clientConfigFile);
         return CONFIG_OPEN_FAILED;
     }
-    int result = readConfigStream(file, clientConfigFile);
+    int result = readConfigStream(file, clientConfigFile, options, faultCount);
     // Nothing was written to the file, so closing it cannot lose anything.
     (void)fclose(file);
     return result;
+}
+
+int readConfigFile()
+{
+    long long faultCount = 0;
+    return readConfigFileWith(&defaultOutputOptions, &faultCount);
 }

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdio>
 
+#include "report.h"
+
 // Results of readConfigFile and readConfigStream.
 enum ConfigResult {
     CONFIG_OK = 0,
@@ -24,6 +26,10 @@ extern const char *clientConfigFile;
 // (open and read failures are already reported on standard error).
 int readConfigFile();
 
+// readConfigFile in the output chosen by `options`; also sets `*faultCount`
+// to the number of diagnostics printed.
+int readConfigFileWith(const OutputOptions *options, long long *faultCount);
+
 // Judges one login-parameters field: `loginParamsLen` characters from
 // `loginParams`, not terminated. Nothing at or past the count is read, and the
 // pointer is not read at all when the count is 0. Returns 0 for a sound field,
@@ -31,10 +37,11 @@ int readConfigFile();
 int checkLoginParams(long long lineNum, const char *loginParams,
                      size_t loginParamsLen);
 
-// Judges every line read from an already opened stream; `name` appears only in
-// the read-failure message. Returns CONFIG_OK, CONFIG_READ_FAILED or
-// CONFIG_WRITE_FAILED and leaves the stream open. readConfigFile is this
-// between opening and closing a file.
-int readConfigStream(FILE *file, const char *name);
+// Judges every line read from an already opened stream, named `name` in the
+// read-failure message and the gcc format. Returns CONFIG_OK,
+// CONFIG_READ_FAILED or CONFIG_WRITE_FAILED, sets `*faultCount`, and leaves
+// the stream open. readConfigFileWith is this between opening and closing.
+int readConfigStream(FILE *file, const char *name, const OutputOptions *options,
+                     long long *faultCount);
 
 #endif

@@ -1,40 +1,74 @@
 #!/usr/bin/env bash
-# Checks the manual page: it renders without warnings, and every text the
-# program can print (each message literal in src/) appears in it, so the two
-# cannot drift apart.
+# Checks the manual page against the program: it renders without a warning
+# (groff, and mandoc's lint), every text the program can print (each message
+# literal in src/) appears in it, every entry of --help stands in it and its
+# options are the program's, and its version is the program's.
 #
-#   man_page_test.sh SOURCE_DIR
+#   man_page_test.sh SOURCE_DIR CHECKER
 set -u
-root=$1
+root=$1 checker=$2
 page=$root/doc/iscsi-config-check.1
 command -v groff >/dev/null || { echo "SKIP: groff is not installed"; exit 77; }
+failed=0
+fail() { echo "$*"; failed=1; }
 
 warnings=$(groff -man -ww -z "$page" 2>&1)
-if [ -n "$warnings" ]; then
-    echo "groff warns:"
-    echo "$warnings"
-    exit 1
+[ -z "$warnings" ] || fail "groff warns: $warnings"
+if command -v mandoc >/dev/null; then
+    lint=$(mandoc -T lint "$page" 2>&1)
+    [ -z "$lint" ] || fail "mandoc -T lint: $lint"
 fi
 
-# The page as plain text on very long lines, white space folded.
-text=$(groff -man -Tutf8 -rLL=2000n -rHY=0 "$page" 2>/dev/null |
-    sed 's/\x1b\[[0-9;]*m//g; s/.\x08//g' | tr -s ' \n' '  ' | sed "s/[‘’]/'/g")
+# Folds white space to single spaces and trims it.
+fold() { tr -s ' \n\t' '   ' | sed 's/^ //; s/ $//'; }
 
-# String literals of the code, comments and include lines left out; those
-# with fewer than three letters are punctuation and formats.
-literals=$(sed -e 's|//.*||' -e '/^#include/d' "$root"/src/*.cpp |
-    grep -o '"[^"]*"' | sed 's/^"//; s/"$//; s/\\n$//' | sort -u)
+# The page as plain text, on one line.
+rendered=$(groff -man -Tutf8 -rLL=2000n -rHY=0 "$page" 2>/dev/null |
+    sed 's/\x1b\[[0-9;]*m//g; s/.\x08//g' | sed "s/[‘’]/'/g")
+text=$(fold <<<"$rendered")
 
-missing=0
+# String literals of the code, comments, include lines and the help text
+# (checked below) left out; those with fewer than three letters are
+# punctuation and formats.
+literals=$(sed -e 's|//.*||' -e '/^#include/d' -e '/^static const char helpText\[\]/,/;$/d' \
+    "$root"/src/*.cpp | grep -o '"[^"]*"' | sed 's/^"//; s/"$//; s/\\n$//' | sort -u)
 while IFS= read -r literal; do
     letters=${literal//[^A-Za-z]/}
     [ ${#letters} -ge 3 ] || continue
     # Trim the blanks and separators that join pieces of a line.
     trimmed=$(printf '%s' "$literal" | sed 's/^[ ,:]*//; s/[ ,:=]*$//')
     pattern=$(printf '%s' "$trimmed" | sed 's/[][\.*^$/]/\\&/g; s/%s/.*/g')
-    if ! printf '%s' "$text" | grep -q -- "$pattern"; then
-        echo "not in the manual page: \"$literal\""
-        missing=1
-    fi
+    grep -q -- "$pattern" <<<"$text" || fail "not in the manual page: \"$literal\""
 done <<<"$literals"
-exit "$missing"
+
+# Each entry of --help (the usage line without "Usage:", the summary, each
+# option with its description) stands in the page, case aside.
+help=$("$checker" --help) || fail "--help failed"
+entries=$(awk 'NR == 1 { sub(/^Usage: /, ""); print; next }
+               /^  +-/ { if (entry != "") print entry; entry = $0; next }
+               /^   / { entry = entry " " $0; next }
+               { if (entry != "") print entry; entry = ""; if (NF) print }
+               END { if (entry != "") print entry }' <<<"$help")
+while IFS= read -r entry; do
+    entry=$(fold <<<"$entry" | sed 's/\.$//')
+    grep -q -i -F -- "$entry" <<<"$text" || fail "--help entry not in the manual page: \"$entry\""
+done <<<"$entries"
+
+# The options of --help are those of the page's OPTIONS, and the program
+# takes each of them.
+options_of() { grep -o -E '(^|[ ,])--?[a-z][a-z-]*(=[A-Z]+)?' | tr -d ' ,' | sort -u; }
+help_options=$(grep -E '^  +-' <<<"$help" | sed 's/  [a-z].*//' | options_of)
+page_options=$(sed -n '/^OPTIONS$/,/^[A-Z]/p' <<<"$rendered" | grep -E '^ {7}-' | options_of)
+[ "$help_options" = "$page_options" ] ||
+    fail "options differ: --help has $(echo $help_options), the page $(echo $page_options)"
+for option in $help_options; do
+    case $option in --help | --version) continue ;; esac
+    "$checker" "${option/=FORMAT/=report}" --version >/dev/null ||
+        fail "the program refuses $option"
+done
+
+# The version in the page's header is the program's.
+page_version=$(sed -n 's/^\.TH [^"]*"iscsi-config-check \([^"]*\)".*/\1/p' "$page")
+[ "$("$checker" --version)" = "iscsi-config-check $page_version" ] ||
+    fail "--version says \"$("$checker" --version)\", the page $page_version"
+exit "$failed"

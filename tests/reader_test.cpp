@@ -20,7 +20,9 @@ std::string judgeStream(FILE *stream, int *result, std::string *err)
 {
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    *result = readConfigStream(stream, "disk.conf");
+    long long faultCount = 0;
+    *result = readConfigStream(stream, "disk.conf", &defaultOutputOptions,
+                               &faultCount);
     fflush(stdout);
     *err = testing::internal::GetCapturedStderr();
     fclose(stream);
@@ -89,6 +91,26 @@ TEST(ReaderStream, EndOfFileAfterAFullPieceAddsNoLine)
     std::string text(512, ' ');
     text.replace(0, 6, "target");
     EXPECT_EQ(judgeText(text + "\n#\n"), "line 1, pos 512, parse error \n");
+}
+
+// The entry point without options opens the named file and prints the
+// default report.
+TEST(ReaderFile, ReadConfigFileWithoutOptionsPrintsTheReport)
+{
+    std::string name = testing::TempDir() + "reader_test.conf";
+    FILE *file = fopen(name.c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    fputs("target = 1.2.3.4 3260 2 Initiator:h,p\nx\n", file);
+    fclose(file);
+    clientConfigFile = name.c_str();
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(readConfigFile(), CONFIG_OK);
+    fflush(stdout);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "line 1, nConnections = 2, target addr = 1.2.3.4, portNum = 3260, "
+              "loginParamsLen = 13, loginParams = Initiator:h,p \n"
+              "line 2, pos 0, parse error \n");
+    remove(name.c_str());
 }
 
 // Adds `k` to the number after "line " at the start of every output line.

@@ -1,0 +1,186 @@
+#!/usr/bin/env bash
+# The command-line options, one group of cases per run:
+#
+#   options_test.sh CHECKER GEN_CONFIG GROUP
+#
+# GROUP is command-line, strict, quiet-mask, gcc or agree. Each case states
+# the exit status, then every line of standard output prefixed "1|" and of
+# standard error prefixed "2|", byte for byte.
+set -u
+checker=$1 gen_config=$2 group=$3
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+cd "$tmp" || exit 2
+export LC_ALL=C ASAN_OPTIONS=detect_leaks=0 # (no leak checks under strace)
+failed=0
+fail() { echo "FAIL: $*"; failed=1; }
+
+# Runs the checker as iscsi-config-check with the arguments given, its
+# standard output to $OUT if set, and compares the status and both streams
+# with the expectation on standard input. $TRACE may hold a strace command.
+expect() {
+    : >out
+    (exec -a iscsi-config-check ${TRACE:-} "$checker" "$@") >"${OUT:-out}" 2>err </dev/null
+    local status=$?
+    { echo "$status"; sed 's/^/1|/' out; sed 's/^/2|/' err; } >actual
+    for stream in out err; do
+        # The prefixes hide a missing final newline: none may be missing.
+        [ ! -s $stream ] || [ -z "$(tail -c 1 $stream)" ] || echo "(no final newline)" >>actual
+    done
+    diff -u - actual >diff || { fail "iscsi-config-check $*"; cat -A diff | head -n 30; }
+}
+
+usage='2|USAGE: iscsi-config-check <config_file_name>'
+report='1|line 1, nConnections = 2, target addr = 1.2.3.4, portNum = 3260, loginParamsLen = 13, loginParams = Initiator:h,p '
+printf 'target = 1.2.3.4 3260 2 Initiator:h,p\n\ntarget = 10.0.0.1 860 1 Initiator:n,\n' >sound.conf
+printf 'target = 1.2.3.4 3260 2 Initiator:h,p\ntarget = 1.2.3 3260 2 Initiator:h,p\n' >faulty.conf
+
+case $group in
+command-line)
+    expect --version <<<'0
+1|iscsi-config-check 1.1.0'
+    # --help acts where it stands, whatever follows; what comes before must
+    # be sound. (Its text is checked against the manual page.)
+    expect -q --help sound.conf < <(echo 0; "$checker" --help | sed 's/^/1|/')
+    OUT=/dev/full expect --help <<<'1
+2|failed to write output'
+    # Anything else that looks like an option, and a missing name, is usage.
+    for args in - -h -x --bogus '--format=json sound.conf' --format -q -- '-q --' '-s -' \
+        '-q -x sound.conf' '--bogus --help'; do
+        # shellcheck disable=SC2086 # each entry is a list of words
+        expect $args <<<"1
+$usage"
+    done
+    # "--" ends the options; words after the name are ignored; short options
+    # combine; a later --format wins.
+    cp sound.conf ./-dash.conf
+    expect -q -- -dash.conf -x <<<0
+    expect -qs faulty.conf <<<'2
+1|line 2, pos 14, illegal character in address 040 '
+    expect --format=gcc --format=report faulty.conf <<<"0
+1|iscsi-config-check....
+$report
+1|line 2, pos 14, illegal character in address 040 "
+    ;;
+strict)
+    expect --strict sound.conf <<<"0
+1|iscsi-config-check....
+$report
+1|line 3, nConnections = 1, target addr = 10.0.0.1, portNum = 860, loginParamsLen = 12, loginParams = Initiator:n, "
+    : >empty.conf
+    expect -s empty.conf <<<'0
+1|iscsi-config-check....'
+    printf 'target = 1.2.3.4 3260 0 Initiator:h,p\n' >idle.conf
+    expect -s idle.conf <<<'2
+1|iscsi-config-check....
+1|line 1, pos 37, no connections defined '
+    # A failed run is 1, whatever the file holds: it cannot be opened, its
+    # report cannot be written, or its reading fails after the faults.
+    expect -s missing.conf <<<'1
+1|iscsi-config-check....
+2|failed to open file missing.conf'
+    OUT=/dev/full expect -qs faulty.conf <<<'1
+2|failed to write output'
+    if command -v strace >/dev/null; then
+        TRACE="strace -o /dev/null -P $PWD/faulty.conf -e inject=read:error=EIO:when=2" \
+            expect -qs faulty.conf <<<'1
+1|line 2, pos 14, illegal character in address 040 
+2|failed to read file faulty.conf'
+    else
+        echo "no strace: the read-failure case is left out"
+    fi
+    ;;
+quiet-mask)
+    expect --quiet faulty.conf <<<'0
+1|line 2, pos 14, illegal character in address 040 '
+    expect -q missing.conf <<<'1
+2|failed to open file missing.conf'
+    # Only the field's password is masked: not the identifier, not what
+    # follows the field, and loginParamsLen stays the field's length.
+    printf '%s\n' 'target = 1.2.3.4 3260 2 Initiator:h.x,s3cr3t	primary, with,commas' \
+        'target = 1.2.3.4 3260 2 Initiator:h,' 'target = 1.2.3.4 3260 2 Initiator:h,abcdefghijklmnop' \
+        'target = 1.2.3.4 3260 0 Initiator:h,p' >secret.conf
+    expect --mask-passwords secret.conf <<<'0
+1|iscsi-config-check....
+1|line 1, nConnections = 2, target addr = 1.2.3.4, portNum = 3260, loginParamsLen = 20, loginParams = Initiator:h.x,******	primary, with,commas 
+1|line 2, nConnections = 2, target addr = 1.2.3.4, portNum = 3260, loginParamsLen = 12, loginParams = Initiator:h, 
+1|line 3, nConnections = 2, target addr = 1.2.3.4, portNum = 3260, loginParamsLen = 28, loginParams = Initiator:h,**************** 
+1|line 4, pos 37, no connections defined '
+    ;;
+gcc)
+    # Every kind of fault; a login fault points at the field, a missing field
+    # at the end of the text: the line's end, a zero byte, a piece's end.
+    {
+        printf '%s\n' '# comment' '  Target = 1.2.3.4 1 2 Initiator:h,p' \
+            'target = 1..3.4 1 2 Initiator:h,p' 'target = 1.2.3.4 1 Initiator:bad' \
+            'target = 1.2.3 1 2 Initiator:h,p' 'target = 1.2.3.4 x 2 Initiator:h,p' \
+            'target = 1.2.3.4 1 0 Initiator:h,p' 'target = 1.2.3.4 1 2  ' \
+            'target = 1.2.3.4 1 2 Initiator:h,p'
+        printf 'target = 1.2.3.4 1 \0 Initiator:h,p\ntarget = 1.2.3.4 1 %493s\n' ''
+        printf '%513s%s\n' '' 'target = 1.2.3.4 1 2 Initiator:h!,p'
+    } >a.conf
+    expect --format=gcc a.conf <<<"0
+1|a.conf:2:3: error: parse error
+1|a.conf:3:12: error: error in address
+1|a.conf:4:20: error: missing ',' after identifier
+1|a.conf:5:15: error: illegal character in address 040
+1|a.conf:6:18: error: error in port number
+1|a.conf:7:35: error: no connections defined
+1|a.conf:8:23: error: missing Login Parameters
+1|a.conf:10:20: error: missing Login Parameters
+1|a.conf:11:513: error: missing Login Parameters
+1|a.conf:12:513: error: parse error
+1|a.conf:12:535: error: illegal character in identifier"
+    # The name as given; standard error as usual.
+    mkdir dir && cp faulty.conf dir/
+    expect --format=gcc -s ./dir/faulty.conf <<<'2
+1|./dir/faulty.conf:2:15: error: illegal character in address 040'
+    expect --format=gcc missing.conf <<<'1
+2|failed to open file missing.conf'
+    ;;
+agree)
+    # On realistic and on random input, each option's output is the default
+    # output transformed as the option says.
+    "$gen_config" 400000 >g.conf
+    openssl enc -aes-128-ctr -nosalt -K 000102030405060708090a0b0c0d0e0f \
+        -iv 0 -in /dev/zero 2>/dev/null | head -c 200000 >>g.conf
+    # Runs the checker with the options given on g.conf into NAME.out and
+    # fails unless the status is STATUS:  run NAME STATUS [OPTION]...
+    run() {
+        (exec -a iscsi-config-check "$checker" "${@:3}" g.conf) >"$1.out" 2>/dev/null
+        local status=$?
+        [ "$status" = "$2" ] || fail "${*:3}: status $status, expected $2"
+    }
+    run default 0
+    run strict 2 --strict
+    run quiet 0 --quiet
+    run mask 0 --mask-passwords
+    run gcc 0 --format=gcc
+    cmp -s default.out strict.out || fail "--strict output differs"
+    tail -n +2 default.out | grep -v '^line [0-9]*, nConnections = ' >diagnostics
+    [ "$(wc -l <diagnostics)" -gt 1000 ] || fail "too few faults generated"
+    cmp -s diagnostics quiet.out || fail "--quiet is not the diagnostics"
+    awk '/^line [0-9]+, nConnections = / {
+            match($0, /, loginParamsLen = [0-9]+, loginParams = /)
+            head = substr($0, 1, RSTART + RLENGTH - 1); text = substr($0, RSTART + RLENGTH)
+            len = substr($0, RSTART + 19) + 0; comma = index(substr(text, 1, len), ",")
+            stars = ""; for (i = comma; i < len; i++) stars = stars "*"
+            $0 = head substr(text, 1, comma) stars substr(text, len + 1)
+        } { print }' default.out | cmp -s - mask.out || fail "--mask-passwords masks otherwise"
+    # gcc lines as "N:COLUMN: MESSAGE"; the default output has no column for
+    # login faults (their columns are checked above), so "*" stands for it.
+    awk '/^line [0-9]+, pos / { n = $2 + 0; p = $4 + 1; sub(/^line [0-9]+, pos [0-9]+, /, "")
+                                sub(/ $/, ""); print n ":" p ": " $0; next }
+         { n = $2 + 0; sub(/^line [0-9]+: /, ""); print n ":*: " $0 }' diagnostics >expected
+    sed 's/^g\.conf://; s/: error: /: /' gcc.out |
+        awk -F: -v OFS=: 'FILENAME == "expected" { star[FNR] = $2 == "*"; next }
+                          star[FNR] { $2 = "*" } { print }' expected - |
+        cmp -s expected - || fail "--format=gcc differs from the report"
+    ;;
+*)
+    echo "unknown group $group"
+    exit 2
+    ;;
+esac
+[ "$failed" = 0 ] && echo "ok: $group"
+exit "$failed"
