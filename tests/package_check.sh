@@ -1,30 +1,46 @@
 #!/usr/bin/env bash
-# Builds the Debian package, checks its contents, installs it, runs the
-# installed checker on the example and removes the package again. Needs root;
-# run it on a machine where installing a package is acceptable (CI does).
+# Checks the Debian package: two builds of the tree give the same bytes, the
+# binary in it is hardened and names no build path, lintian finds no error and
+# no warning, its version is the program's, and it installs, runs on the
+# example and removes cleanly. Needs root and Debian's packaging tools; run it
+# where installing a package is acceptable (CI does).
 #
-#   package_check.sh BUILD_DIR
+#   package_check.sh
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=$1
+cd "$root"
 fail() { echo "FAIL: $*"; exit 1; }
+work=$(mktemp -d)
+trap 'rm -rf "$work"; dpkg -r iscsi-config-check >/dev/null 2>&1 || true' EXIT
 
-(cd "$build" && cpack -G DEB >/dev/null)
-deb=$(ls "$build"/iscsi-config-check_*.deb)
-contents=$(dpkg-deb -c "$deb")
-grep -q ' ./usr/bin/iscsi-config-check$' <<<"$contents" || fail "no binary in $deb"
-grep -q ' ./usr/share/man/man1/iscsi-config-check.1.gz$' <<<"$contents" ||
-    fail "no manual page in $deb"
+build() { make --no-print-directory deb >"$work/build.log" 2>&1 || { tail -n 40 "$work/build.log"; fail "make deb"; }; }
+build
+deb=$(ls build/deb/iscsi-config-check_*.deb)
+cp "$deb" "$work/first.deb"
+build
+cmp "$work/first.deb" "$deb" || fail "two builds of the same tree differ"
+
+dpkg-deb -x "$deb" "$work/root"
+binary=$work/root/usr/bin/iscsi-config-check
+for file in usr/share/man/man1/iscsi-config-check.1.gz usr/share/doc/iscsi-config-check/copyright \
+    usr/share/doc/iscsi-config-check/changelog.gz; do
+    [ -f "$work/root/$file" ] || fail "no $file in $deb"
+done
+tests/hardening_test.sh "$binary" >/dev/null || fail "the packaged binary is not hardened"
+! grep -a -q -F -e "$root" -e build/deb "$binary" || fail "a build path in the packaged binary"
+version=$(dpkg-parsechangelog -S Version)
+[ "$("$binary" --version)" = "iscsi-config-check $version" ] ||
+    fail "the program's version is not the changelog's ($version)"
+
+tags=$(lintian -i --pedantic -I "$deb" 2>"$work/lintian.err") || cat "$work/lintian.err"
+[ -z "$tags" ] || echo "$tags"
+! grep -q -E '^[EW]: ' <<<"$tags" || fail "lintian reports errors or warnings"
 
 dpkg -i "$deb" >/dev/null
-trap 'dpkg -r iscsi-config-check >/dev/null 2>&1 || true' EXIT
-expected=$(cat "$root/tests/golden/example.out")
-actual=$(cd "$root" && iscsi-config-check examples/initiator.conf)
-[ "$actual" = "$expected" ] || fail "installed checker printed other output"
+[ "$(iscsi-config-check examples/initiator.conf)" = "$(cat tests/golden/example.out)" ] ||
+    fail "installed checker printed other output"
 man -w iscsi-config-check >/dev/null || fail "man does not find the page"
-
 dpkg -r iscsi-config-check >/dev/null
-trap - EXIT
 [ ! -e /usr/bin/iscsi-config-check ] || fail "binary left after removal"
 [ ! -e /usr/share/man/man1/iscsi-config-check.1.gz ] || fail "page left after removal"
-echo "ok: $(basename "$deb") builds, installs, runs and removes cleanly"
+echo "ok: $(basename "$deb") is reproducible, hardened, lintian-clean, and installs, runs and removes cleanly"
