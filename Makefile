@@ -65,12 +65,14 @@ bench:
 
 # The Debian package, built by Debian's own tools from a copy of the tree in
 # build/deb/src; the .deb lands in build/deb/. The last commit's time stamps
-# it, so that two builds of one commit give the same bytes (outside a git
-# checkout, dpkg takes the date of debian/changelog).
+# the copy and the package, so that two builds of one commit give the same
+# bytes wherever they run (outside a git checkout, dpkg takes the date of
+# debian/changelog).
 deb:
 	rm -rf $(DEB_DIR)
 	mkdir -p $(DEB_DIR)/src
-	tar -c --exclude=./build --exclude=./.git . | tar -x -C $(DEB_DIR)/src
+	tar -c --exclude=./build --exclude=./.git $(if $(SOURCE_DATE_EPOCH),--mtime=@$(SOURCE_DATE_EPOCH)) . | \
+	    tar -x -C $(DEB_DIR)/src
 	cd $(DEB_DIR)/src && $(if $(SOURCE_DATE_EPOCH),SOURCE_DATE_EPOCH=$(SOURCE_DATE_EPOCH)) \
 	    dpkg-buildpackage -b --no-sign
 
