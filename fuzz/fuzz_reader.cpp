@@ -5,9 +5,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <vector>
 
-#include "config.h"
+#include "report.h"
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
@@ -41,12 +42,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         // An empty file: consume the placeholder byte so nothing is read.
         fgetc(file);
     }
-    long long faultCount = -1;
-    int result = readConfigStream(file, "fuzz", &options, &faultCount);
+    // Several files in one run, to exercise the headers too.
+    std::unique_ptr<Reporter> reporter = makeReporter(&options, 2);
+    FileResult result = checkStream(file, "fuzz", reporter.get());
     fclose(file);
     // Every fault is on a line of its own: no more faults than bytes.
-    if (result != CONFIG_OK || faultCount < 0 ||
-        static_cast<size_t>(faultCount) > size) {
+    if (result.result != CONFIG_OK || result.faultCount < 0 ||
+        static_cast<size_t>(result.faultCount) > size) {
         abort();
     }
     return 0;

@@ -1,12 +1,13 @@
-// Entry point of iscsi-config-check: reads the options and the configuration
-// file's name from the command line, prints the banner, runs the reader and
-// sets the status.
+// Entry point of iscsi-config-check: reads the options and the file names
+// from the command line, checks each file in turn with the chosen output
+// format, and combines what it found into the exit status.
 #include <cstdio>
 #include <cstring>
 #include <getopt.h>
 #include <unistd.h>
+#include <vector>
 
-#include "config.h"
+#include "report.h"
 
 // Stands in for the program name when the system gives no argument vector,
 // and names the program in --help and --version.
@@ -23,12 +24,12 @@ static const int statusFaultsFound = 2;
 // The lines are laid out as printed, not as the formatter would wrap them.
 // clang-format off
 static const char helpText[] =
-    "Usage: iscsi-config-check [OPTION]... config_file_name\n"
-    "Check an iSCSI initiator configuration file.\n"
+    "Usage: iscsi-config-check [OPTION]... config_file_name...\n"
+    "Check iSCSI initiator configuration files.\n"
     "\n"
     "  -q, --quiet          print no banner and no reports, only the diagnostics\n"
-    "  -s, --strict         exit with status 2 when the file holds a fault\n"
-    "      --mask-passwords print every password character in a report as *\n"
+    "  -s, --strict         exit with status 2 when a file holds a fault\n"
+    "      --mask-passwords print every password in a report as ********\n"
     "      --format=FORMAT  report (the default), or gcc: diagnostics only, as\n"
     "                         FILE:LINE:COLUMN: error: MESSAGE\n"
     "      --help           print this help and exit\n"
@@ -70,29 +71,43 @@ static bool parseFormat(const char *name, OutputFormat *format)
     return false;
 }
 
-// Reads the options, which stop at the first word that is not one, and the
-// file name after them. --help and --version act where they stand; anything
-// unknown, a word that looks like an option where the name belongs (unless
-// "--" came first) and a missing name ask for usage.
-static Action parseCommandLine(int argc, char **argv, OutputOptions *options,
-                               bool *strict, const char **fileName)
+// What the command line asks for.
+struct CommandLine {
+    OutputOptions options;
+    bool strict;
+    std::vector<const char *> fileNames;
+};
+
+// Reads the command line strictly from left to right: options and file
+// names may be mixed, and options apply to every file wherever they stand.
+// "--" makes every later word a file name. The first of a usage error,
+// --help and --version decides; no file name at all is a usage error.
+static Action parseCommandLine(int argc, char **argv, CommandLine *command)
 {
     opterr = 0; // the usage message is the only complaint
     int option = 0;
-    while ((option = getopt_long(argc, argv, "+qs", longOptions, nullptr)) !=
+    // A leading "-" returns every word in order, file names as option 1.
+    while ((option = getopt_long(argc, argv, "-qs", longOptions, nullptr)) !=
            -1) {
         switch (option) {
+        case 1:
+            // Before "--", a lone "-" looks like an option and is none.
+            if (optarg[0] == '-') {
+                return ACTION_USAGE;
+            }
+            command->fileNames.push_back(optarg);
+            break;
         case 'q':
-            options->quiet = true;
+            command->options.quiet = true;
             break;
         case 's':
-            *strict = true;
+            command->strict = true;
             break;
         case OPTION_MASK_PASSWORDS:
-            options->maskPasswords = true;
+            command->options.maskPasswords = true;
             break;
         case OPTION_FORMAT:
-            if (!parseFormat(optarg, &options->format)) {
+            if (!parseFormat(optarg, &command->options.format)) {
                 return ACTION_USAGE;
             }
             break;
@@ -104,15 +119,11 @@ static Action parseCommandLine(int argc, char **argv, OutputOptions *options,
             return ACTION_USAGE;
         }
     }
-    if (optind >= argc) {
-        return ACTION_USAGE;
+    // Whatever follows "--" is a file name.
+    for (int k = optind; k < argc; k++) {
+        command->fileNames.push_back(argv[k]);
     }
-    bool afterDoubleDash = optind > 1 && strcmp(argv[optind - 1], "--") == 0;
-    if (argv[optind][0] == '-' && !afterDoubleDash) {
-        return ACTION_USAGE;
-    }
-    *fileName = argv[optind];
-    return ACTION_CHECK;
+    return command->fileNames.empty() ? ACTION_USAGE : ACTION_CHECK;
 }
 
 // Ends a run that wrote to standard output: a report that did not reach its
@@ -134,11 +145,9 @@ int main(int argc, char **argv)
 {
     const char *programName =
         (argc > 0 && argv[0] != nullptr) ? argv[0] : ownProgramName;
-    OutputOptions options = defaultOutputOptions;
-    bool strict = false;
-    const char *fileName = nullptr;
+    CommandLine command = {defaultOutputOptions, false, {}};
 
-    switch (parseCommandLine(argc, argv, &options, &strict, &fileName)) {
+    switch (parseCommandLine(argc, argv, &command)) {
     case ACTION_USAGE:
         (void)fprintf(stderr, "USAGE: %s <config_file_name>\n", programName);
         return statusFailed;
@@ -151,7 +160,6 @@ int main(int argc, char **argv)
     case ACTION_CHECK:
         break;
     }
-    clientConfigFile = fileName;
 
     // Reports going to a file or a pipe are written in large blocks; a
     // terminal keeps its line buffering. Should setvbuf refuse, stdout keeps
@@ -160,14 +168,28 @@ int main(int argc, char **argv)
         static char outputBuffer[65536];
         (void)setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
     }
-    printBanner(programName, &options);
+    std::unique_ptr<Reporter> reporter =
+        makeReporter(&command.options, command.fileNames.size());
+    reporter->startRun(programName);
 
-    long long faultCount = 0;
-    int result = readConfigFileWith(&options, &faultCount);
+    // Like cat, a file that cannot be read is reported and the run goes on;
+    // a failed write ends it, since nobody would see the rest.
+    bool runFailed = false;
+    bool faultsFound = false;
+    for (const char *name : command.fileNames) {
+        FileResult file = checkFile(name, reporter.get());
+        if (file.result == CONFIG_WRITE_FAILED || outputFailed()) {
+            return finishOutput(statusFailed);
+        }
+        runFailed = runFailed || file.result != CONFIG_OK;
+        faultsFound = faultsFound || file.faultCount > 0;
+    }
+    reporter->endRun();
+
     int status = statusOk;
-    if (result != CONFIG_OK) {
+    if (runFailed) {
         status = statusFailed;
-    } else if (strict && faultCount > 0) {
+    } else if (command.strict && faultsFound) {
         status = statusFaultsFound;
     }
     return finishOutput(status);

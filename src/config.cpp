@@ -1,18 +1,58 @@
 // Client configuration reader: splits the file into lines, parses each target
 // statement in one left-to-right pass and judges its login parameters. The
-// verdict on each line goes to the report module, which prints it.
+// verdict on each statement goes to the caller's hook; nothing is printed.
 #include "config.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
-
-const char *clientConfigFile = nullptr;
+#include <sys/stat.h>
+#include <unistd.h>
 
 // Bytes of one line the reader holds; longer lines are judged in pieces.
 static const size_t lineBufSize = 512;
 
-// Bytes taken from the file per read call.
-static const size_t readBlockSize = 65536;
+// The fault kinds: whether a position is reported, name and message. The
+// messages are the checker's fixed texts, without the prefix and trailing
+// space that a format adds.
+// clang-format off
+static constexpr FaultInfo faultTable[] = {
+    {FAULT_NONE, false, "", ""},
+    {FAULT_PARSE, true, "parse", "parse error"},
+    {FAULT_ADDRESS, true, "address", "error in address"},
+    // followed by the character's code in octal
+    {FAULT_ADDRESS_CHAR, true, "address-char", "illegal character in address 0"},
+    {FAULT_PORT, true, "port", "error in port number"},
+    {FAULT_NO_CONNECTIONS, true, "no-connections", "no connections defined"},
+    {FAULT_MISSING_LOGIN_PARAMS, false, "missing-login-params", "missing Login Parameters"},
+    {FAULT_MISSING_KEYWORD, false, "missing-keyword", "missing 'Initiator:' keyword"},
+    {FAULT_MISSING_IDENTIFIER, false, "missing-identifier", "missing Initiator identifier"},
+    {FAULT_IDENTIFIER_CHAR, false, "identifier-char", "illegal character in identifier"},
+    {FAULT_MISSING_COMMA, false, "missing-comma", "missing ',' after identifier"},
+    {FAULT_IDENTIFIER_TOO_LONG, false, "identifier-too-long", "identifier is too long"},
+    {FAULT_PASSWORD_CHAR, false, "password-char", "illegal character in 'password'"},
+    {FAULT_CHARS_AFTER_PASSWORD, false, "chars-after-password", "illegal characters after 'password'"},
+    {FAULT_PASSWORD_TOO_LONG, false, "password-too-long", "'password' is too long"},
+};
+// clang-format on
+
+// Every kind has its row, found by its value.
+static constexpr bool faultTableIsIndexed()
+{
+    for (size_t k = 0; k < FAULT_KIND_COUNT; k++) {
+        if (faultTable[k].kind != static_cast<FaultKind>(k)) {
+            return false;
+        }
+    }
+    return sizeof faultTable / sizeof faultTable[0] == FAULT_KIND_COUNT;
+}
+// One row per fault kind, in its place.
+static_assert(faultTableIsIndexed());
+
+const FaultInfo *faultInfo(FaultKind fault)
+{
+    return &faultTable[fault];
+}
 
 // Login-parameters grammar: the keyword, an identifier of at most
 // maxIdentifierLen characters (so its comma stands at lastCommaPos at the
@@ -68,9 +108,7 @@ static size_t skipBlanks(const char *line, size_t pos)
     return pos;
 }
 
-// Returns the first fault of a login-parameters field, or FAULT_NONE when the
-// field is sound.
-static FaultKind findLoginParamsFault(const char *field, size_t len)
+FaultKind findLoginParamsFault(const char *field, size_t len)
 {
     if (len == 0) {
         return FAULT_MISSING_LOGIN_PARAMS;
@@ -110,19 +148,6 @@ static FaultKind findLoginParamsFault(const char *field, size_t len)
     }
     return isIdentifierChar(field[pos]) ? FAULT_PASSWORD_TOO_LONG
                                         : FAULT_CHARS_AFTER_PASSWORD;
-}
-
-int checkLoginParams(long long lineNum, const char *loginParams,
-                     size_t loginParamsLen)
-{
-    Verdict verdict = {};
-    verdict.fault = findLoginParamsFault(loginParams, loginParamsLen);
-    if (verdict.fault == FAULT_NONE) {
-        return 0;
-    }
-    verdict.lineNum = lineNum;
-    printVerdict(&verdict, &defaultOutputOptions, clientConfigFile);
-    return -1;
 }
 
 // Accumulates the digits from `pos` into `*value` modulo 2^32 (unsigned
@@ -226,16 +251,15 @@ static void judgeStatement(const char *line, size_t offset, Verdict *verdict)
     verdict->restLen = fieldLen + strlen(line + pos);
 }
 
-// What one run of the reader prints to, and what it found.
+// One run of the reader: where its verdicts go.
 struct ReaderRun {
-    const OutputOptions *options;
-    const char *name;
-    long long faultCount;
+    const ReaderHooks *hooks;
+    bool stopped; // the consumer asked to stop
 };
 
-// Judges one line, or one piece of an over-long line, and prints its
-// outcome: `count` bytes as read, which may include zero bytes, with room
-// for one more after them.
+// Judges one line, or one piece of an over-long line, and hands over its
+// verdict: `count` bytes as read, which may include zero bytes, with room for
+// one more after them.
 static void judgeLine(char *line, size_t count, long long lineNum,
                       size_t offset, ReaderRun *run)
 {
@@ -248,44 +272,78 @@ static void judgeLine(char *line, size_t count, long long lineNum,
     Verdict verdict = {};
     verdict.lineNum = lineNum;
     judgeStatement(line, offset, &verdict);
-    if (verdict.fault != FAULT_NONE) {
-        run->faultCount++;
+    if (run->hooks->onVerdict(run->hooks->context, &verdict) != 0) {
+        run->stopped = true;
     }
-    printVerdict(&verdict, run->options, run->name);
 }
 
-// Reports a fault of the file itself on standard error. Standard output is
-// flushed first so that a combined log keeps the order of events; a failure of
-// either stream shows in the exit status through stdout's error flag.
-static void reportFileFault(const char *what, const char *name)
+// Where the reader takes its bytes from: the descriptor of a stream that has
+// one, read as cat does (whatever is available, a signal's interruption
+// retried), or else the stream itself.
+struct ByteSource {
+    FILE *file;
+    int fd;
+    bool mayWait; // a pipe or a terminal, whose reads wait for a writer
+    bool failed;
+};
+
+static ByteSource openSource(FILE *file)
 {
-    (void)fflush(stdout);
-    (void)fprintf(stderr, "%s %s\n", what, name);
+    ByteSource source = {file, fileno(file), false, false};
+    struct stat status = {};
+    if (source.fd >= 0 && fstat(source.fd, &status) == 0) {
+        source.mayWait = !S_ISREG(status.st_mode);
+    }
+    return source;
 }
 
-// True once a write to standard output has failed: nothing more is judged,
-// since nobody would see its outcome.
-static bool outputFailed()
+// Reads up to `size` bytes; returns how many arrived, 0 at the end of the
+// input or after a failure (which sets `failed`). Bytes delivered by a stream
+// whose read then failed are returned, with `failed` set.
+static size_t readSome(ByteSource *source, char *buf, size_t size)
 {
-    return ferror_unlocked(stdout) != 0;
+    if (source->fd < 0) {
+        size_t got = fread(buf, 1, size, source->file);
+        source->failed = ferror(source->file) != 0;
+        return got;
+    }
+    for (;;) {
+        ssize_t got = read(source->fd, buf, size);
+        if (got >= 0) {
+            return static_cast<size_t>(got);
+        }
+        if (errno != EINTR) {
+            source->failed = true;
+            return 0;
+        }
+    }
 }
 
-int readConfigStream(FILE *file, const char *name, const OutputOptions *options,
-                     long long *faultCount)
+int readConfigStream(FILE *file, const ReaderHooks *hooks)
 {
-    char block[readBlockSize];
+    char block[maxReadBlockSize];
     char lineBuf[lineBufSize + 1]; // a piece and its terminating zero
-    size_t count = 0;              // bytes of the current piece held in lineBuf
+    size_t blockSize = hooks->readBlockSize;
+    if (blockSize == 0 || blockSize > maxReadBlockSize) {
+        blockSize = maxReadBlockSize;
+    }
+    size_t count = 0;  // bytes of the current piece held in lineBuf
     size_t offset = 0; // where that piece starts in its physical line
     long long lineNum = 1;
-    size_t got = 0;
-    ReaderRun run = {options, name, 0};
-    int result = CONFIG_OK;
+    ReaderRun run = {hooks, false};
+    ByteSource source = openSource(file);
 
-    while ((got = fread(block, 1, sizeof block, file)) > 0) {
+    for (;;) {
+        if (source.mayWait && hooks->beforeWait != nullptr) {
+            hooks->beforeWait(hooks->context);
+        }
+        size_t got = readSome(&source, block, blockSize);
+        if (got == 0) {
+            break;
+        }
         char *pos = block;
         char *end = block + got;
-        while (pos < end && !outputFailed()) {
+        while (pos < end && !run.stopped) {
             size_t room = lineBufSize - count;
             size_t avail = static_cast<size_t>(end - pos);
             size_t take = avail < room ? avail : room;
@@ -320,43 +378,18 @@ int readConfigStream(FILE *file, const char *name, const OutputOptions *options,
                 count = 0;
             }
         }
-        if (outputFailed()) {
-            result = CONFIG_WRITE_FAILED;
-            break;
+        if (run.stopped) {
+            return CONFIG_WRITE_FAILED;
         }
         // A failed read may still have delivered bytes; they are judged above,
         // and nothing after the failure is read.
-        if (ferror_unlocked(file) != 0) {
+        if (source.failed) {
             break;
         }
     }
-    if (result == CONFIG_OK) {
-        judgeLine(lineBuf, count, lineNum, offset, &run);
-        if (ferror_unlocked(file) != 0) {
-            reportFileFault("failed to read file", name);
-            result = CONFIG_READ_FAILED;
-        }
+    judgeLine(lineBuf, count, lineNum, offset, &run);
+    if (source.failed) {
+        return CONFIG_READ_FAILED;
     }
-    *faultCount = run.faultCount;
-    return result;
-}
-
-int readConfigFileWith(const OutputOptions *options, long long *faultCount)
-{
-    *faultCount = 0;
-    FILE *file = fopen(clientConfigFile, "r");
-    if (file == nullptr) {
-        reportFileFault("failed to open file", clientConfigFile);
-        return CONFIG_OPEN_FAILED;
-    }
-    int result = readConfigStream(file, clientConfigFile, options, faultCount);
-    // Nothing was written to the file, so closing it cannot lose anything.
-    (void)fclose(file);
-    return result;
-}
-
-int readConfigFile()
-{
-    long long faultCount = 0;
-    return readConfigFileWith(&defaultOutputOptions, &faultCount);
+    return run.stopped ? CONFIG_WRITE_FAILED : CONFIG_OK;
 }

@@ -1,47 +1,115 @@
 // Client configuration reader: judges every line of an initiator's
-// configuration file and prints one outcome per target statement.
+// configuration file and hands the verdict on each target statement to its
+// caller. The reader itself never prints.
 #ifndef ISCSI_CONFIG_CHECK_CONFIG_H
 #define ISCSI_CONFIG_CHECK_CONFIG_H
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 
-#include "report.h"
-
-// Results of readConfigFile and readConfigStream.
-enum ConfigResult {
-    CONFIG_OK = 0,
-    CONFIG_OPEN_FAILED = 1,  // "failed to open file" was printed
-    CONFIG_READ_FAILED = 2,  // "failed to read file" was printed
-    CONFIG_WRITE_FAILED = 3, // standard output failed; reading was abandoned
+// Every fault a line can show.
+enum FaultKind {
+    FAULT_NONE = 0, // a sound statement
+    FAULT_PARSE,
+    FAULT_ADDRESS,
+    FAULT_ADDRESS_CHAR, // with the offending character's code
+    FAULT_PORT,
+    FAULT_NO_CONNECTIONS,
+    FAULT_MISSING_LOGIN_PARAMS,
+    FAULT_MISSING_KEYWORD,
+    FAULT_MISSING_IDENTIFIER,
+    FAULT_IDENTIFIER_CHAR,
+    FAULT_MISSING_COMMA,
+    FAULT_IDENTIFIER_TOO_LONG,
+    FAULT_PASSWORD_CHAR,
+    FAULT_CHARS_AFTER_PASSWORD,
+    FAULT_PASSWORD_TOO_LONG,
+    FAULT_KIND_COUNT
 };
 
-// Name of the configuration file to read; points at the command-line
-// argument itself, which lives for the whole run.
+// What is known of each fault kind.
+struct FaultInfo {
+    FaultKind kind;
+    // True for the faults of the statement itself, reported with their
+    // position; the login-parameter faults are reported without one.
+    bool hasPosition;
+    const char *name;    // stable name, for options and machine formats
+    const char *message; // the fixed text, without prefix or trailing space
+};
+
+// The entry of `fault` in the table of fault kinds.
+const FaultInfo *faultInfo(FaultKind fault);
+
+// The outcome of judging one target statement (or one piece of a long line).
+struct Verdict {
+    FaultKind fault;
+    long long lineNum;
+    // Zero-based offset in the physical line: where a statement fault was
+    // found, or where the login-parameters field begins.
+    size_t pos;
+    unsigned charCode; // FAULT_ADDRESS_CHAR: the character found
+    // The values of a sound statement.
+    int32_t nConnections;
+    uint32_t addr[4];
+    uint32_t port;
+    const char *loginParams; // the field, followed by the rest of its line
+    size_t loginParamsLen;   // the field's length
+    size_t restLen;          // the field and the rest of its line
+};
+
+// Results of the reader and of readConfigFile.
+enum ConfigResult {
+    CONFIG_OK = 0,
+    CONFIG_OPEN_FAILED = 1,  // the file could not be opened
+    CONFIG_READ_FAILED = 2,  // reading failed part-way
+    CONFIG_WRITE_FAILED = 3, // the verdicts' consumer stopped the reading
+};
+
+// Where the reader sends its verdicts, and how it reads.
+struct ReaderHooks {
+    // Takes the verdict on one statement; a nonzero result (standard output
+    // failed, say) stops the reading before the next line.
+    int (*onVerdict)(void *context, const Verdict *verdict);
+    // Called before a read that may wait for its bytes (the input is a pipe
+    // or a terminal), so that the verdicts so far can be shown; may be null.
+    void (*beforeWait)(void *context);
+    void *context;
+    // Bytes asked for per read, at most maxReadBlockSize; 0 for the default.
+    size_t readBlockSize;
+};
+
+// The largest read block, and the default one.
+constexpr size_t maxReadBlockSize = 65536;
+
+// Judges every line read from an already opened stream and hands each
+// verdict to `hooks`. Returns CONFIG_OK at the end of the input,
+// CONFIG_READ_FAILED when a read failed (what was read before is judged) or
+// CONFIG_WRITE_FAILED when a verdict's consumer stopped the reading. Leaves
+// the stream open, prints nothing and allocates nothing.
+int readConfigStream(FILE *file, const ReaderHooks *hooks);
+
+// The first fault of a login-parameters field of `len` characters from
+// `field` (not terminated), or FAULT_NONE when it is sound. Nothing at or past
+// the count is read, and the pointer is not read at all when the count is 0.
+FaultKind findLoginParamsFault(const char *field, size_t len);
+
+// The printing entry points of the reader, in the report format with no
+// option. They are built on the reader and the report format.
+
+// Name of the configuration file that readConfigFile reads; points at the
+// command-line argument itself, which lives for the whole run.
 extern const char *clientConfigFile;
 
 // Reads and judges the file named by clientConfigFile, printing a report or a
-// diagnostic for every target statement on standard output. Returns CONFIG_OK
-// when the whole file was read and reported, or the failure that stopped it
-// (open and read failures are already reported on standard error).
+// diagnostic for every target statement on standard output and an open or
+// read failure on standard error. Returns a ConfigResult.
 int readConfigFile();
 
-// readConfigFile in the output chosen by `options`; also sets `*faultCount`
-// to the number of diagnostics printed.
-int readConfigFileWith(const OutputOptions *options, long long *faultCount);
-
-// Judges one login-parameters field: `loginParamsLen` characters from
-// `loginParams`, not terminated. Nothing at or past the count is read, and the
-// pointer is not read at all when the count is 0. Returns 0 for a sound field,
-// or -1 after printing its diagnostic prefixed with `lineNum`.
+// Judges one login-parameters field, as findLoginParamsFault does. Returns 0
+// for a sound field, or -1 after printing its diagnostic prefixed with
+// `lineNum`.
 int checkLoginParams(long long lineNum, const char *loginParams,
                      size_t loginParamsLen);
-
-// Judges every line read from an already opened stream, named `name` in the
-// read-failure message and the gcc format. Returns CONFIG_OK,
-// CONFIG_READ_FAILED or CONFIG_WRITE_FAILED, sets `*faultCount`, and leaves
-// the stream open. readConfigFileWith is this between opening and closing.
-int readConfigStream(FILE *file, const char *name, const OutputOptions *options,
-                     long long *faultCount);
 
 #endif

@@ -1,48 +1,15 @@
-// Output of the checker: turns the verdict on one line into the bytes of the
-// chosen format. The reader judges; only this module writes standard output.
+// Output of the checker: a reporter turns the events of a run (its start,
+// each file, the verdict on each line, a file that could not be read, the
+// end) into the bytes of one output format. Only the reporters write standard
+// output; the reader returns verdicts.
 #ifndef ISCSI_CONFIG_CHECK_REPORT_H
 #define ISCSI_CONFIG_CHECK_REPORT_H
 
 #include <cstddef>
-#include <cstdint>
+#include <cstdio>
+#include <memory>
 
-// Every fault a line can show. Statement faults carry a position; the
-// login-parameter faults follow them, from FAULT_MISSING_LOGIN_PARAMS on.
-enum FaultKind {
-    FAULT_NONE = 0, // a sound statement
-    FAULT_PARSE,
-    FAULT_ADDRESS,
-    FAULT_ADDRESS_CHAR, // with the offending character's code
-    FAULT_PORT,
-    FAULT_NO_CONNECTIONS,
-    FAULT_MISSING_LOGIN_PARAMS,
-    FAULT_MISSING_KEYWORD,
-    FAULT_MISSING_IDENTIFIER,
-    FAULT_IDENTIFIER_CHAR,
-    FAULT_MISSING_COMMA,
-    FAULT_IDENTIFIER_TOO_LONG,
-    FAULT_PASSWORD_CHAR,
-    FAULT_CHARS_AFTER_PASSWORD,
-    FAULT_PASSWORD_TOO_LONG,
-    FAULT_KIND_COUNT
-};
-
-// The outcome of judging one target statement (or one piece of a long line).
-struct Verdict {
-    FaultKind fault;
-    long long lineNum;
-    // Zero-based offset in the physical line: where a statement fault was
-    // found, or where the login-parameters field begins.
-    size_t pos;
-    unsigned charCode; // FAULT_ADDRESS_CHAR: the character found
-    // The values of a sound statement.
-    int32_t nConnections;
-    uint32_t addr[4];
-    uint32_t port;
-    const char *loginParams; // the field, followed by the rest of its line
-    size_t loginParamsLen;   // the field's length
-    size_t restLen;          // the field and the rest of its line
-};
+#include "config.h"
 
 enum OutputFormat {
     FORMAT_REPORT, // banner, reports and diagnostics ("line N, ...")
@@ -52,18 +19,70 @@ enum OutputFormat {
 struct OutputOptions {
     OutputFormat format;
     bool quiet;         // no banner and no reports
-    bool maskPasswords; // passwords in reports printed as '*'
+    bool maskPasswords; // passwords in reports replaced by a fixed mask
 };
 
 // The output with no option given.
 extern const OutputOptions defaultOutputOptions;
 
-// Prints the banner "NAME....", unless the options leave it out.
-void printBanner(const char *programName, const OutputOptions *options);
+// The events of one run, in this order: startRun; for each file startFile,
+// then reportVerdict for each statement or reportFileFailure, then endFile;
+// endRun. Each format implements them.
+class Reporter
+{
+  public:
+    Reporter() = default;
+    Reporter(const Reporter &) = delete;
+    Reporter &operator=(const Reporter &) = delete;
+    virtual ~Reporter() = default;
 
-// Prints the outcome of `verdict` in the chosen format; `fileName` names the
-// file in the gcc format.
-void printVerdict(const Verdict *verdict, const OutputOptions *options,
-                  const char *fileName);
+    // `programName` is the name the checker was started under.
+    virtual void startRun(const char *programName);
+    virtual void startFile(const char *name);
+    virtual void reportVerdict(const Verdict *verdict) = 0;
+    // The file could not be opened (CONFIG_OPEN_FAILED) or read
+    // (CONFIG_READ_FAILED): "failed to open file NAME" or "failed to read
+    // file NAME" on standard error, in every format.
+    virtual void reportFileFailure(const char *name, int result);
+    virtual void endFile();
+    virtual void endRun();
+};
+
+// The reporter of `options->format`. `fileCount` is the number of files the
+// run checks.
+std::unique_ptr<Reporter> makeReporter(const OutputOptions *options,
+                                       size_t fileCount);
+
+// What checking one file found.
+struct FileResult {
+    int result;           // a ConfigResult
+    long long faultCount; // statements with a fault
+};
+
+// Opens, reads and closes the file `name`, handing its events to `reporter`
+// (startFile to endFile).
+FileResult checkFile(const char *name, Reporter *reporter);
+
+// checkFile on an already opened stream, named `name`, which is left open;
+// a null `file` is one that could not be opened. `readBlockSize` as in
+// ReaderHooks.
+FileResult checkStream(FILE *file, const char *name, Reporter *reporter,
+                       size_t readBlockSize = 0);
+
+// Prints the outcome of one verdict in the report format: the report of a
+// sound statement (unless `options->quiet`) or the diagnostic.
+void printReportLine(const Verdict *verdict, const OutputOptions *options);
+
+// True once a write to standard output has failed. From then on nothing more
+// is written there: the C library drops its buffer when a flush fails, so a
+// later write would land in the emptied buffer and come out at exit.
+bool outputFailed();
+
+// Hands the bytes from `start` to `end`, one whole line or more, to standard
+// output, unless the output has failed.
+void writeOutput(const char *start, const char *end);
+
+// Flushes standard output unless it has failed.
+void flushOutput();
 
 #endif

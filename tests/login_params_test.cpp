@@ -48,6 +48,7 @@ const LoginCase loginCases[] = {
     {"Initiator:" + id63, "missing ',' after identifier\n"},
     {"Initiator:,p", "missing Initiator identifier\n"},
     {"Initiator:h!,p", "illegal character in identifier\n"},
+    {"Initiator:!x,p", "illegal character in identifier\n"},
     {"Initiator:h p", "illegal character in identifier\n"},
     {"Initiator:h\x80,p", "illegal character in identifier\n"},
     {"Initiator:" + id63 + "!", "illegal character in identifier\n"},

@@ -27,6 +27,13 @@ rendered=$(groff -man -Tutf8 -rLL=2000n -rHY=0 "$page" 2>/dev/null |
     sed 's/\x1b\[[0-9;]*m//g; s/.\x08//g' | sed "s/[‘’]/'/g")
 text=$(fold <<<"$rendered")
 
+# Every line of the README's Vim example can be pasted from the page as it
+# renders at the usual width: no adjusted or escaped blank may creep in.
+page80=$(groff -man -Tutf8 -rLL=78n "$page" 2>/dev/null | sed 's/.\x08//g' | sed "s/[‘’]/'/g")
+while IFS= read -r line; do
+    grep -q -F -x -- "$line" < <(sed 's/^ *//' <<<"$page80") || fail "not pasteable from the page: \"$line\""
+done < <(sed -n '/^```vim$/,/^```$/p' "$root/README.md" | grep -v '^```')
+
 # String literals of the code, comments, include lines and the help text
 # (checked below) left out; those with fewer than three letters are
 # punctuation and formats.

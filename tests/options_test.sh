@@ -38,29 +38,60 @@ printf 'target = 1.2.3.4 3260 2 Initiator:h,p\ntarget = 1.2.3 3260 2 Initiator:h
 case $group in
 command-line)
     expect --version <<<'0
-1|iscsi-config-check 1.1.0'
-    # --help acts where it stands, whatever follows; what comes before must
-    # be sound. (Its text is checked against the manual page.)
-    expect -q --help sound.conf < <(echo 0; "$checker" --help | sed 's/^/1|/')
+1|iscsi-config-check 2.0.0'
+    # The first of a usage error, --help and --version decides, wherever it
+    # stands. (The help text is checked against the manual page.)
+    help=$("$checker" --help | sed 's/^/1|/')
+    for args in '-q --help sound.conf' '--help -' 'sound.conf --help --bogus'; do
+        # shellcheck disable=SC2086 # each entry is a list of words
+        expect $args < <(echo 0; echo "$help")
+    done
     OUT=/dev/full expect --help <<<'1
 2|failed to write output'
-    # Anything else that looks like an option, and a missing name, is usage.
+    # Anything else that looks like an option, before "--", and a missing
+    # name, is usage: nothing is read.
     for args in - -h -x --bogus '--format=json sound.conf' --format -q -- '-q --' '-s -' \
-        '-q -x sound.conf' '--bogus --help'; do
+        '-q -x sound.conf' '--bogus --help' '- --help' 'sound.conf -' 'sound.conf -x' \
+        'missing.conf --bogus'; do
         # shellcheck disable=SC2086 # each entry is a list of words
         expect $args <<<"1
 $usage"
     done
-    # "--" ends the options; words after the name are ignored; short options
+    # Options apply wherever they stand; "--" ends them; short options
     # combine; a later --format wins.
     cp sound.conf ./-dash.conf
-    expect -q -- -dash.conf -x <<<0
-    expect -qs faulty.conf <<<'2
+    expect -q -- -dash.conf <<<0
+    expect faulty.conf -qs <<<'2
 1|line 2, pos 14, illegal character in address 040 '
-    expect --format=gcc --format=report faulty.conf <<<"0
+    expect -q sound.conf -- -dash.conf -s <<<'1
+2|failed to open file -s'
+    expect --format=gcc faulty.conf --format=report <<<"0
 1|iscsi-config-check....
 $report
 1|line 2, pos 14, illegal character in address 040 "
+    # Every file is checked, in order, with a header before the first line
+    # of each; a file that prints nothing, or cannot be opened, gets none,
+    # and the run goes on after it.
+    printf '# only a comment\n' >comment.conf
+    expect sound.conf comment.conf missing.conf faulty.conf <<<"1
+1|iscsi-config-check....
+1|==> sound.conf <==
+$report
+1|line 3, nConnections = 1, target addr = 10.0.0.1, portNum = 860, loginParamsLen = 12, loginParams = Initiator:n, 
+1|==> faulty.conf <==
+$report
+1|line 2, pos 14, illegal character in address 040 
+2|failed to open file missing.conf"
+    expect -qs sound.conf faulty.conf <<<'2
+1|==> faulty.conf <==
+1|line 2, pos 14, illegal character in address 040 '
+    expect -s --format=gcc faulty.conf sound.conf faulty.conf <<<'2
+1|faulty.conf:2:15: error: illegal character in address 040
+1|faulty.conf:2:15: error: illegal character in address 040'
+    expect -qs faulty.conf missing.conf <<<'1
+1|==> faulty.conf <==
+1|line 2, pos 14, illegal character in address 040 
+2|failed to open file missing.conf'
     ;;
 strict)
     expect --strict sound.conf <<<"0
@@ -86,6 +117,10 @@ $report
             expect -qs faulty.conf <<<'1
 1|line 2, pos 14, illegal character in address 040 
 2|failed to read file faulty.conf'
+        # A read interrupted by a signal is tried again, not a failure.
+        TRACE="strace -o /dev/null -P $PWD/faulty.conf -e inject=read:error=EINTR:when=1" \
+            expect -qs faulty.conf <<<'2
+1|line 2, pos 14, illegal character in address 040 '
     else
         echo "no strace: the read-failure case is left out"
     fi
@@ -95,17 +130,21 @@ quiet-mask)
 1|line 2, pos 14, illegal character in address 040 '
     expect -q missing.conf <<<'1
 2|failed to open file missing.conf'
-    # Only the field's password is masked: not the identifier, not what
-    # follows the field, and loginParamsLen stays the field's length.
+    # A password is masked as eight stars whatever its length, and nothing
+    # after the field is printed (it may hold the rest of a password with a
+    # blank); the identifier and loginParamsLen stay.
     printf '%s\n' 'target = 1.2.3.4 3260 2 Initiator:h.x,s3cr3t	primary, with,commas' \
         'target = 1.2.3.4 3260 2 Initiator:h,' 'target = 1.2.3.4 3260 2 Initiator:h,abcdefghijklmnop' \
-        'target = 1.2.3.4 3260 0 Initiator:h,p' >secret.conf
+        'target = 1.2.3.4 3260 0 Initiator:h,p' 'target = 1.2.3.4 3260 2 Initiator:h,Xq9-prod pw' \
+        'target = 1.2.3.4 3260 2 Initiator:h, pw' >secret.conf
     expect --mask-passwords secret.conf <<<'0
 1|iscsi-config-check....
-1|line 1, nConnections = 2, target addr = 1.2.3.4, portNum = 3260, loginParamsLen = 20, loginParams = Initiator:h.x,******	primary, with,commas 
+1|line 1, nConnections = 2, target addr = 1.2.3.4, portNum = 3260, loginParamsLen = 20, loginParams = Initiator:h.x,******** 
 1|line 2, nConnections = 2, target addr = 1.2.3.4, portNum = 3260, loginParamsLen = 12, loginParams = Initiator:h, 
-1|line 3, nConnections = 2, target addr = 1.2.3.4, portNum = 3260, loginParamsLen = 28, loginParams = Initiator:h,**************** 
-1|line 4, pos 37, no connections defined '
+1|line 3, nConnections = 2, target addr = 1.2.3.4, portNum = 3260, loginParamsLen = 28, loginParams = Initiator:h,******** 
+1|line 4, pos 37, no connections defined 
+1|line 5, nConnections = 2, target addr = 1.2.3.4, portNum = 3260, loginParamsLen = 20, loginParams = Initiator:h,******** 
+1|line 6, nConnections = 2, target addr = 1.2.3.4, portNum = 3260, loginParamsLen = 12, loginParams = Initiator:h, '
     ;;
 gcc)
     # Every kind of fault; a login fault points at the field, a missing field
@@ -164,8 +203,7 @@ agree)
             match($0, /, loginParamsLen = [0-9]+, loginParams = /)
             head = substr($0, 1, RSTART + RLENGTH - 1); text = substr($0, RSTART + RLENGTH)
             len = substr($0, RSTART + 19) + 0; comma = index(substr(text, 1, len), ",")
-            stars = ""; for (i = comma; i < len; i++) stars = stars "*"
-            $0 = head substr(text, 1, comma) stars substr(text, len + 1)
+            $0 = head substr(text, 1, comma) (comma < len ? "********" : "") " "
         } { print }' default.out | cmp -s - mask.out || fail "--mask-passwords masks otherwise"
     # gcc lines as "N:COLUMN: MESSAGE"; the default output has no column for
     # login faults (their columns are checked above), so "*" stands for it.

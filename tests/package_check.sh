@@ -30,7 +30,7 @@ cmp "$deb" "$work/copy/$deb" || fail "two builds of the same tree differ"
 dpkg-deb -x "$deb" "$work/root"
 binary=$work/root/usr/bin/iscsi-config-check
 for file in usr/share/man/man1/iscsi-config-check.1.gz usr/share/doc/iscsi-config-check/copyright \
-    usr/share/doc/iscsi-config-check/changelog.gz; do
+    usr/share/doc/iscsi-config-check/changelog.gz usr/share/doc/iscsi-config-check/examples/initiator.conf; do
     [ -f "$work/root/$file" ] || fail "no $file in $deb"
 done
 tests/hardening_test.sh "$binary" >/dev/null || fail "the packaged binary is not hardened"
@@ -44,7 +44,7 @@ tags=$(lintian -i --pedantic -I "$deb" 2>"$work/lintian.err") || cat "$work/lint
 ! grep -q -E '^[EW]: ' <<<"$tags" || fail "lintian reports errors or warnings"
 
 dpkg -i "$deb" >/dev/null
-[ "$(iscsi-config-check examples/initiator.conf)" = "$(cat tests/golden/example.out)" ] ||
+[ "$(iscsi-config-check /usr/share/doc/iscsi-config-check/examples/initiator.conf)" = "$(cat tests/golden/example.out)" ] ||
     fail "installed checker printed other output"
 man -w iscsi-config-check >/dev/null || fail "man does not find the page"
 dpkg -r iscsi-config-check >/dev/null

@@ -6,23 +6,25 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <sys/types.h>
 
 #include "config.h"
+#include "report.h"
 
 namespace
 {
 
-// Runs the reader on `stream`; returns what it printed on standard output,
-// and sets `*result` and `*err`.
-std::string judgeStream(FILE *stream, int *result, std::string *err)
+// Checks `stream` in the report format, reading `blockSize` bytes at a time;
+// returns what it printed on standard output, and sets `*result` and `*err`.
+std::string judgeStream(FILE *stream, int *result, std::string *err,
+                        size_t blockSize = 0)
 {
+    std::unique_ptr<Reporter> reporter = makeReporter(&defaultOutputOptions, 1);
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    long long faultCount = 0;
-    *result = readConfigStream(stream, "disk.conf", &defaultOutputOptions,
-                               &faultCount);
+    *result = checkStream(stream, "disk.conf", reporter.get(), blockSize).result;
     fflush(stdout);
     *err = testing::internal::GetCapturedStderr();
     fclose(stream);
@@ -30,13 +32,13 @@ std::string judgeStream(FILE *stream, int *result, std::string *err)
 }
 
 // Runs the reader on `text` as a file's content.
-std::string judgeText(std::string text)
+std::string judgeText(std::string text, size_t blockSize = 0)
 {
     FILE *stream = fmemopen(&text[0], text.size(), "r");
     EXPECT_NE(stream, nullptr);
     int result = -1;
     std::string err;
-    std::string out = judgeStream(stream, &result, &err);
+    std::string out = judgeStream(stream, &result, &err, blockSize);
     EXPECT_EQ(result, CONFIG_OK);
     EXPECT_EQ(err, "");
     return out;
@@ -131,12 +133,11 @@ std::string shiftLineNumbers(const std::string &out, long long k)
 }
 
 // The same lines judged after k empty lines must give the same outcomes, k
-// lines further on, wherever the 64 KiB read-block boundary cuts them: inside
-// a short line, inside either piece of a long one, right after a full piece,
-// or between a line and its newline.
+// lines further on, wherever a read-block boundary cuts them: inside a short
+// line, inside either piece of a long one, right after a full piece, or
+// between a line and its newline. Small blocks put a boundary everywhere.
 TEST(ReaderStream, OutcomesDoNotDependOnWhereReadBlocksEnd)
 {
-    const size_t blockSize = 65536;
     const std::string statement = "target = 1.2.3.4 3260 2 Initiator:h,p";
     const std::string lines =
         statement + "\n" + statement + "\t" + std::string(562, 'x') + "\n" +
@@ -145,10 +146,12 @@ TEST(ReaderStream, OutcomesDoNotDependOnWhereReadBlocksEnd)
     const std::string expected = judgeText(lines);
     ASSERT_EQ(std::count(expected.begin(), expected.end(), '\n'), 6);
 
-    for (size_t k = blockSize - lines.size(); k <= blockSize; k++) {
-        std::string out = judgeText(std::string(k, '\n') + lines);
-        ASSERT_EQ(out, shiftLineNumbers(expected, static_cast<long long>(k)))
-            << "after " << k << " empty lines";
+    for (size_t blockSize : {1, 7, 64, 511, 513}) {
+        for (size_t k = 0; k <= blockSize; k++) {
+            std::string out = judgeText(std::string(k, '\n') + lines, blockSize);
+            ASSERT_EQ(out, shiftLineNumbers(expected, static_cast<long long>(k)))
+                << "after " << k << " empty lines, blocks of " << blockSize;
+        }
     }
 }
 

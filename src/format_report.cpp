@@ -1,0 +1,147 @@
+// The report format: a banner, then for every statement its report or its
+// diagnostic ("line N, pos P, MESSAGE " or "line N: MESSAGE"); with several
+// files, a header before the first line of each file.
+#include <cstdio>
+#include <string>
+
+#include "format.h"
+
+// Bytes of a report line besides its loginParams text.
+static const size_t maxReportFrameLen = 256;
+
+// Longest loginParams text: a whole piece of a line.
+static const size_t maxRestLen = 512;
+
+// What a masked password is printed as, whatever its length, so that
+// neither the password nor its length shows.
+static const std::string_view passwordMask = "********";
+
+// Writes "line N", which begins every line of the report format.
+static char *appendLineNum(char *out, long long lineNum)
+{
+    return appendNumber(appendText(out, "line "), lineNum);
+}
+
+// Prints the report of a sound statement: its values, then the line from the
+// login-parameters field to its end; masked, the field with its password
+// replaced and nothing after it, since the rest of the line may hold the rest
+// of a password that contained a blank.
+static void printReport(const Verdict *verdict, bool maskPasswords)
+{
+    char text[maxReportFrameLen + maxRestLen];
+    char *out = appendLineNum(text, verdict->lineNum);
+    out = appendText(out, ", nConnections = ");
+    out = appendNumber(out, verdict->nConnections);
+    out = appendText(out, ", target addr = ");
+    for (size_t k = 0; k < 4; k++) {
+        out = appendNumber(out, verdict->addr[k]);
+        *out++ = k < 3 ? '.' : ',';
+    }
+    out = appendText(out, " portNum = ");
+    out = appendNumber(out, verdict->port);
+    out = appendText(out, ", loginParamsLen = ");
+    out = appendNumber(out, verdict->loginParamsLen);
+    out = appendText(out, ", loginParams = ");
+    if (maskPasswords) {
+        // A sound field holds its comma; the password runs to its end.
+        const char *field = verdict->loginParams;
+        const char *comma = static_cast<const char *>(
+            memchr(field, ',', verdict->loginParamsLen));
+        size_t kept = static_cast<size_t>(comma + 1 - field);
+        out = appendText(out, {field, kept});
+        if (kept < verdict->loginParamsLen) {
+            out = appendText(out, passwordMask);
+        }
+    } else {
+        out = appendText(out, {verdict->loginParams, verdict->restLen});
+    }
+    out = appendText(out, " \n");
+    writeOutput(text, out);
+}
+
+// Prints a diagnostic in the report format: "line N, pos P, MESSAGE \n" for a
+// statement fault, "line N: MESSAGE\n" for a login-parameter fault.
+static void printDiagnostic(const Verdict *verdict)
+{
+    char text[maxDiagnosticLen];
+    char *out = appendLineNum(text, verdict->lineNum);
+    if (faultInfo(verdict->fault)->hasPosition) {
+        out = appendText(out, ", pos ");
+        out = appendNumber(out, verdict->pos);
+        out = appendText(out, ", ");
+        out = appendMessage(out, verdict);
+        out = appendText(out, " \n");
+    } else {
+        out = appendText(out, ": ");
+        out = appendMessage(out, verdict);
+        out = appendText(out, "\n");
+    }
+    writeOutput(text, out);
+}
+
+void printReportLine(const Verdict *verdict, const OutputOptions *options)
+{
+    if (verdict->fault != FAULT_NONE) {
+        printDiagnostic(verdict);
+    } else if (!options->quiet) {
+        printReport(verdict, options->maskPasswords);
+    }
+}
+
+namespace
+{
+
+class ReportFormat : public Reporter
+{
+  public:
+    ReportFormat(const OutputOptions *options, size_t fileCount)
+        : options_(*options), withHeaders_(fileCount > 1)
+    {
+    }
+
+    void startRun(const char *programName) override
+    {
+        if (!options_.quiet) {
+            std::string banner = std::string(programName) + "....\n";
+            writeOutput(banner.data(), banner.data() + banner.size());
+        }
+    }
+
+    void startFile(const char *name) override
+    {
+        if (withHeaders_) {
+            header_ = std::string("==> ") + name + " <==\n";
+        }
+    }
+
+    void reportVerdict(const Verdict *verdict) override
+    {
+        if (verdict->fault == FAULT_NONE && options_.quiet) {
+            return;
+        }
+        if (!header_.empty()) {
+            writeOutput(header_.data(), header_.data() + header_.size());
+            header_.clear();
+        }
+        printReportLine(verdict, &options_);
+    }
+
+    void endFile() override
+    {
+        header_.clear();
+    }
+
+  private:
+    OutputOptions options_;
+    bool withHeaders_;
+    // The header of the current file, until its first line is printed.
+    std::string header_;
+};
+
+} // namespace
+
+std::unique_ptr<Reporter> makeReportFormat(const OutputOptions *options,
+                                           size_t fileCount)
+{
+    return std::make_unique<ReportFormat>(options, fileCount);
+}
