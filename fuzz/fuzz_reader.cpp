@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 #include "report.h"
@@ -43,8 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         fgetc(file);
     }
     // Several files in one run, to exercise the headers too.
-    std::unique_ptr<Reporter> reporter = makeReporter(&options, 2);
-    FileResult result = checkStream(file, "fuzz", reporter.get());
+    Reporter *reporter = makeReporter(&options, 2);
+    FileResult result = checkStream(file, "fuzz", reporter);
     fclose(file);
     // Every fault is on a line of its own: no more faults than bytes.
     if (result.result != CONFIG_OK || result.faultCount < 0 ||

@@ -2,10 +2,10 @@
 // from the command line, checks each file in turn with the chosen output
 // format, and combines what it found into the exit status.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <getopt.h>
 #include <unistd.h>
-#include <vector>
 
 #include "report.h"
 
@@ -75,7 +75,9 @@ static bool parseFormat(const char *name, OutputFormat *format)
 struct CommandLine {
     OutputOptions options;
     bool strict;
-    std::vector<const char *> fileNames;
+    // The file names in the order given: at most one per argument.
+    const char **fileNames;
+    size_t fileCount;
 };
 
 // Reads the command line strictly from left to right: options and file
@@ -95,7 +97,7 @@ static Action parseCommandLine(int argc, char **argv, CommandLine *command)
             if (optarg[0] == '-') {
                 return ACTION_USAGE;
             }
-            command->fileNames.push_back(optarg);
+            command->fileNames[command->fileCount++] = optarg;
             break;
         case 'q':
             command->options.quiet = true;
@@ -121,9 +123,9 @@ static Action parseCommandLine(int argc, char **argv, CommandLine *command)
     }
     // Whatever follows "--" is a file name.
     for (int k = optind; k < argc; k++) {
-        command->fileNames.push_back(argv[k]);
+        command->fileNames[command->fileCount++] = argv[k];
     }
-    return command->fileNames.empty() ? ACTION_USAGE : ACTION_CHECK;
+    return command->fileCount == 0 ? ACTION_USAGE : ACTION_CHECK;
 }
 
 // Ends a run that wrote to standard output: a report that did not reach its
@@ -141,13 +143,12 @@ static int finishOutput(int status)
     return status;
 }
 
-int main(int argc, char **argv)
+// Parses the command line and checks the files it names; returns the exit
+// status.
+static int runChecker(int argc, char **argv, const char *programName,
+                      CommandLine *command)
 {
-    const char *programName =
-        (argc > 0 && argv[0] != nullptr) ? argv[0] : ownProgramName;
-    CommandLine command = {defaultOutputOptions, false, {}};
-
-    switch (parseCommandLine(argc, argv, &command)) {
+    switch (parseCommandLine(argc, argv, command)) {
     case ACTION_USAGE:
         (void)fprintf(stderr, "USAGE: %s <config_file_name>\n", programName);
         return statusFailed;
@@ -168,16 +169,15 @@ int main(int argc, char **argv)
         static char outputBuffer[65536];
         (void)setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
     }
-    std::unique_ptr<Reporter> reporter =
-        makeReporter(&command.options, command.fileNames.size());
+    Reporter *reporter = makeReporter(&command->options, command->fileCount);
     reporter->startRun(programName);
 
     // Like cat, a file that cannot be read is reported and the run goes on;
     // a failed write ends it, since nobody would see the rest.
     bool runFailed = false;
     bool faultsFound = false;
-    for (const char *name : command.fileNames) {
-        FileResult file = checkFile(name, reporter.get());
+    for (size_t k = 0; k < command->fileCount; k++) {
+        FileResult file = checkFile(command->fileNames[k], reporter);
         if (file.result == CONFIG_WRITE_FAILED || outputFailed()) {
             return finishOutput(statusFailed);
         }
@@ -189,8 +189,28 @@ int main(int argc, char **argv)
     int status = statusOk;
     if (runFailed) {
         status = statusFailed;
-    } else if (command.strict && faultsFound) {
+    } else if (command->strict && faultsFound) {
         status = statusFaultsFound;
     }
     return finishOutput(status);
+}
+
+int main(int argc, char **argv)
+{
+    const char *programName =
+        (argc > 0 && argv[0] != nullptr) ? argv[0] : ownProgramName;
+    // Room for every argument as a file name.
+    auto **fileNames = static_cast<const char **>(
+        calloc(static_cast<size_t>(argc > 0 ? argc : 1), sizeof(const char *)));
+    // (An allocation the size of the argument list does not fail in the
+    // tests.)
+    if (fileNames == nullptr) {
+        (void)fprintf(stderr, "%s: out of memory\n",
+                      programName); // GCOVR_EXCL_LINE
+        return statusFailed;        // GCOVR_EXCL_LINE
+    }
+    CommandLine command = {defaultOutputOptions, false, fileNames, 0};
+    int status = runChecker(argc, argv, programName, &command);
+    free(fileNames);
+    return status;
 }

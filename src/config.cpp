@@ -108,7 +108,9 @@ static size_t skipBlanks(const char *line, size_t pos)
     return pos;
 }
 
-FaultKind findLoginParamsFault(const char *field, size_t len)
+// The grammar of the login-parameters field (see findLoginParamsFault); kept
+// internal so that the statement parser's call can be inlined.
+static FaultKind loginParamsFault(const char *field, size_t len)
 {
     if (len == 0) {
         return FAULT_MISSING_LOGIN_PARAMS;
@@ -148,6 +150,11 @@ FaultKind findLoginParamsFault(const char *field, size_t len)
     }
     return isIdentifierChar(field[pos]) ? FAULT_PASSWORD_TOO_LONG
                                         : FAULT_CHARS_AFTER_PASSWORD;
+}
+
+FaultKind findLoginParamsFault(const char *field, size_t len)
+{
+    return loginParamsFault(field, len);
 }
 
 // Accumulates the digits from `pos` into `*value` modulo 2^32 (unsigned
@@ -234,7 +241,7 @@ static void judgeStatement(const char *line, size_t offset, Verdict *verdict)
     size_t fieldStart = skipBlanks(line, pos);
     size_t fieldLen = strcspn(line + fieldStart, " \t");
     pos = fieldStart + fieldLen;
-    FaultKind loginFault = findLoginParamsFault(line + fieldStart, fieldLen);
+    FaultKind loginFault = loginParamsFault(line + fieldStart, fieldLen);
     if (loginFault != FAULT_NONE) {
         // An empty field starts, and ends, where the text does.
         setFault(verdict, loginFault, offset + fieldStart);

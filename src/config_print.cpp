@@ -7,8 +7,8 @@ const char *clientConfigFile = nullptr;
 
 int readConfigFile()
 {
-    std::unique_ptr<Reporter> reporter = makeReporter(&defaultOutputOptions, 1);
-    return checkFile(clientConfigFile, reporter.get()).result;
+    Reporter *reporter = makeReporter(&defaultOutputOptions, 1);
+    return checkFile(clientConfigFile, reporter).result;
 }
 
 int checkLoginParams(long long lineNum, const char *loginParams,

@@ -6,7 +6,6 @@
 
 #include <charconv>
 #include <cstring>
-#include <memory>
 #include <string_view>
 
 #include "report.h"
@@ -42,8 +41,12 @@ inline char *appendMessage(char *out, const Verdict *verdict)
     return out;
 }
 
-std::unique_ptr<Reporter> makeReportFormat(const OutputOptions *options,
-                                           size_t fileCount);
-std::unique_ptr<Reporter> makeGccFormat();
+// Writes `before`, `name` and `after` as one line, handed over whole.
+void writeFramedLine(std::string_view before, const char *name,
+                     std::string_view after);
+
+// Each format's reporter, set up for a run (see makeReporter).
+Reporter *makeReportFormat(const OutputOptions *options, size_t fileCount);
+Reporter *makeGccFormat();
 
 #endif

@@ -1,7 +1,5 @@
 // The gcc format: diagnostics only, as "FILE:LINE:COLUMN: error: MESSAGE",
 // the form that editors and CI tools read. The column counts bytes from 1.
-#include <vector>
-
 #include "format.h"
 
 namespace
@@ -10,39 +8,41 @@ namespace
 class GccFormat : public Reporter
 {
   public:
-    // Each line is built after the file's name, copied once per file, and
-    // handed over whole: the name may be longer than any fixed buffer.
     void startFile(const char *name) override
     {
-        size_t nameLen = strlen(name);
-        line_.resize(nameLen + maxDiagnosticLen);
-        memcpy(line_.data(), name, nameLen);
-        nameLen_ = nameLen;
+        name_ = name;
+        nameLen_ = strlen(name);
     }
 
+    // The line is built after the file's name, which may be longer than any
+    // fixed buffer, and handed over whole.
     void reportVerdict(const Verdict *verdict) override
     {
         if (verdict->fault == FAULT_NONE) {
             return;
         }
-        char *out = appendText(line_.data() + nameLen_, ":");
+        char *line = lineStorage(nameLen_ + maxDiagnosticLen);
+        char *out = appendText(line, {name_, nameLen_});
+        out = appendText(out, ":");
         out = appendNumber(out, verdict->lineNum);
         out = appendText(out, ":");
         out = appendNumber(out, verdict->pos + 1);
         out = appendText(out, ": error: ");
         out = appendMessage(out, verdict);
         out = appendText(out, "\n");
-        writeOutput(line_.data(), out);
+        writeOutput(line, out);
     }
 
   private:
-    std::vector<char> line_;
+    const char *name_ = "";
     size_t nameLen_ = 0;
 };
 
+GccFormat gccFormat;
+
 } // namespace
 
-std::unique_ptr<Reporter> makeGccFormat()
+Reporter *makeGccFormat()
 {
-    return std::make_unique<GccFormat>();
+    return &gccFormat;
 }

@@ -1,9 +1,6 @@
 // The report format: a banner, then for every statement its report or its
 // diagnostic ("line N, pos P, MESSAGE " or "line N: MESSAGE"); with several
 // files, a header before the first line of each file.
-#include <cstdio>
-#include <string>
-
 #include "format.h"
 
 // Bytes of a report line besides its loginParams text.
@@ -94,24 +91,24 @@ namespace
 class ReportFormat : public Reporter
 {
   public:
-    ReportFormat(const OutputOptions *options, size_t fileCount)
-        : options_(*options), withHeaders_(fileCount > 1)
+    ReportFormat() = default;
+
+    void setUp(const OutputOptions *options, size_t fileCount)
     {
+        options_ = *options;
+        withHeaders_ = fileCount > 1;
     }
 
     void startRun(const char *programName) override
     {
         if (!options_.quiet) {
-            std::string banner = std::string(programName) + "....\n";
-            writeOutput(banner.data(), banner.data() + banner.size());
+            writeFramedLine("", programName, "....\n");
         }
     }
 
     void startFile(const char *name) override
     {
-        if (withHeaders_) {
-            header_ = std::string("==> ") + name + " <==\n";
-        }
+        pendingHeader_ = withHeaders_ ? name : nullptr;
     }
 
     void reportVerdict(const Verdict *verdict) override
@@ -119,29 +116,31 @@ class ReportFormat : public Reporter
         if (verdict->fault == FAULT_NONE && options_.quiet) {
             return;
         }
-        if (!header_.empty()) {
-            writeOutput(header_.data(), header_.data() + header_.size());
-            header_.clear();
+        if (pendingHeader_ != nullptr) {
+            writeFramedLine("==> ", pendingHeader_, " <==\n");
+            pendingHeader_ = nullptr;
         }
         printReportLine(verdict, &options_);
     }
 
     void endFile() override
     {
-        header_.clear();
+        pendingHeader_ = nullptr;
     }
 
   private:
-    OutputOptions options_;
-    bool withHeaders_;
-    // The header of the current file, until its first line is printed.
-    std::string header_;
+    OutputOptions options_ = defaultOutputOptions;
+    bool withHeaders_ = false;
+    // The name of the current file, until its header has been printed.
+    const char *pendingHeader_ = nullptr;
 };
+
+ReportFormat reportFormat;
 
 } // namespace
 
-std::unique_ptr<Reporter> makeReportFormat(const OutputOptions *options,
-                                           size_t fileCount)
+Reporter *makeReportFormat(const OutputOptions *options, size_t fileCount)
 {
-    return std::make_unique<ReportFormat>(options, fileCount);
+    reportFormat.setUp(options, fileCount);
+    return &reportFormat;
 }

@@ -7,7 +7,6 @@
 
 #include <cstddef>
 #include <cstdio>
-#include <memory>
 
 #include "config.h"
 
@@ -27,31 +26,35 @@ extern const OutputOptions defaultOutputOptions;
 
 // The events of one run, in this order: startRun; for each file startFile,
 // then reportVerdict for each statement or reportFileFailure, then endFile;
-// endRun. Each format implements them.
+// endRun. Each format implements them; by default an event prints nothing.
+// Reporters live in static storage, so that the checker needs no heap and
+// no C++ runtime library: they are never deleted through this interface.
 class Reporter
 {
   public:
-    Reporter() = default;
     Reporter(const Reporter &) = delete;
     Reporter &operator=(const Reporter &) = delete;
-    virtual ~Reporter() = default;
 
     // `programName` is the name the checker was started under.
     virtual void startRun(const char *programName);
     virtual void startFile(const char *name);
-    virtual void reportVerdict(const Verdict *verdict) = 0;
+    virtual void reportVerdict(const Verdict *verdict);
     // The file could not be opened (CONFIG_OPEN_FAILED) or read
     // (CONFIG_READ_FAILED): "failed to open file NAME" or "failed to read
     // file NAME" on standard error, in every format.
     virtual void reportFileFailure(const char *name, int result);
     virtual void endFile();
     virtual void endRun();
+
+  protected:
+    Reporter() = default;
+    ~Reporter() = default;
 };
 
-// The reporter of `options->format`. `fileCount` is the number of files the
-// run checks.
-std::unique_ptr<Reporter> makeReporter(const OutputOptions *options,
-                                       size_t fileCount);
+// The reporter of `options->format`, set up for a run that checks
+// `fileCount` files. Each format has one reporter; a later call sets it up
+// anew.
+Reporter *makeReporter(const OutputOptions *options, size_t fileCount);
 
 // What checking one file found.
 struct FileResult {
@@ -76,13 +79,27 @@ void printReportLine(const Verdict *verdict, const OutputOptions *options);
 // True once a write to standard output has failed. From then on nothing more
 // is written there: the C library drops its buffer when a flush fails, so a
 // later write would land in the emptied buffer and come out at exit.
-bool outputFailed();
+// (Inline: both run for every line of output.)
+inline bool outputFailed()
+{
+    return ferror_unlocked(stdout) != 0;
+}
 
 // Hands the bytes from `start` to `end`, one whole line or more, to standard
 // output, unless the output has failed.
-void writeOutput(const char *start, const char *end);
+inline void writeOutput(const char *start, const char *end)
+{
+    if (!outputFailed()) {
+        fwrite_unlocked(start, 1, static_cast<size_t>(end - start), stdout);
+    }
+}
 
 // Flushes standard output unless it has failed.
 void flushOutput();
+
+// Room for an output line of `len` bytes whose length has no fixed bound (it
+// holds a file or program name). The storage is shared, grows as needed and
+// is valid until the next call.
+char *lineStorage(size_t len);
 
 #endif

@@ -142,6 +142,15 @@ unreadable)
     expect_file err 'failed to open file secret.conf
 failed to open file secret.conf'
     ;;
+many-files)
+    # Every file is closed after it is checked: a thousand files go through
+    # a process allowed 32 open files.
+    printf '%s\n' "$statement" >ok.conf
+    for i in $(seq 1000); do ln ok.conf "f$i.conf"; done
+    (ulimit -n 32 && run -s f*.conf >out 2>err) || fail "status $?"
+    [ -s err ] && fail "unexpected standard error: $(head -n 2 err)"
+    [ "$(grep -c '^==> f[0-9]*.conf <==$' out)" = 1000 ] || fail "not every file was checked"
+    ;;
 fifo)
     # From a pipe, a line is judged and shown as soon as it has arrived:
     # the writer waits for its outcome before it ends the input.

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <sys/types.h>
 
@@ -21,10 +20,10 @@ namespace
 std::string judgeStream(FILE *stream, int *result, std::string *err,
                         size_t blockSize = 0)
 {
-    std::unique_ptr<Reporter> reporter = makeReporter(&defaultOutputOptions, 1);
+    Reporter *reporter = makeReporter(&defaultOutputOptions, 1);
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    *result = checkStream(stream, "disk.conf", reporter.get(), blockSize).result;
+    *result = checkStream(stream, "disk.conf", reporter, blockSize).result;
     fflush(stdout);
     *err = testing::internal::GetCapturedStderr();
     fclose(stream);
@@ -93,6 +92,24 @@ TEST(ReaderStream, EndOfFileAfterAFullPieceAddsNoLine)
     std::string text(512, ' ');
     text.replace(0, 6, "target");
     EXPECT_EQ(judgeText(text + "\n#\n"), "line 1, pos 512, parse error \n");
+}
+
+// The counts come from the reader, whatever a format prints: a reporter that
+// keeps every default event prints nothing and still sees every fault.
+TEST(ReaderStream, CountsDoNotDependOnTheFormat)
+{
+    struct Silent : Reporter {
+    } silent;
+    std::string text = "x\ntarget = 1.2.3.4 3260 2 Initiator:h,p\n# c\ny\n";
+    FILE *stream = fmemopen(&text[0], text.size(), "r");
+    ASSERT_NE(stream, nullptr);
+    testing::internal::CaptureStdout();
+    FileResult result = checkStream(stream, "silent.conf", &silent);
+    fflush(stdout);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(result.result, CONFIG_OK);
+    EXPECT_EQ(result.faultCount, 2);
+    fclose(stream);
 }
 
 // The entry point without options opens the named file and prints the
