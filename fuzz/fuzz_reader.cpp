@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes through the whole reader as a file's content: any
 // byte value, lines of any length, zero bytes, no final newline. The first
-// byte chooses the output options.
+// byte chooses the output options and whether every warning is on.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -27,6 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     options.format = (data[0] & 1U) != 0 ? FORMAT_GCC : FORMAT_REPORT;
     options.quiet = (data[0] & 2U) != 0;
     options.maskPasswords = (data[0] & 4U) != 0;
+    WarningSet warnings = (data[0] & 8U) != 0 ? allWarnings : 0;
     data++;
     size--;
 
@@ -43,11 +44,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     // Several files in one run, to exercise the headers too.
     Reporter *reporter = makeReporter(&options, 2);
-    FileResult result = checkStream(file, "fuzz", reporter);
+    FileResult result = checkStream(file, "fuzz", reporter, warnings);
     fclose(file);
-    // Every fault is on a line of its own: no more faults than bytes.
+    // Every fault is on a line of its own: no more faults than bytes, and
+    // no more warnings than a line can hold.
     if (result.result != CONFIG_OK || result.faultCount < 0 ||
-        static_cast<size_t>(result.faultCount) > size) {
+        static_cast<size_t>(result.faultCount) > size ||
+        static_cast<size_t>(result.warningCount) >
+            maxLineWarnings * (size + 1)) {
         abort();
     }
     return 0;

@@ -28,10 +28,16 @@ static const char helpText[] =
     "Check iSCSI initiator configuration files.\n"
     "\n"
     "  -q, --quiet          print no banner and no reports, only the diagnostics\n"
-    "  -s, --strict         exit with status 2 when a file holds a fault\n"
+    "  -s, --strict         exit with status 2 when a file holds a fault or, if\n"
+    "                         asked for, a warning\n"
     "      --mask-passwords print every password in a report as ********\n"
     "      --format=FORMAT  report (the default), or gcc: diagnostics only, as\n"
     "                         FILE:LINE:COLUMN: error: MESSAGE\n"
+    "  -W, --warn=NAME      turn on the warning NAME (all: every warning);\n"
+    "                         no-NAME turns it off. Warnings: bom, leading-zero,\n"
+    "                         address-range, port-range, count-range,\n"
+    "                         duplicate-target, trailing-text, carriage-return,\n"
+    "                         long-line\n"
     "      --help           print this help and exit\n"
     "      --version        print the version and exit\n";
 // clang-format on
@@ -52,10 +58,36 @@ static const struct option longOptions[] = {
     {"strict", no_argument, nullptr, 's'},
     {"mask-passwords", no_argument, nullptr, OPTION_MASK_PASSWORDS},
     {"format", required_argument, nullptr, OPTION_FORMAT},
+    {"warn", required_argument, nullptr, 'W'},
     {"help", no_argument, nullptr, OPTION_HELP},
     {"version", no_argument, nullptr, OPTION_VERSION},
     {nullptr, 0, nullptr, 0},
 };
+
+// Turns the warnings named by `name` on (NAME or all) or off (no-NAME or
+// no-all) in `*warnings`; false for an unknown name.
+static bool parseWarning(const char *name, WarningSet *warnings)
+{
+    bool on = strncmp(name, "no-", 3) != 0;
+    if (!on) {
+        name += 3;
+    }
+    WarningSet named = 0;
+    if (strcmp(name, "all") == 0) {
+        named = allWarnings;
+    }
+    for (size_t k = 0; k < WARN_KIND_COUNT; k++) {
+        auto kind = static_cast<WarningKind>(k);
+        if (strcmp(name, warningInfo(kind)->name) == 0) {
+            named = warningBit(kind);
+        }
+    }
+    if (named == 0) {
+        return false;
+    }
+    *warnings = on ? (*warnings | named) : (*warnings & ~named);
+    return true;
+}
 
 // Sets `*format` from the name given to --format; false for an unknown one.
 static bool parseFormat(const char *name, OutputFormat *format)
@@ -75,6 +107,7 @@ static bool parseFormat(const char *name, OutputFormat *format)
 struct CommandLine {
     OutputOptions options;
     bool strict;
+    WarningSet warnings;
     // The file names in the order given: at most one per argument.
     const char **fileNames;
     size_t fileCount;
@@ -89,7 +122,7 @@ static Action parseCommandLine(int argc, char **argv, CommandLine *command)
     opterr = 0; // the usage message is the only complaint
     int option = 0;
     // A leading "-" returns every word in order, file names as option 1.
-    while ((option = getopt_long(argc, argv, "-qs", longOptions, nullptr)) !=
+    while ((option = getopt_long(argc, argv, "-qsW:", longOptions, nullptr)) !=
            -1) {
         switch (option) {
         case 1:
@@ -104,6 +137,11 @@ static Action parseCommandLine(int argc, char **argv, CommandLine *command)
             break;
         case 's':
             command->strict = true;
+            break;
+        case 'W':
+            if (!parseWarning(optarg, &command->warnings)) {
+                return ACTION_USAGE;
+            }
             break;
         case OPTION_MASK_PASSWORDS:
             command->options.maskPasswords = true;
@@ -177,12 +215,15 @@ static int runChecker(int argc, char **argv, const char *programName,
     bool runFailed = false;
     bool faultsFound = false;
     for (size_t k = 0; k < command->fileCount; k++) {
-        FileResult file = checkFile(command->fileNames[k], reporter);
+        FileResult file =
+            checkFile(command->fileNames[k], reporter, command->warnings);
         if (file.result == CONFIG_WRITE_FAILED || outputFailed()) {
             return finishOutput(statusFailed);
         }
         runFailed = runFailed || file.result != CONFIG_OK;
-        faultsFound = faultsFound || file.faultCount > 0;
+        // A warning asked for counts as a fault.
+        faultsFound =
+            faultsFound || file.faultCount > 0 || file.warningCount > 0;
     }
     reporter->endRun();
 
@@ -209,7 +250,7 @@ int main(int argc, char **argv)
                       programName); // GCOVR_EXCL_LINE
         return statusFailed;        // GCOVR_EXCL_LINE
     }
-    CommandLine command = {defaultOutputOptions, false, fileNames, 0};
+    CommandLine command = {defaultOutputOptions, false, 0, fileNames, 0};
     int status = runChecker(argc, argv, programName, &command);
     free(fileNames);
     return status;

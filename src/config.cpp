@@ -9,6 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "targets.h"
+
 // Bytes of one line the reader holds; longer lines are judged in pieces.
 static const size_t lineBufSize = 512;
 
@@ -52,6 +54,38 @@ static_assert(faultTableIsIndexed());
 const FaultInfo *faultInfo(FaultKind fault)
 {
     return &faultTable[fault];
+}
+
+// The warning kinds, in the order that orders warnings at one column.
+// clang-format off
+static constexpr WarningInfo warningTable[] = {
+    {WARN_BOM, "bom", "a byte order mark at the start of the file"},
+    {WARN_LEADING_ZERO, "leading-zero", "an address number with a leading zero, which other tools read as octal"},
+    {WARN_ADDRESS_RANGE, "address-range", "an address number over 255, which wraps"},
+    {WARN_PORT_RANGE, "port-range", "a port of 0, or over 65535, which wraps"},
+    {WARN_COUNT_RANGE, "count-range", "a connection count over 65535, the protocol's limit"},
+    {WARN_DUPLICATE_TARGET, "duplicate-target", "an address and port defined on an earlier line"},
+    {WARN_TRAILING_TEXT, "trailing-text", "text after the login parameters, which is not checked"},
+    {WARN_CARRIAGE_RETURN, "carriage-return", "CRLF line ends"},
+    {WARN_LONG_LINE, "long-line", "a line over 512 bytes, whose rest is judged as a line of its own"},
+};
+// clang-format on
+
+static constexpr bool warningTableIsIndexed()
+{
+    for (size_t k = 0; k < WARN_KIND_COUNT; k++) {
+        if (warningTable[k].kind != static_cast<WarningKind>(k)) {
+            return false;
+        }
+    }
+    return sizeof warningTable / sizeof warningTable[0] == WARN_KIND_COUNT;
+}
+// One row per warning kind, in its place.
+static_assert(warningTableIsIndexed());
+
+const WarningInfo *warningInfo(WarningKind kind)
+{
+    return &warningTable[kind];
 }
 
 // Login-parameters grammar: the keyword, an identifier of at most
@@ -187,9 +221,96 @@ static void setFault(Verdict *verdict, FaultKind fault, size_t pos)
     verdict->pos = pos;
 }
 
+// The warnings asked for, what they remember across the lines of a file, and
+// those found on the current line.
+struct WarningState {
+    WarningSet enabled;
+    bool carriageReturnSeen; // the file's first such line is reported
+    TargetTable targets;     // used for WARN_DUPLICATE_TARGET only
+    Warning found[maxLineWarnings];
+    size_t count;
+};
+
+// Adds a warning of `kind` at `pos` when it is asked for.
+static Warning *addWarning(WarningState *warn, WarningKind kind, size_t pos,
+                           long long value = 0)
+{
+    if ((warn->enabled & warningBit(kind)) == 0 ||
+        warn->count == maxLineWarnings) {
+        return nullptr;
+    }
+    Warning *warning = &warn->found[warn->count++];
+    *warning = {kind, false, pos, value};
+    return warning;
+}
+
+// The value of the digits from `start` to `end` as written, whatever their
+// number: it saturates at the largest 64-bit value, over every limit.
+static uint64_t writtenValue(const char *line, size_t start, size_t end)
+{
+    const uint64_t limit = (UINT64_MAX - 9) / 10;
+    uint64_t value = 0;
+    for (size_t k = start; k < end; k++) {
+        if (value > limit) {
+            return UINT64_MAX;
+        }
+        value = value * 10 + static_cast<uint64_t>(line[k] - '0');
+    }
+    return value;
+}
+
+// The warnings on address number digits from `start` to `end` (`offset`
+// places them in the physical line), taken as `taken`.
+static void checkAddressNumber(WarningState *warn, const char *line,
+                               size_t start, size_t end, size_t offset,
+                               uint32_t taken)
+{
+    if (end - start >= 2 && line[start] == '0') {
+        addWarning(warn, WARN_LEADING_ZERO, offset + start);
+    }
+    if (writtenValue(line, start, end) > 255) {
+        addWarning(warn, WARN_ADDRESS_RANGE, offset + start, taken);
+    }
+}
+
+// The warnings on port digits, taken as `taken`.
+static void checkPort(WarningState *warn, const char *line, size_t start,
+                      size_t end, size_t offset, uint32_t taken)
+{
+    uint64_t written = writtenValue(line, start, end);
+    if (written == 0) {
+        Warning *warning = addWarning(warn, WARN_PORT_RANGE, offset + start);
+        if (warning != nullptr) {
+            warning->zeroPort = true;
+        }
+    } else if (written > 65535) {
+        addWarning(warn, WARN_PORT_RANGE, offset + start, taken);
+    }
+}
+
+// Text after sound login parameters that nobody checks: anything but blanks
+// and one final carriage return before the end (the first zero byte).
+static void checkTrailingText(WarningState *warn, const char *line,
+                              size_t fieldEnd, size_t offset)
+{
+    size_t pos = skipBlanks(line, fieldEnd);
+    if (line[pos] == '\0' || (line[pos] == '\r' && line[pos + 1] == '\0')) {
+        return;
+    }
+    addWarning(warn, WARN_TRAILING_TEXT, offset + pos);
+}
+
+// The connection count that the protocol allows at most.
+static const uint64_t maxConnections = 65535;
+
 // Parses and judges one target statement, ended by its first zero byte, into
-// `verdict`; `offset` is where the text starts within its physical line.
-static void judgeStatement(const char *line, size_t offset, Verdict *verdict)
+// `verdict`; `offset` is where the text starts within its physical line. With
+// `warn`, the warnings asked for are added there: a number's as soon as its
+// digits end, so that a later fault does not hide them. Inlined into both
+// callers, so that the one without warnings carries none of their tests.
+__attribute__((always_inline)) static inline void
+judgeStatement(const char *line, size_t offset, long long lineNum,
+               Verdict *verdict, WarningState *warn)
 {
     size_t pos = skipBlanks(line, 0);
     if (strncmp(line + pos, statementKeyword, statementKeywordLen) != 0) {
@@ -202,6 +323,7 @@ static void judgeStatement(const char *line, size_t offset, Verdict *verdict)
         return;
     }
     pos = skipBlanks(line, pos + 1);
+    size_t addressStart = pos;
 
     for (size_t k = 0; k < 4; k++) {
         size_t digitsStart = pos;
@@ -210,6 +332,10 @@ static void judgeStatement(const char *line, size_t offset, Verdict *verdict)
         if (pos == digitsStart) {
             setFault(verdict, FAULT_ADDRESS, offset + pos);
             return;
+        }
+        if (warn != nullptr) {
+            checkAddressNumber(warn, line, digitsStart, pos, offset,
+                               verdict->addr[k]);
         }
         if (k < 3) {
             if (line[pos] != '.') {
@@ -230,14 +356,29 @@ static void judgeStatement(const char *line, size_t offset, Verdict *verdict)
     size_t portStart = pos;
     pos = readNumber(line, pos, &verdict->port);
     verdict->port &= 0xFFFFU;
+    if (warn != nullptr && pos != portStart) {
+        checkPort(warn, line, portStart, pos, offset, verdict->port);
+    }
     if (pos == portStart || line[pos] != ' ') {
         setFault(verdict, FAULT_PORT, offset + pos);
         return;
     }
+    if (warn != nullptr &&
+        (warn->enabled & warningBit(WARN_DUPLICATE_TARGET)) != 0) {
+        // Looked up once the login parameters are judged.
+        prefetchTarget(&warn->targets, targetKey(verdict->addr, verdict->port));
+    }
+
     pos = skipBlanks(line, pos + 1);
 
     uint32_t count = 0;
+    size_t countStart = pos;
     pos = readNumber(line, pos, &count);
+    if (warn != nullptr &&
+        writtenValue(line, countStart, pos) > maxConnections) {
+        addWarning(warn, WARN_COUNT_RANGE, offset + countStart,
+                   toSigned32(count));
+    }
     size_t fieldStart = skipBlanks(line, pos);
     size_t fieldLen = strcspn(line + fieldStart, " \t");
     pos = fieldStart + fieldLen;
@@ -246,6 +387,9 @@ static void judgeStatement(const char *line, size_t offset, Verdict *verdict)
         // An empty field starts, and ends, where the text does.
         setFault(verdict, loginFault, offset + fieldStart);
         return;
+    }
+    if (warn != nullptr) {
+        checkTrailingText(warn, line, pos, offset);
     }
     verdict->nConnections = toSigned32(count);
     if (verdict->nConnections == 0) {
@@ -256,20 +400,98 @@ static void judgeStatement(const char *line, size_t offset, Verdict *verdict)
     verdict->loginParams = line + fieldStart;
     verdict->loginParamsLen = fieldLen;
     verdict->restLen = fieldLen + strlen(line + pos);
+    if (warn != nullptr &&
+        (warn->enabled & warningBit(WARN_DUPLICATE_TARGET)) != 0) {
+        long long firstLine = rememberTarget(
+            &warn->targets, targetKey(verdict->addr, verdict->port), lineNum);
+        if (firstLine != lineNum) {
+            addWarning(warn, WARN_DUPLICATE_TARGET, offset + addressStart,
+                       firstLine);
+        }
+    }
 }
 
-// One run of the reader: where its verdicts go.
+// One run of the reader: where its verdicts go, and its warnings (null when
+// none is asked for).
 struct ReaderRun {
     const ReaderHooks *hooks;
+    WarningState *warn;
     bool stopped; // the consumer asked to stop
 };
+
+// Hands `verdict` over; remembers whether the consumer asked to stop.
+static void handOver(ReaderRun *run, const Verdict *verdict)
+{
+    if (run->hooks->onVerdict(run->hooks->context, verdict) != 0) {
+        run->stopped = true;
+    }
+}
+
+// Puts the line's warnings in order of position, then of kind (a handful at
+// most, so insertion sort).
+static void sortWarnings(WarningState *warn)
+{
+    for (size_t k = 1; k < warn->count; k++) {
+        Warning moved = warn->found[k];
+        size_t j = k;
+        while (j > 0 && (warn->found[j - 1].pos > moved.pos ||
+                         (warn->found[j - 1].pos == moved.pos &&
+                          warn->found[j - 1].kind > moved.kind))) {
+            warn->found[j] = warn->found[j - 1];
+            j--;
+        }
+        warn->found[j] = moved;
+    }
+}
+
+// The byte order mark of UTF-8, which some editors put at a file's start.
+static const char byteOrderMark[] = {'\xEF', '\xBB', '\xBF'};
+
+// judgeLine when warnings are asked for: also the warnings of the line
+// itself, on comment and empty lines too. `lastPiece` tells that the line
+// ends after this piece.
+static void judgeLineWarned(char *line, size_t count, long long lineNum,
+                            size_t offset, bool lastPiece, ReaderRun *run)
+{
+    WarningState *warn = run->warn;
+    warn->count = 0;
+    if (lineNum == 1 && offset == 0 && count >= sizeof byteOrderMark &&
+        memcmp(line, byteOrderMark, sizeof byteOrderMark) == 0) {
+        addWarning(warn, WARN_BOM, 0);
+    }
+    if (offset == lineBufSize && count > 0) {
+        addWarning(warn, WARN_LONG_LINE, offset);
+    }
+    if (lastPiece && count > 0 && line[count - 1] == '\r' &&
+        !warn->carriageReturnSeen) {
+        warn->carriageReturnSeen = addWarning(warn, WARN_CARRIAGE_RETURN,
+                                              offset + count - 1) != nullptr;
+    }
+    Verdict verdict = {};
+    verdict.lineNum = lineNum;
+    verdict.isStatement = count > 0 && line[0] != '#';
+    if (verdict.isStatement) {
+        line[count] = '\0';
+        judgeStatement(line, offset, lineNum, &verdict, warn);
+    } else if (warn->count == 0) {
+        return;
+    }
+    sortWarnings(warn);
+    verdict.warnings = warn->found;
+    verdict.warningCount = warn->count;
+    handOver(run, &verdict);
+}
 
 // Judges one line, or one piece of an over-long line, and hands over its
 // verdict: `count` bytes as read, which may include zero bytes, with room for
 // one more after them.
 static void judgeLine(char *line, size_t count, long long lineNum,
-                      size_t offset, ReaderRun *run)
+                      size_t offset, bool lastPiece, ReaderRun *run)
 {
+    if (run->warn != nullptr) {
+        judgeLineWarned(line, count, lineNum, offset, lastPiece, run);
+        return;
+    }
     if (count == 0 || line[0] == '#') {
         return;
     }
@@ -277,11 +499,10 @@ static void judgeLine(char *line, size_t count, long long lineNum,
     // one read from the file.
     line[count] = '\0';
     Verdict verdict = {};
+    verdict.isStatement = true;
     verdict.lineNum = lineNum;
-    judgeStatement(line, offset, &verdict);
-    if (run->hooks->onVerdict(run->hooks->context, &verdict) != 0) {
-        run->stopped = true;
-    }
+    judgeStatement(line, offset, lineNum, &verdict, nullptr);
+    handOver(run, &verdict);
 }
 
 // Where the reader takes its bytes from: the descriptor of a stream that has
@@ -326,7 +547,28 @@ static size_t readSome(ByteSource *source, char *buf, size_t size)
     }
 }
 
-int readConfigStream(FILE *file, const ReaderHooks *hooks)
+// Judges a full line buffer, a piece of a longer line, once `next`, the byte
+// after it, shows whether the line ends there: a newline right after a full
+// piece ends that same line. Returns where the reading goes on.
+static char *judgeFullPiece(char *lineBuf, char *next, long long *lineNum,
+                            size_t *offset, ReaderRun *run)
+{
+    bool lineEnds = *next == '\n';
+    judgeLine(lineBuf, lineBufSize, *lineNum, *offset, lineEnds, run);
+    *offset += lineBufSize;
+    if (!lineEnds) {
+        return next;
+    }
+    ++*lineNum;
+    *offset = 0;
+    return next + 1;
+}
+
+// Splits the bytes read into lines and judges them. A full line buffer is a
+// piece of a longer line; it is judged once the next byte shows whether the
+// line ends there (a newline, or the end of the input).
+static int readLines(ByteSource *source, const ReaderHooks *hooks,
+                     ReaderRun *run)
 {
     char block[maxReadBlockSize];
     char lineBuf[lineBufSize + 1]; // a piece and its terminating zero
@@ -337,20 +579,22 @@ int readConfigStream(FILE *file, const ReaderHooks *hooks)
     size_t count = 0;  // bytes of the current piece held in lineBuf
     size_t offset = 0; // where that piece starts in its physical line
     long long lineNum = 1;
-    ReaderRun run = {hooks, false};
-    ByteSource source = openSource(file);
 
     for (;;) {
-        if (source.mayWait && hooks->beforeWait != nullptr) {
+        if (source->mayWait && hooks->beforeWait != nullptr) {
             hooks->beforeWait(hooks->context);
         }
-        size_t got = readSome(&source, block, blockSize);
+        size_t got = readSome(source, block, blockSize);
         if (got == 0) {
             break;
         }
         char *pos = block;
         char *end = block + got;
-        while (pos < end && !run.stopped) {
+        if (count == lineBufSize) {
+            pos = judgeFullPiece(lineBuf, pos, &lineNum, &offset, run);
+            count = 0;
+        }
+        while (pos < end && !run->stopped) {
             size_t room = lineBufSize - count;
             size_t avail = static_cast<size_t>(end - pos);
             size_t take = avail < room ? avail : room;
@@ -359,7 +603,7 @@ int readConfigStream(FILE *file, const ReaderHooks *hooks)
                 // The whole line lies in the block: judge it there, its
                 // newline becoming its terminator.
                 judgeLine(pos, static_cast<size_t>(newline - pos), lineNum,
-                          offset, &run);
+                          offset, true, run);
                 pos = newline + 1;
                 lineNum++;
                 offset = 0;
@@ -372,31 +616,44 @@ int readConfigStream(FILE *file, const ReaderHooks *hooks)
             count += take;
             pos += take;
             if (newline != nullptr) {
-                judgeLine(lineBuf, count, lineNum, offset, &run);
+                judgeLine(lineBuf, count, lineNum, offset, true, run);
                 pos++;
                 lineNum++;
                 count = 0;
                 offset = 0;
-            } else if (count == lineBufSize) {
-                // A full buffer is judged as a piece of the same physical
-                // line; a newline right after it then ends that line.
-                judgeLine(lineBuf, count, lineNum, offset, &run);
-                offset += count;
+            } else if (count == lineBufSize && pos < end) {
+                pos = judgeFullPiece(lineBuf, pos, &lineNum, &offset, run);
                 count = 0;
             }
         }
-        if (run.stopped) {
+        if (run->stopped) {
             return CONFIG_WRITE_FAILED;
         }
         // A failed read may still have delivered bytes; they are judged above,
         // and nothing after the failure is read.
-        if (source.failed) {
+        if (source->failed) {
             break;
         }
     }
-    judgeLine(lineBuf, count, lineNum, offset, &run);
-    if (source.failed) {
+    judgeLine(lineBuf, count, lineNum, offset, true, run);
+    if (source->failed) {
         return CONFIG_READ_FAILED;
     }
-    return run.stopped ? CONFIG_WRITE_FAILED : CONFIG_OK;
+    return run->stopped ? CONFIG_WRITE_FAILED : CONFIG_OK;
+}
+
+int readConfigStream(FILE *file, const ReaderHooks *hooks)
+{
+    ByteSource source = openSource(file);
+    ReaderRun run = {hooks, nullptr, false};
+    if (hooks->warnings == 0) {
+        return readLines(&source, hooks, &run);
+    }
+    WarningState warn = {};
+    warn.enabled = hooks->warnings;
+    warn.targets = emptyTargetTable;
+    run.warn = &warn;
+    int result = readLines(&source, hooks, &run);
+    clearTargetTable(&warn.targets);
+    return result;
 }

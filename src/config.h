@@ -41,8 +41,61 @@ struct FaultInfo {
 // The entry of `fault` in the table of fault kinds.
 const FaultInfo *faultInfo(FaultKind fault);
 
-// The outcome of judging one target statement (or one piece of a long line).
+// What the format lets through but a user would want to know: values that
+// wrap, duplicate targets, line-end and long-line traps. Each is off unless
+// asked for. Warnings at one column are reported in this order.
+enum WarningKind {
+    WARN_BOM,              // the file begins with a byte order mark
+    WARN_LEADING_ZERO,     // an address number such as 010
+    WARN_ADDRESS_RANGE,    // an address number over 255
+    WARN_PORT_RANGE,       // a port of 0, or over 65535
+    WARN_COUNT_RANGE,      // a connection count over 65535
+    WARN_DUPLICATE_TARGET, // an address and port defined before
+    WARN_TRAILING_TEXT,    // text after sound login parameters
+    WARN_CARRIAGE_RETURN,  // the first line that ends with a carriage return
+    WARN_LONG_LINE,        // the second piece of a line over 512 bytes
+    WARN_KIND_COUNT
+};
+
+// What is known of each warning kind.
+struct WarningInfo {
+    WarningKind kind;
+    const char *name;    // stable name, as in -W NAME
+    const char *summary; // what it catches, in a few words
+};
+
+// The entry of `kind` in the table of warning kinds.
+const WarningInfo *warningInfo(WarningKind kind);
+
+// A set of warning kinds, one bit each.
+using WarningSet = unsigned;
+constexpr WarningSet warningBit(WarningKind kind)
+{
+    return 1U << static_cast<unsigned>(kind);
+}
+constexpr WarningSet allWarnings = (1U << WARN_KIND_COUNT) - 1;
+
+// One warning on a line.
+struct Warning {
+    WarningKind kind;
+    bool zeroPort; // WARN_PORT_RANGE: the port is written as 0
+    size_t pos;    // zero-based offset in the physical line
+    // The number as taken (WARN_ADDRESS_RANGE, WARN_PORT_RANGE,
+    // WARN_COUNT_RANGE), or the line that first defined the target
+    // (WARN_DUPLICATE_TARGET).
+    long long value;
+};
+
+// The most warnings one line can get: a byte order mark, two for each
+// address number, one for each other number, a duplicate, trailing text, a
+// carriage return and a long line.
+constexpr size_t maxLineWarnings = 16;
+
+// The outcome of judging one line (or one piece of a long line).
 struct Verdict {
+    // False for an empty or comment line, which is handed over only for its
+    // warnings; such a line has no fault and no report.
+    bool isStatement;
     FaultKind fault;
     long long lineNum;
     // Zero-based offset in the physical line: where a statement fault was
@@ -56,6 +109,9 @@ struct Verdict {
     const char *loginParams; // the field, followed by the rest of its line
     size_t loginParamsLen;   // the field's length
     size_t restLen;          // the field and the rest of its line
+    // The line's warnings, in order of position, then of kind.
+    const Warning *warnings;
+    size_t warningCount;
 };
 
 // Results of the reader and of readConfigFile.
@@ -77,6 +133,9 @@ struct ReaderHooks {
     void *context;
     // Bytes asked for per read, at most maxReadBlockSize; 0 for the default.
     size_t readBlockSize;
+    // The warnings to look for; with none, the reader needs no more than
+    // its fixed storage.
+    WarningSet warnings;
 };
 
 // The largest read block, and the default one.
@@ -86,7 +145,8 @@ constexpr size_t maxReadBlockSize = 65536;
 // verdict to `hooks`. Returns CONFIG_OK at the end of the input,
 // CONFIG_READ_FAILED when a read failed (what was read before is judged) or
 // CONFIG_WRITE_FAILED when a verdict's consumer stopped the reading. Leaves
-// the stream open, prints nothing and allocates nothing.
+// the stream open and prints nothing; allocates only to remember targets for
+// WARN_DUPLICATE_TARGET.
 int readConfigStream(FILE *file, const ReaderHooks *hooks);
 
 // The first fault of a login-parameters field of `len` characters from

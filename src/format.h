@@ -45,6 +45,17 @@ inline char *appendMessage(char *out, const Verdict *verdict)
 void writeFramedLine(std::string_view before, const char *name,
                      std::string_view after);
 
+// The longest warning line after its file name: prefix, message (a
+// duplicate's names an address, a port and a line) and name.
+constexpr size_t maxWarningLen = 256;
+
+// Writes the message of `warning`, found on the line of `verdict`.
+char *appendWarningMessage(char *out, const Verdict *verdict,
+                           const Warning *warning);
+
+// Writes " [-WNAME]", which follows a warning's message in the line formats.
+char *appendWarningName(char *out, const Warning *warning);
+
 // Each format's reporter, set up for a run (see makeReporter).
 Reporter *makeReportFormat(const OutputOptions *options, size_t fileCount);
 Reporter *makeGccFormat();

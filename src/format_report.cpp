@@ -76,6 +76,20 @@ static void printDiagnostic(const Verdict *verdict)
     writeOutput(text, out);
 }
 
+// Prints a warning as "line N, pos P, warning: MESSAGE [-WNAME]\n".
+static void printWarning(const Verdict *verdict, const Warning *warning)
+{
+    char text[maxWarningLen];
+    char *out = appendLineNum(text, verdict->lineNum);
+    out = appendText(out, ", pos ");
+    out = appendNumber(out, warning->pos);
+    out = appendText(out, ", warning: ");
+    out = appendWarningMessage(out, verdict, warning);
+    out = appendWarningName(out, warning);
+    out = appendText(out, "\n");
+    writeOutput(text, out);
+}
+
 void printReportLine(const Verdict *verdict, const OutputOptions *options)
 {
     if (verdict->fault != FAULT_NONE) {
@@ -111,16 +125,29 @@ class ReportFormat : public Reporter
         pendingHeader_ = withHeaders_ ? name : nullptr;
     }
 
+    // The line's outcome, then its warnings.
     void reportVerdict(const Verdict *verdict) override
     {
-        if (verdict->fault == FAULT_NONE && options_.quiet) {
+        // Most lines: a statement, no warning, no header to print.
+        if (verdict->warningCount == 0 && pendingHeader_ == nullptr) {
+            printReportLine(verdict, &options_);
+            return;
+        }
+        bool showOutcome = verdict->isStatement &&
+                           (verdict->fault != FAULT_NONE || !options_.quiet);
+        if (!showOutcome && verdict->warningCount == 0) {
             return;
         }
         if (pendingHeader_ != nullptr) {
             writeFramedLine("==> ", pendingHeader_, " <==\n");
             pendingHeader_ = nullptr;
         }
-        printReportLine(verdict, &options_);
+        if (showOutcome) {
+            printReportLine(verdict, &options_);
+        }
+        for (size_t k = 0; k < verdict->warningCount; k++) {
+            printWarning(verdict, &verdict->warnings[k]);
+        }
     }
 
     void endFile() override

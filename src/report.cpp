@@ -45,6 +45,59 @@ void writeFramedLine(std::string_view before, const char *name,
     writeOutput(line, out);
 }
 
+char *appendWarningMessage(char *out, const Verdict *verdict,
+                           const Warning *warning)
+{
+    switch (warning->kind) {
+    case WARN_BOM:
+        return appendText(out, "file begins with a byte order mark");
+    case WARN_LEADING_ZERO:
+        return appendText(
+            out,
+            "address number with a leading zero: other tools read it as octal");
+    case WARN_ADDRESS_RANGE:
+        out = appendText(out, "address number over 255, taken as ");
+        return appendNumber(out, warning->value);
+    case WARN_PORT_RANGE:
+        if (warning->zeroPort) {
+            return appendText(out, "port number 0 is not usable");
+        }
+        out = appendText(out, "port number over 65535, taken as ");
+        return appendNumber(out, warning->value);
+    case WARN_COUNT_RANGE:
+        out = appendText(out, "connection count over 65535, taken as ");
+        return appendNumber(out, warning->value);
+    case WARN_DUPLICATE_TARGET:
+        out = appendText(out, "target ");
+        for (size_t k = 0; k < 4; k++) {
+            out = appendNumber(out, verdict->addr[k]);
+            out = appendText(out, k < 3 ? "." : " port ");
+        }
+        out = appendNumber(out, verdict->port);
+        out = appendText(out, " also defined on line ");
+        return appendNumber(out, warning->value);
+    case WARN_TRAILING_TEXT:
+        return appendText(out,
+                          "text after the login parameters is not checked");
+    case WARN_CARRIAGE_RETURN:
+        return appendText(
+            out,
+            "line ends with a carriage return: the file has CRLF line ends");
+    case WARN_LONG_LINE:
+    case WARN_KIND_COUNT:
+        break;
+    }
+    return appendText(out, "line longer than 512 bytes: the text from here on "
+                           "is judged as a line of its own");
+}
+
+char *appendWarningName(char *out, const Warning *warning)
+{
+    out = appendText(out, " [-W");
+    out = appendText(out, warningInfo(warning->kind)->name);
+    return appendText(out, "]");
+}
+
 void Reporter::startRun(const char * /*programName*/)
 {
 }
@@ -88,6 +141,7 @@ Reporter *makeReporter(const OutputOptions *options, size_t fileCount)
 struct FileCheck {
     Reporter *reporter;
     long long faultCount;
+    long long warningCount;
 };
 
 // Hands a verdict to the reporter; stops the reading once nobody can see
@@ -98,6 +152,7 @@ static int takeVerdict(void *context, const Verdict *verdict)
     if (verdict->fault != FAULT_NONE) {
         check->faultCount++;
     }
+    check->warningCount += static_cast<long long>(verdict->warningCount);
     check->reporter->reportVerdict(verdict);
     return outputFailed() ? 1 : 0;
 }
@@ -109,26 +164,27 @@ static void showJudged(void * /*context*/)
 }
 
 FileResult checkStream(FILE *file, const char *name, Reporter *reporter,
-                       size_t readBlockSize)
+                       WarningSet warnings, size_t readBlockSize)
 {
-    FileCheck check = {reporter, 0};
+    FileCheck check = {reporter, 0, 0};
     reporter->startFile(name);
     int result = CONFIG_OPEN_FAILED;
     if (file != nullptr) {
-        ReaderHooks hooks = {takeVerdict, showJudged, &check, readBlockSize};
+        ReaderHooks hooks = {takeVerdict, showJudged, &check, readBlockSize,
+                             warnings};
         result = readConfigStream(file, &hooks);
     }
     if (result == CONFIG_OPEN_FAILED || result == CONFIG_READ_FAILED) {
         reporter->reportFileFailure(name, result);
     }
     reporter->endFile();
-    return {result, check.faultCount};
+    return {result, check.faultCount, check.warningCount};
 }
 
-FileResult checkFile(const char *name, Reporter *reporter)
+FileResult checkFile(const char *name, Reporter *reporter, WarningSet warnings)
 {
     FILE *file = fopen(name, "r");
-    FileResult result = checkStream(file, name, reporter);
+    FileResult result = checkStream(file, name, reporter, warnings);
     if (file != nullptr) {
         // Nothing was written to the file, so closing it cannot lose
         // anything.

@@ -58,19 +58,21 @@ Reporter *makeReporter(const OutputOptions *options, size_t fileCount);
 
 // What checking one file found.
 struct FileResult {
-    int result;           // a ConfigResult
-    long long faultCount; // statements with a fault
+    int result;             // a ConfigResult
+    long long faultCount;   // statements with a fault
+    long long warningCount; // warnings
 };
 
 // Opens, reads and closes the file `name`, handing its events to `reporter`
-// (startFile to endFile).
-FileResult checkFile(const char *name, Reporter *reporter);
+// (startFile to endFile), with the warnings in `warnings`.
+FileResult checkFile(const char *name, Reporter *reporter,
+                     WarningSet warnings = 0);
 
 // checkFile on an already opened stream, named `name`, which is left open;
 // a null `file` is one that could not be opened. `readBlockSize` as in
 // ReaderHooks.
 FileResult checkStream(FILE *file, const char *name, Reporter *reporter,
-                       size_t readBlockSize = 0);
+                       WarningSet warnings = 0, size_t readBlockSize = 0);
 
 // Prints the outcome of one verdict in the report format: the report of a
 // sound statement (unless `options->quiet`) or the diagnostic.

@@ -42,6 +42,8 @@ literals=$(sed -e 's|//.*||' -e '/^#include/d' -e '/^static const char helpText\
 while IFS= read -r literal; do
     letters=${literal//[^A-Za-z]/}
     [ ${#letters} -ge 3 ] || continue
+    # getopt's option string
+    [[ $literal =~ ^-[A-Za-z:]+$ ]] && continue
     # Trim the blanks and separators that join pieces of a line.
     trimmed=$(printf '%s' "$literal" | sed 's/^[ ,:]*//; s/[ ,:=]*$//')
     pattern=$(printf '%s' "$trimmed" | sed 's/[][\.*^$/]/\\&/g; s/%s/.*/g')
@@ -70,7 +72,8 @@ page_options=$(sed -n '/^OPTIONS$/,/^[A-Z]/p' <<<"$rendered" | grep -E '^ {7}-' 
     fail "options differ: --help has $(echo $help_options), the page $(echo $page_options)"
 for option in $help_options; do
     case $option in --help | --version) continue ;; esac
-    "$checker" "${option/=FORMAT/=report}" --version >/dev/null ||
+    option=${option/=FORMAT/=report}
+    "$checker" "${option/=NAME/=all}" --version >/dev/null ||
         fail "the program refuses $option"
 done
 

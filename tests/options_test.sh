@@ -3,13 +3,13 @@
 #
 #   options_test.sh CHECKER GEN_CONFIG GROUP
 #
-# GROUP is command-line, strict, quiet-mask, gcc or agree. Each case states
+# GROUP is command-line, strict, quiet-mask, gcc, warnings or agree. Each case states
 # the exit status, then every line of standard output prefixed "1|" and of
 # standard error prefixed "2|", byte for byte.
 set -u
 checker=$1 gen_config=$2 group=$3
 tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
+trap '[ -n "${KEEP:-}" ] || rm -rf "$tmp"' EXIT
 cd "$tmp" || exit 2
 export LC_ALL=C ASAN_OPTIONS=detect_leaks=0 # (no leak checks under strace)
 failed=0
@@ -38,7 +38,7 @@ printf 'target = 1.2.3.4 3260 2 Initiator:h,p\ntarget = 1.2.3 3260 2 Initiator:h
 case $group in
 command-line)
     expect --version <<<'0
-1|iscsi-config-check 2.0.0'
+1|iscsi-config-check 2.1.0'
     # The first of a usage error, --help and --version decides, wherever it
     # stands. (The help text is checked against the manual page.)
     help=$("$checker" --help | sed 's/^/1|/')
@@ -177,10 +177,79 @@ gcc)
     expect --format=gcc missing.conf <<<'1
 2|failed to open file missing.conf'
     ;;
+warnings)
+    # One table of lines and their warnings: every name, their order (the
+    # outcome first, then by column, then as the names are listed), numbers
+    # judged before a later fault, the once-per-file rules and the pieces of
+    # long lines (512 bytes are one piece). The second file starts afresh.
+    s='target = 1.2.3.4 3260 1 Initiator:h,p'
+    {
+        printf '\xef\xbb\xbf# byte order mark, and the first CRLF line end\r\n'
+        printf '%s\n' 'target = 010.0.0.1 3260 1 Initiator:h,p' \
+            'target = 0300.99999999999999999999.2.3 0 1 Initiator:h,p' \
+            'target = 1.2.3.4 070000 99999 Initiator:h,p' 'target = 1.2.3.4 65536 70000 Initiator:bad' \
+            'target = 300.1.2 3260 2 Initiator:h,p' 'target = 010.0.0.1 3260 0 Initiator:h,p	remark'
+        printf '%s\r\n' 'target = 10.0.0.1 3260 2 Initiator:h,p  ' 'target = 10.0.0.1 3260 2 Initiator:h,p # x'
+        printf '#%511s%s\n' '' 'target = 10.0.0.1 3260 1 Initiator:old,secret'
+        printf '%s %474s\n%1100s\n' "$s" '' ''
+    } >w1.conf
+    printf '%s %473s\r\n%s\n' "$s" '' "$s" >w2.conf
+    expect -q -W all -s w1.conf w2.conf <<<"2
+1|==> w1.conf <==
+1|line 1, pos 0, parse error 
+1|line 1, pos 0, warning: file begins with a byte order mark [-Wbom]
+1|line 1, pos 49, warning: line ends with a carriage return: the file has CRLF line ends [-Wcarriage-return]
+1|line 2, pos 9, warning: address number with a leading zero: other tools read it as octal [-Wleading-zero]
+1|line 3, pos 9, warning: address number with a leading zero: other tools read it as octal [-Wleading-zero]
+1|line 3, pos 9, warning: address number over 255, taken as 44 [-Waddress-range]
+1|line 3, pos 14, warning: address number over 255, taken as 255 [-Waddress-range]
+1|line 3, pos 39, warning: port number 0 is not usable [-Wport-range]
+1|line 4, pos 17, warning: port number over 65535, taken as 4464 [-Wport-range]
+1|line 4, pos 24, warning: connection count over 65535, taken as 99999 [-Wcount-range]
+1|line 5: missing ',' after identifier
+1|line 5, pos 17, warning: port number over 65535, taken as 0 [-Wport-range]
+1|line 5, pos 23, warning: connection count over 65535, taken as 70000 [-Wcount-range]
+1|line 6, pos 16, illegal character in address 040 
+1|line 6, pos 9, warning: address number over 255, taken as 44 [-Waddress-range]
+1|line 7, pos 39, no connections defined 
+1|line 7, pos 9, warning: address number with a leading zero: other tools read it as octal [-Wleading-zero]
+1|line 7, pos 40, warning: text after the login parameters is not checked [-Wtrailing-text]
+1|line 8, pos 9, warning: target 10.0.0.1 port 3260 also defined on line 2 [-Wduplicate-target]
+1|line 9, pos 9, warning: target 10.0.0.1 port 3260 also defined on line 2 [-Wduplicate-target]
+1|line 9, pos 39, warning: text after the login parameters is not checked [-Wtrailing-text]
+1|line 10, pos 512, warning: line longer than 512 bytes: the text from here on is judged as a line of its own [-Wlong-line]
+1|line 10, pos 521, warning: target 10.0.0.1 port 3260 also defined on line 2 [-Wduplicate-target]
+1|line 12, pos 512, parse error 
+1|line 12, pos 1024, parse error 
+1|line 12, pos 512, warning: line longer than 512 bytes: the text from here on is judged as a line of its own [-Wlong-line]
+1|line 12, pos 1100, parse error 
+1|==> w2.conf <==
+1|line 1, pos 511, warning: line ends with a carriage return: the file has CRLF line ends [-Wcarriage-return]
+1|line 2, pos 9, warning: target 1.2.3.4 port 3260 also defined on line 1 [-Wduplicate-target]"
+    # The options act left to right; a warning asked for makes --strict fail;
+    # any other name, an error's included, is usage.
+    expect -qs -W no-all -Wall --warn=no-all w2.conf <<<0
+    expect -qs --warn=all -W no-carriage-return -Wno-duplicate-target w2.conf <<<0
+    expect --format=gcc -Wduplicate-target w2.conf <<<'0
+1|w2.conf:2:10: warning: target 1.2.3.4 port 3260 also defined on line 1 [-Wduplicate-target]'
+    for args in '-W bogus w2.conf' '-W parse w2.conf' '-Wno-parse w2.conf' 'w2.conf -W' '--warn w2.conf' '-W no- w2.conf'; do
+        # shellcheck disable=SC2086 # each entry is a list of words
+        expect $args <<<"1
+$usage"
+    done
+    ;;
 agree)
     # On realistic and on random input, each option's output is the default
     # output transformed as the option says.
     "$gen_config" 400000 >g.conf
+    # Statements with numbers that wrap, leading zeros, repeated targets and
+    # remarks, for the warnings.
+    awk 'BEGIN { srand(7); for (i = 0; i < 4000; i++) {
+            z = rand() < 0.3 ? "0" : ""
+            printf "target = %s%d.%d.%d.%d %d %d Initiator:h,p%s\n", z, int(rand() * 400),
+                int(rand() * 3), int(rand() * 300), int(rand() * 2), int(rand() * 70000),
+                int(rand() * 70000), rand() < 0.2 ? " # remark" : ""
+        } }' >>g.conf
     openssl enc -aes-128-ctr -nosalt -K 000102030405060708090a0b0c0d0e0f \
         -iv 0 -in /dev/zero 2>/dev/null | head -c 200000 >>g.conf
     # Runs the checker with the options given on g.conf into NAME.out and
@@ -195,6 +264,8 @@ agree)
     run quiet 0 --quiet
     run mask 0 --mask-passwords
     run gcc 0 --format=gcc
+    run warned 0 -W all
+    run gccwarned 0 -W all --format=gcc
     cmp -s default.out strict.out || fail "--strict output differs"
     tail -n +2 default.out | grep -v '^line [0-9]*, nConnections = ' >diagnostics
     [ "$(wc -l <diagnostics)" -gt 1000 ] || fail "too few faults generated"
@@ -214,6 +285,16 @@ agree)
         awk -F: -v OFS=: 'FILENAME == "expected" { star[FNR] = $2 == "*"; next }
                           star[FNR] { $2 = "*" } { print }' expected - |
         cmp -s expected - || fail "--format=gcc differs from the report"
+    # Warnings add lines and change nothing else; both formats print the
+    # same warnings, at the same places.
+    grep -v '^line [0-9]*, pos [0-9]*, warning: ' warned.out | cmp -s - default.out ||
+        fail "-W all changes the outcomes"
+    grep -c ', warning: ' warned.out | awk '$1 < 1000 { exit 1 }' || fail "too few warnings generated"
+    sed -n 's/^line \([0-9]*\), pos \([0-9]*\), warning: /\1 \2 /p' warned.out |
+        awk '{ $2 = $2 + 1; print }' >warnings.report
+    sed -n 's/^g\.conf:\([0-9]*\):\([0-9]*\): warning: /\1 \2 /p' gccwarned.out >warnings.gcc
+    cmp -s warnings.report warnings.gcc || fail "the formats print other warnings"
+    grep -v ': warning: ' gccwarned.out | cmp -s - gcc.out || fail "-W all changes the gcc errors"
     ;;
 *)
     echo "unknown group $group"

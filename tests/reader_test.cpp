@@ -18,12 +18,13 @@ namespace
 // Checks `stream` in the report format, reading `blockSize` bytes at a time;
 // returns what it printed on standard output, and sets `*result` and `*err`.
 std::string judgeStream(FILE *stream, int *result, std::string *err,
-                        size_t blockSize = 0)
+                        size_t blockSize = 0, WarningSet warnings = 0)
 {
     Reporter *reporter = makeReporter(&defaultOutputOptions, 1);
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    *result = checkStream(stream, "disk.conf", reporter, blockSize).result;
+    *result =
+        checkStream(stream, "disk.conf", reporter, warnings, blockSize).result;
     fflush(stdout);
     *err = testing::internal::GetCapturedStderr();
     fclose(stream);
@@ -31,13 +32,14 @@ std::string judgeStream(FILE *stream, int *result, std::string *err,
 }
 
 // Runs the reader on `text` as a file's content.
-std::string judgeText(std::string text, size_t blockSize = 0)
+std::string judgeText(std::string text, size_t blockSize = 0,
+                      WarningSet warnings = 0)
 {
     FILE *stream = fmemopen(&text[0], text.size(), "r");
     EXPECT_NE(stream, nullptr);
     int result = -1;
     std::string err;
-    std::string out = judgeStream(stream, &result, &err, blockSize);
+    std::string out = judgeStream(stream, &result, &err, blockSize, warnings);
     EXPECT_EQ(result, CONFIG_OK);
     EXPECT_EQ(err, "");
     return out;
@@ -153,19 +155,25 @@ std::string shiftLineNumbers(const std::string &out, long long k)
 // lines further on, wherever a read-block boundary cuts them: inside a short
 // line, inside either piece of a long one, right after a full piece, or
 // between a line and its newline. Small blocks put a boundary everywhere.
+// The warnings that depend on where a line or its pieces end are on.
 TEST(ReaderStream, OutcomesDoNotDependOnWhereReadBlocksEnd)
 {
     const std::string statement = "target = 1.2.3.4 3260 2 Initiator:h,p";
     const std::string lines =
         statement + "\n" + statement + "\t" + std::string(562, 'x') + "\n" +
-        std::string(512, 'a') + "\n" + "# comment\n" +
-        "target = 1.2.3 3260 2 Initiator:h,p\n" + statement + " 0\n";
-    const std::string expected = judgeText(lines);
-    ASSERT_EQ(std::count(expected.begin(), expected.end(), '\n'), 6);
+        std::string(511, 'a') + "\r\n" + "# comment\n" +
+        "target = 1.2.3 3260 2 Initiator:h,p\n" + statement + " 0\n" +
+        std::string(1024, 'b') + "\n";
+    const WarningSet warnings = warningBit(WARN_CARRIAGE_RETURN) |
+                                warningBit(WARN_LONG_LINE) |
+                                warningBit(WARN_TRAILING_TEXT);
+    const std::string expected = judgeText(lines, 0, warnings);
+    ASSERT_EQ(std::count(expected.begin(), expected.end(), '\n'), 13);
 
     for (size_t blockSize : {1, 7, 64, 511, 513}) {
         for (size_t k = 0; k <= blockSize; k++) {
-            std::string out = judgeText(std::string(k, '\n') + lines, blockSize);
+            std::string out = judgeText(std::string(k, '\n') + lines,
+                                        blockSize, warnings);
             ASSERT_EQ(out, shiftLineNumbers(expected, static_cast<long long>(k)))
                 << "after " << k << " empty lines, blocks of " << blockSize;
         }
