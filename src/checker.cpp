@@ -245,11 +245,12 @@ int main(int argc, char **argv)
         calloc(static_cast<size_t>(argc > 0 ? argc : 1), sizeof(const char *)));
     // (An allocation the size of the argument list does not fail in the
     // tests.)
+    // GCOVR_EXCL_START
     if (fileNames == nullptr) {
-        (void)fprintf(stderr, "%s: out of memory\n",
-                      programName); // GCOVR_EXCL_LINE
-        return statusFailed;        // GCOVR_EXCL_LINE
+        (void)fprintf(stderr, "%s: out of memory\n", programName);
+        return statusFailed;
     }
+    // GCOVR_EXCL_STOP
     CommandLine command = {defaultOutputOptions, false, 0, fileNames, 0};
     int status = runChecker(argc, argv, programName, &command);
     free(fileNames);

@@ -226,6 +226,13 @@ warnings)
 1|==> w2.conf <==
 1|line 1, pos 511, warning: line ends with a carriage return: the file has CRLF line ends [-Wcarriage-return]
 1|line 2, pos 9, warning: target 1.2.3.4 port 3260 also defined on line 1 [-Wduplicate-target]"
+    # The targets of a large file are all remembered, however often their
+    # table grows: the repeat of the first comes out after 70,000 others.
+    awk 'BEGIN { for (i = 0; i <= 70000; i++)
+        printf "target = 10.%d.%d.%d 3260 1 Initiator:h,p\n", int(i / 65536), int(i / 256) % 256, i % 256
+        print "target = 10.0.0.0 3260 2 Initiator:h,p" }' >many.conf
+    expect --format=gcc -Wduplicate-target many.conf <<<'0
+1|many.conf:70002:10: warning: target 10.0.0.0 port 3260 also defined on line 1 [-Wduplicate-target]'
     # The options act left to right; a warning asked for makes --strict fail;
     # any other name, an error's included, is usage.
     expect -qs -W no-all -Wall --warn=no-all w2.conf <<<0
