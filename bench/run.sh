@@ -5,8 +5,8 @@
 #
 # Builds the release checker and the generator, writes the input once under
 # build/bench/, then times in turn, round after round after a warm-up of each:
-# the checker with no option, with --quiet, with --format=gcc and with
-# -W all (every warning, in the report format), the
+# the checker with no option, with --quiet, with --format=gcc, with -W all
+# (every warning, in the report format) and in each other format, the
 # optional baseline checker (an older build, with no option), and grep
 # counting the sound statements. Prints for each the median time, MB/s and
 # the ratio to grep, then the checker's peak resident memory. Every command
@@ -34,8 +34,10 @@ id='[A-Za-z0-9._-]'
 regex="^[ 	]*target[ 	]*=[ 	]*[0-9]+\.[0-9]+\.[0-9]+\.[0-9]+ [ 	]*[0-9]+ [ 	]*[0-9]*[ 	]*Initiator:${id}{1,63},${id}{0,16}([ 	]|\$)"
 
 # The commands timed, by label.
-labels=(checker quiet gcc warn)
-commands=("$checker" "$checker --quiet" "$checker --format=gcc" "$checker -W all")
+labels=(checker quiet gcc warn json sarif github tty)
+commands=("$checker" "$checker --quiet" "$checker --format=gcc" "$checker -W all"
+    "$checker --format=json" "$checker --format=sarif" "$checker --format=github"
+    "$checker --format=tty")
 if [ -n "$baseline" ]; then
     labels+=(baseline)
     commands+=("$baseline")

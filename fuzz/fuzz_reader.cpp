@@ -23,11 +23,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (size == 0) {
         return 0;
     }
+    static const OutputFormat formats[] = {FORMAT_REPORT, FORMAT_GCC,
+                                           FORMAT_JSON,   FORMAT_SARIF,
+                                           FORMAT_GITHUB, FORMAT_TTY};
     OutputOptions options = defaultOutputOptions;
-    options.format = (data[0] & 1U) != 0 ? FORMAT_GCC : FORMAT_REPORT;
-    options.quiet = (data[0] & 2U) != 0;
-    options.maskPasswords = (data[0] & 4U) != 0;
-    WarningSet warnings = (data[0] & 8U) != 0 ? allWarnings : 0;
+    options.format = formats[(data[0] & 7U) % 6];
+    options.quiet = (data[0] & 8U) != 0;
+    options.maskPasswords = (data[0] & 16U) != 0;
+    options.color = (data[0] & 32U) != 0;
+    WarningSet warnings = (data[0] & 64U) != 0 ? allWarnings : 0;
     data++;
     size--;
 
@@ -44,7 +48,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     // Several files in one run, to exercise the headers too.
     Reporter *reporter = makeReporter(&options, 2);
+    reporter->startRun("fuzz");
     FileResult result = checkStream(file, "fuzz", reporter, warnings);
+    reporter->endRun();
     fclose(file);
     // Every fault is on a line of its own: no more faults than bytes, and
     // no more warnings than a line can hold.

@@ -31,8 +31,13 @@ static const char helpText[] =
     "  -s, --strict         exit with status 2 when a file holds a fault or, if\n"
     "                         asked for, a warning\n"
     "      --mask-passwords print every password in a report as ********\n"
-    "      --format=FORMAT  report (the default), or gcc: diagnostics only, as\n"
-    "                         FILE:LINE:COLUMN: error: MESSAGE\n"
+    "      --format=FORMAT  report (the default); gcc: diagnostics only, as\n"
+    "                         FILE:LINE:COLUMN: error: MESSAGE; json: JSON Lines;\n"
+    "                         sarif: a SARIF 2.1.0 log; github: workflow\n"
+    "                         annotations; tty: for a terminal, with the line\n"
+    "                         and a caret\n"
+    "      --color=WHEN     colour the tty format: auto (the default), always or\n"
+    "                         never\n"
     "  -W, --warn=NAME      turn on the warning NAME (all: every warning);\n"
     "                         no-NAME turns it off. Warnings: bom, leading-zero,\n"
     "                         address-range, port-range, count-range,\n"
@@ -49,6 +54,7 @@ enum Action { ACTION_CHECK, ACTION_HELP, ACTION_VERSION, ACTION_USAGE };
 enum LongOnlyOption {
     OPTION_MASK_PASSWORDS = 256,
     OPTION_FORMAT,
+    OPTION_COLOR,
     OPTION_HELP,
     OPTION_VERSION,
 };
@@ -59,6 +65,7 @@ static const struct option longOptions[] = {
     {"mask-passwords", no_argument, nullptr, OPTION_MASK_PASSWORDS},
     {"format", required_argument, nullptr, OPTION_FORMAT},
     {"warn", required_argument, nullptr, 'W'},
+    {"color", required_argument, nullptr, OPTION_COLOR},
     {"help", no_argument, nullptr, OPTION_HELP},
     {"version", no_argument, nullptr, OPTION_VERSION},
     {nullptr, 0, nullptr, 0},
@@ -96,11 +103,50 @@ static bool parseFormat(const char *name, OutputFormat *format)
         *format = FORMAT_REPORT;
         return true;
     }
-    if (strcmp(name, "gcc") == 0) {
-        *format = FORMAT_GCC;
-        return true;
+    static const struct {
+        const char *name;
+        OutputFormat format;
+    } formats[] = {{"gcc", FORMAT_GCC},
+                   {"json", FORMAT_JSON},
+                   {"sarif", FORMAT_SARIF},
+                   {"github", FORMAT_GITHUB},
+                   {"tty", FORMAT_TTY}};
+    for (const auto &entry : formats) {
+        if (strcmp(name, entry.name) == 0) {
+            *format = entry.format;
+            return true;
+        }
     }
     return false;
+}
+
+// When the tty format colours its output.
+enum ColorChoice { COLOR_AUTO, COLOR_ALWAYS, COLOR_NEVER };
+
+// Sets `*color` from the word given to --color; false for an unknown one.
+static bool parseColor(const char *word, ColorChoice *color)
+{
+    if (strcmp(word, "auto") == 0) {
+        *color = COLOR_AUTO;
+    } else if (strcmp(word, "always") == 0) {
+        *color = COLOR_ALWAYS;
+    } else if (strcmp(word, "never") == 0) {
+        *color = COLOR_NEVER;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// Colour by default where a person reads: standard output is a terminal,
+// NO_COLOR is unset or empty, and TERM names a terminal that is not dumb.
+static bool colorByDefault()
+{
+    const char *noColor = getenv("NO_COLOR");
+    const char *term = getenv("TERM");
+    return isatty(STDOUT_FILENO) != 0 &&
+           (noColor == nullptr || noColor[0] == '\0') && term != nullptr &&
+           term[0] != '\0' && strcmp(term, "dumb") != 0;
 }
 
 // What the command line asks for.
@@ -108,6 +154,7 @@ struct CommandLine {
     OutputOptions options;
     bool strict;
     WarningSet warnings;
+    ColorChoice color;
     // The file names in the order given: at most one per argument.
     const char **fileNames;
     size_t fileCount;
@@ -148,6 +195,11 @@ static Action parseCommandLine(int argc, char **argv, CommandLine *command)
             break;
         case OPTION_FORMAT:
             if (!parseFormat(optarg, &command->options.format)) {
+                return ACTION_USAGE;
+            }
+            break;
+        case OPTION_COLOR:
+            if (!parseColor(optarg, &command->color)) {
                 return ACTION_USAGE;
             }
             break;
@@ -207,6 +259,8 @@ static int runChecker(int argc, char **argv, const char *programName,
         static char outputBuffer[65536];
         (void)setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
     }
+    command->options.color = command->color == COLOR_ALWAYS ||
+                             (command->color == COLOR_AUTO && colorByDefault());
     Reporter *reporter = makeReporter(&command->options, command->fileCount);
     reporter->startRun(programName);
 
@@ -251,7 +305,8 @@ int main(int argc, char **argv)
         return statusFailed;
     }
     // GCOVR_EXCL_STOP
-    CommandLine command = {defaultOutputOptions, false, 0, fileNames, 0};
+    CommandLine command = {defaultOutputOptions, false,     0,
+                           COLOR_AUTO,           fileNames, 0};
     int status = runChecker(argc, argv, programName, &command);
     free(fileNames);
     return status;

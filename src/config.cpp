@@ -14,27 +14,42 @@
 // Bytes of one line the reader holds; longer lines are judged in pieces.
 static const size_t lineBufSize = 512;
 
-// The fault kinds: whether a position is reported, name and message. The
-// messages are the checker's fixed texts, without the prefix and trailing
-// space that a format adds.
+// The fault kinds: whether a position is reported, name, message and
+// summary. The messages are the checker's fixed texts, without the prefix and
+// trailing space that a format adds.
 // clang-format off
 static constexpr FaultInfo faultTable[] = {
-    {FAULT_NONE, false, "", ""},
-    {FAULT_PARSE, true, "parse", "parse error"},
-    {FAULT_ADDRESS, true, "address", "error in address"},
+    {FAULT_NONE, false, "", "",
+     ""},
+    {FAULT_PARSE, true, "parse", "parse error",
+     "A line that is neither empty nor a comment does not begin with the keyword target and an equals sign."},
+    {FAULT_ADDRESS, true, "address", "error in address",
+     "An address number has no digits, or the address is not followed by a space."},
     // followed by the character's code in octal
-    {FAULT_ADDRESS_CHAR, true, "address-char", "illegal character in address 0"},
-    {FAULT_PORT, true, "port", "error in port number"},
-    {FAULT_NO_CONNECTIONS, true, "no-connections", "no connections defined"},
-    {FAULT_MISSING_LOGIN_PARAMS, false, "missing-login-params", "missing Login Parameters"},
-    {FAULT_MISSING_KEYWORD, false, "missing-keyword", "missing 'Initiator:' keyword"},
-    {FAULT_MISSING_IDENTIFIER, false, "missing-identifier", "missing Initiator identifier"},
-    {FAULT_IDENTIFIER_CHAR, false, "identifier-char", "illegal character in identifier"},
-    {FAULT_MISSING_COMMA, false, "missing-comma", "missing ',' after identifier"},
-    {FAULT_IDENTIFIER_TOO_LONG, false, "identifier-too-long", "identifier is too long"},
-    {FAULT_PASSWORD_CHAR, false, "password-char", "illegal character in 'password'"},
-    {FAULT_CHARS_AFTER_PASSWORD, false, "chars-after-password", "illegal characters after 'password'"},
-    {FAULT_PASSWORD_TOO_LONG, false, "password-too-long", "'password' is too long"},
+    {FAULT_ADDRESS_CHAR, true, "address-char", "illegal character in address 0",
+     "A character other than a dot follows one of the first three address numbers."},
+    {FAULT_PORT, true, "port", "error in port number",
+     "The port has no digits, or is not followed by a space."},
+    {FAULT_NO_CONNECTIONS, true, "no-connections", "no connections defined",
+     "The login parameters are sound, but the connection count is 0 or absent."},
+    {FAULT_MISSING_LOGIN_PARAMS, false, "missing-login-params", "missing Login Parameters",
+     "The statement ends after its port or its connection count."},
+    {FAULT_MISSING_KEYWORD, false, "missing-keyword", "missing 'Initiator:' keyword",
+     "The login parameters do not begin with Initiator:."},
+    {FAULT_MISSING_IDENTIFIER, false, "missing-identifier", "missing Initiator identifier",
+     "A comma directly follows Initiator:."},
+    {FAULT_IDENTIFIER_CHAR, false, "identifier-char", "illegal character in identifier",
+     "The identifier holds a character other than a letter, a digit, a dot, a hyphen or an underscore."},
+    {FAULT_MISSING_COMMA, false, "missing-comma", "missing ',' after identifier",
+     "The login parameters end inside the identifier."},
+    {FAULT_IDENTIFIER_TOO_LONG, false, "identifier-too-long", "identifier is too long",
+     "The identifier is longer than 63 characters."},
+    {FAULT_PASSWORD_CHAR, false, "password-char", "illegal character in 'password'",
+     "The password holds a character other than a letter, a digit, a dot, a hyphen or an underscore."},
+    {FAULT_CHARS_AFTER_PASSWORD, false, "chars-after-password", "illegal characters after 'password'",
+     "Another character follows 16 password characters."},
+    {FAULT_PASSWORD_TOO_LONG, false, "password-too-long", "'password' is too long",
+     "The password is longer than 16 characters."},
 };
 // clang-format on
 
@@ -91,8 +106,6 @@ const WarningInfo *warningInfo(WarningKind kind)
 // Login-parameters grammar: the keyword, an identifier of at most
 // maxIdentifierLen characters (so its comma stands at lastCommaPos at the
 // latest), a comma and a password of at most maxPasswordLen characters.
-static const char loginKeyword[] = "Initiator:";
-static const size_t loginKeywordLen = sizeof loginKeyword - 1;
 static const size_t maxIdentifierLen = 63;
 static const size_t lastCommaPos = loginKeywordLen + maxIdentifierLen;
 static const size_t identifierScanEnd = lastCommaPos + 1;
@@ -469,6 +482,9 @@ static void judgeLineWarned(char *line, size_t count, long long lineNum,
     }
     Verdict verdict = {};
     verdict.lineNum = lineNum;
+    verdict.text = line;
+    verdict.textLen = count;
+    verdict.textOffset = offset;
     verdict.isStatement = count > 0 && line[0] != '#';
     if (verdict.isStatement) {
         line[count] = '\0';
@@ -501,6 +517,9 @@ static void judgeLine(char *line, size_t count, long long lineNum,
     Verdict verdict = {};
     verdict.isStatement = true;
     verdict.lineNum = lineNum;
+    verdict.text = line;
+    verdict.textLen = count;
+    verdict.textOffset = offset;
     judgeStatement(line, offset, lineNum, &verdict, nullptr);
     handOver(run, &verdict);
 }

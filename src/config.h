@@ -28,6 +28,10 @@ enum FaultKind {
     FAULT_KIND_COUNT
 };
 
+// The keyword that begins the login-parameters field.
+constexpr char loginKeyword[] = "Initiator:";
+constexpr size_t loginKeywordLen = sizeof loginKeyword - 1;
+
 // What is known of each fault kind.
 struct FaultInfo {
     FaultKind kind;
@@ -36,6 +40,7 @@ struct FaultInfo {
     bool hasPosition;
     const char *name;    // stable name, for options and machine formats
     const char *message; // the fixed text, without prefix or trailing space
+    const char *summary; // what it finds, in a sentence
 };
 
 // The entry of `fault` in the table of fault kinds.
@@ -112,6 +117,11 @@ struct Verdict {
     // The line's warnings, in order of position, then of kind.
     const Warning *warnings;
     size_t warningCount;
+    // The piece of the line judged, as read (zero bytes included), and where
+    // it starts in the physical line; valid while the verdict is handled.
+    const char *text;
+    size_t textLen;
+    size_t textOffset;
 };
 
 // Results of the reader and of readConfigFile.

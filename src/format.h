@@ -5,6 +5,7 @@
 #define ISCSI_CONFIG_CHECK_FORMAT_H
 
 #include <charconv>
+#include <cstdlib>
 #include <cstring>
 #include <string_view>
 
@@ -56,8 +57,96 @@ char *appendWarningMessage(char *out, const Verdict *verdict,
 // Writes " [-WNAME]", which follows a warning's message in the line formats.
 char *appendWarningName(char *out, const Warning *warning);
 
+// One diagnostic of a line: its fault, or one of its warnings.
+struct Diagnostic {
+    FaultKind fault; // the fault, or FAULT_NONE for a warning
+    bool isWarning;
+    const char *name;       // the check's name
+    size_t pos;             // zero-based offset in the physical line
+    const Warning *warning; // the warning, or null for the fault
+};
+
+// The diagnostics of `verdict` in the order they are printed: the fault,
+// then the warnings. Returns their number; `out` has room for
+// maxLineWarnings + 1.
+size_t listDiagnostics(const Verdict *verdict, Diagnostic *out);
+
+// Writes the message of a diagnostic, without the " [-WNAME]" that the line
+// formats add to a warning; room for maxWarningLen is enough.
+char *appendDiagnosticMessage(char *out, const Verdict *verdict,
+                              const Diagnostic *diagnostic);
+
+// The number of checks, errors and warnings: the rules of the machine
+// formats, the errors first.
+constexpr size_t checkCount = FAULT_KIND_COUNT - 1 + WARN_KIND_COUNT;
+
+// The index of a diagnostic's check among them.
+size_t checkIndex(const Diagnostic *diagnostic);
+
+// A line of output of no fixed length, built in storage that grows as
+// needed and is kept for the next line.
+class LineBuffer
+{
+  public:
+    LineBuffer() = default;
+    LineBuffer(const LineBuffer &) = delete;
+    LineBuffer &operator=(const LineBuffer &) = delete;
+    ~LineBuffer()
+    {
+        free(data_);
+    }
+
+    void clear()
+    {
+        len_ = 0;
+    }
+    // Room for `n` more bytes at the end; give the end of what was written
+    // there to commit().
+    char *reserve(size_t n);
+    void commit(const char *end)
+    {
+        len_ = static_cast<size_t>(end - data_);
+    }
+    void append(std::string_view text)
+    {
+        commit(appendText(reserve(text.size()), text));
+    }
+    template <typename Number> void appendNumber(Number value)
+    {
+        commit(::appendNumber(reserve(maxNumberLen), value));
+    }
+    const char *data() const
+    {
+        return data_;
+    }
+    size_t size() const
+    {
+        return len_;
+    }
+    // Hands the line to standard output, unless the output has failed.
+    void write() const
+    {
+        writeOutput(data_, data_ + len_);
+    }
+
+  private:
+    char *data_ = nullptr;
+    size_t len_ = 0;
+    size_t capacity_ = 0;
+};
+
+// Appends `len` bytes from `text` as a JSON string, quotes included: `"` and
+// `\` escaped, control characters and DEL as escapes, valid UTF-8 as is,
+// and every byte that is not part of valid UTF-8 as U+FFFD, so that the
+// result is valid JSON and valid UTF-8 whatever the bytes.
+void appendJsonString(LineBuffer *line, const char *text, size_t len);
+
 // Each format's reporter, set up for a run (see makeReporter).
 Reporter *makeReportFormat(const OutputOptions *options, size_t fileCount);
 Reporter *makeGccFormat();
+Reporter *makeJsonFormat(const OutputOptions *options);
+Reporter *makeSarifFormat();
+Reporter *makeGithubFormat();
+Reporter *makeTtyFormat(const OutputOptions *options);
 
 #endif

@@ -90,13 +90,20 @@ static void printWarning(const Verdict *verdict, const Warning *warning)
     writeOutput(text, out);
 }
 
-void printReportLine(const Verdict *verdict, const OutputOptions *options)
+// printReportLine, inlined where every line passes.
+static inline void printOutcome(const Verdict *verdict,
+                                const OutputOptions *options)
 {
     if (verdict->fault != FAULT_NONE) {
         printDiagnostic(verdict);
     } else if (!options->quiet) {
         printReport(verdict, options->maskPasswords);
     }
+}
+
+void printReportLine(const Verdict *verdict, const OutputOptions *options)
+{
+    printOutcome(verdict, options);
 }
 
 namespace
@@ -130,7 +137,7 @@ class ReportFormat : public Reporter
     {
         // Most lines: a statement, no warning, no header to print.
         if (verdict->warningCount == 0 && pendingHeader_ == nullptr) {
-            printReportLine(verdict, &options_);
+            printOutcome(verdict, &options_);
             return;
         }
         bool showOutcome = verdict->isStatement &&
@@ -143,7 +150,7 @@ class ReportFormat : public Reporter
             pendingHeader_ = nullptr;
         }
         if (showOutcome) {
-            printReportLine(verdict, &options_);
+            printOutcome(verdict, &options_);
         }
         for (size_t k = 0; k < verdict->warningCount; k++) {
             printWarning(verdict, &verdict->warnings[k]);

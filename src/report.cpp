@@ -8,7 +8,7 @@
 
 #include "format.h"
 
-const OutputOptions defaultOutputOptions = {FORMAT_REPORT, false, false};
+const OutputOptions defaultOutputOptions = {FORMAT_REPORT, false, false, false};
 
 void flushOutput()
 {
@@ -98,6 +98,149 @@ char *appendWarningName(char *out, const Warning *warning)
     return appendText(out, "]");
 }
 
+size_t listDiagnostics(const Verdict *verdict, Diagnostic *out)
+{
+    size_t count = 0;
+    if (verdict->fault != FAULT_NONE) {
+        out[count++] = {verdict->fault, false, faultInfo(verdict->fault)->name,
+                        verdict->pos, nullptr};
+    }
+    for (size_t k = 0; k < verdict->warningCount; k++) {
+        const Warning *warning = &verdict->warnings[k];
+        out[count++] = {FAULT_NONE, true, warningInfo(warning->kind)->name,
+                        warning->pos, warning};
+    }
+    return count;
+}
+
+char *appendDiagnosticMessage(char *out, const Verdict *verdict,
+                              const Diagnostic *diagnostic)
+{
+    if (diagnostic->warning != nullptr) {
+        return appendWarningMessage(out, verdict, diagnostic->warning);
+    }
+    return appendMessage(out, verdict);
+}
+
+size_t checkIndex(const Diagnostic *diagnostic)
+{
+    // Every fault kind but FAULT_NONE is a check, then every warning kind.
+    if (diagnostic->warning != nullptr) {
+        return size_t{FAULT_KIND_COUNT} - 1 +
+               static_cast<size_t>(diagnostic->warning->kind);
+    }
+    return static_cast<size_t>(diagnostic->fault) - 1;
+}
+
+char *LineBuffer::reserve(size_t n)
+{
+    if (len_ + n > capacity_) {
+        size_t grown = capacity_ < 256 ? 256 : capacity_;
+        while (grown < len_ + n) {
+            grown *= 2;
+        }
+        void *moved = realloc(data_, grown);
+        // As operator new would. (A line's storage does not fail in the
+        // tests.)
+        if (moved == nullptr) {
+            abort(); // GCOVR_EXCL_LINE
+        }
+        data_ = static_cast<char *>(moved);
+        capacity_ = grown;
+    }
+    return data_ + len_;
+}
+
+// The length of the valid UTF-8 sequence at `text` (at most `len` bytes), or
+// 0 when the byte there does not begin one.
+static size_t utf8SequenceLen(const unsigned char *text, size_t len)
+{
+    unsigned char lead = text[0];
+    size_t need = 0;
+    unsigned char low = 0x80; // bounds of the second byte
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        need = 1;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        need = 2;
+        low = lead == 0xE0 ? 0xA0 : 0x80;  // no overlong forms
+        high = lead == 0xED ? 0x9F : 0xBF; // no surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        need = 3;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF; // nothing past U+10FFFF
+    } else {
+        return 0;
+    }
+    if (len <= need || text[1] < low || text[1] > high) {
+        return 0;
+    }
+    for (size_t k = 2; k <= need; k++) {
+        if ((text[k] & 0xC0) != 0x80) {
+            return 0;
+        }
+    }
+    return need + 1;
+}
+
+void appendJsonString(LineBuffer *line, const char *text, size_t len)
+{
+    static const char hexDigits[] = "0123456789abcdef";
+    const auto *bytes = reinterpret_cast<const unsigned char *>(text);
+    // The longest escape of one byte is \u00XX.
+    char *out = line->reserve(len * 6 + 2);
+    *out++ = '"';
+    size_t k = 0;
+    while (k < len) {
+        unsigned char c = bytes[k];
+        if (c >= 0x80) {
+            size_t n = utf8SequenceLen(bytes + k, len - k);
+            if (n == 0) {
+                out = appendText(out, "\xEF\xBF\xBD"); // U+FFFD
+                k++;
+            } else {
+                out = appendText(out, {text + k, n});
+                k += n;
+            }
+            continue;
+        }
+        k++;
+        switch (c) {
+        case '"':
+            out = appendText(out, "\\\"");
+            break;
+        case '\\':
+            out = appendText(out, "\\\\");
+            break;
+        case '\n':
+            out = appendText(out, "\\n");
+            break;
+        case '\r':
+            out = appendText(out, "\\r");
+            break;
+        case '\t':
+            out = appendText(out, "\\t");
+            break;
+        case '\b':
+            out = appendText(out, "\\b");
+            break;
+        case '\f':
+            out = appendText(out, "\\f");
+            break;
+        default:
+            if (c < 0x20 || c == 0x7F) {
+                out = appendText(out, "\\u00");
+                *out++ = hexDigits[c >> 4];
+                *out++ = hexDigits[c & 0xF];
+            } else {
+                *out++ = static_cast<char>(c);
+            }
+        }
+    }
+    *out++ = '"';
+    line->commit(out);
+}
+
 void Reporter::startRun(const char * /*programName*/)
 {
 }
@@ -131,8 +274,19 @@ void Reporter::endRun()
 
 Reporter *makeReporter(const OutputOptions *options, size_t fileCount)
 {
-    if (options->format == FORMAT_GCC) {
+    switch (options->format) {
+    case FORMAT_GCC:
         return makeGccFormat();
+    case FORMAT_JSON:
+        return makeJsonFormat(options);
+    case FORMAT_SARIF:
+        return makeSarifFormat();
+    case FORMAT_GITHUB:
+        return makeGithubFormat();
+    case FORMAT_TTY:
+        return makeTtyFormat(options);
+    case FORMAT_REPORT:
+        break;
     }
     return makeReportFormat(options, fileCount);
 }

@@ -13,12 +13,17 @@
 enum OutputFormat {
     FORMAT_REPORT, // banner, reports and diagnostics ("line N, ...")
     FORMAT_GCC,    // diagnostics only, as FILE:LINE:COLUMN: error: MESSAGE
+    FORMAT_JSON,   // JSON Lines: a diagnostic or a target per line
+    FORMAT_SARIF,  // one SARIF 2.1.0 log for the run
+    FORMAT_GITHUB, // workflow annotations of CI systems
+    FORMAT_TTY,    // gcc's lines with the source line and a caret, a summary
 };
 
 struct OutputOptions {
     OutputFormat format;
     bool quiet;         // no banner and no reports
     bool maskPasswords; // passwords in reports replaced by a fixed mask
+    bool color;         // the tty format colours its output
 };
 
 // The output with no option given.

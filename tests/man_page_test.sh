@@ -42,8 +42,9 @@ literals=$(sed -e 's|//.*||' -e '/^#include/d' -e '/^static const char helpText\
 while IFS= read -r literal; do
     letters=${literal//[^A-Za-z]/}
     [ ${#letters} -ge 3 ] || continue
-    # getopt's option string
-    [[ $literal =~ ^-[A-Za-z:]+$ ]] && continue
+    # getopt's option string, digit tables, and pieces of JSON, whose
+    # escaped quotes this extraction cannot follow
+    [[ $literal =~ ^-[A-Za-z:]+$ || $literal =~ ^[0-9A-Fa-f]+$ || $literal == *\\* ]] && continue
     # Trim the blanks and separators that join pieces of a line.
     trimmed=$(printf '%s' "$literal" | sed 's/^[ ,:]*//; s/[ ,:=]*$//')
     pattern=$(printf '%s' "$trimmed" | sed 's/[][\.*^$/]/\\&/g; s/%s/.*/g')
@@ -73,6 +74,7 @@ page_options=$(sed -n '/^OPTIONS$/,/^[A-Z]/p' <<<"$rendered" | grep -E '^ {7}-' 
 for option in $help_options; do
     case $option in --help | --version) continue ;; esac
     option=${option/=FORMAT/=report}
+    option=${option/=WHEN/=auto}
     "$checker" "${option/=NAME/=all}" --version >/dev/null ||
         fail "the program refuses $option"
 done

@@ -3,7 +3,8 @@
 #
 #   options_test.sh CHECKER GEN_CONFIG GROUP
 #
-# GROUP is command-line, strict, quiet-mask, gcc, warnings or agree. Each case states
+# GROUP is command-line, strict, quiet-mask, gcc, warnings, formats or
+# agree. Each case states
 # the exit status, then every line of standard output prefixed "1|" and of
 # standard error prefixed "2|", byte for byte.
 set -u
@@ -38,7 +39,7 @@ printf 'target = 1.2.3.4 3260 2 Initiator:h,p\ntarget = 1.2.3 3260 2 Initiator:h
 case $group in
 command-line)
     expect --version <<<'0
-1|iscsi-config-check 2.1.0'
+1|iscsi-config-check 2.2.0'
     # The first of a usage error, --help and --version decides, wherever it
     # stands. (The help text is checked against the manual page.)
     help=$("$checker" --help | sed 's/^/1|/')
@@ -50,7 +51,7 @@ command-line)
 2|failed to write output'
     # Anything else that looks like an option, before "--", and a missing
     # name, is usage: nothing is read.
-    for args in - -h -x --bogus '--format=json sound.conf' --format -q -- '-q --' '-s -' \
+    for args in - -h -x --bogus '--format=xml sound.conf' --format -q -- '-q --' '-s -' \
         '-q -x sound.conf' '--bogus --help' '- --help' 'sound.conf -' 'sound.conf -x' \
         'missing.conf --bogus'; do
         # shellcheck disable=SC2086 # each entry is a list of words
@@ -245,6 +246,95 @@ warnings)
 $usage"
     done
     ;;
+formats)
+    # JSON Lines: exact bytes, a target with no password, names of any bytes
+    # (valid UTF-8 kept, other bytes as U+FFFD), and every line read by jq.
+    cp faulty.conf "$(printf 'q"\\\001\t\377\303\251.conf')"
+    expect --format=json -W leading-zero sound.conf q* missing.conf <<<"1
+1|{\"file\":\"sound.conf\",\"line\":1,\"address\":\"1.2.3.4\",\"port\":3260,\"connections\":2,\"initiator\":\"h\"}
+1|{\"file\":\"sound.conf\",\"line\":3,\"address\":\"10.0.0.1\",\"port\":860,\"connections\":1,\"initiator\":\"n\"}
+1|{\"file\":\"q\\\"\\\\\\u0001\\t$(printf '\357\277\275\303\251').conf\",\"line\":1,\"address\":\"1.2.3.4\",\"port\":3260,\"connections\":2,\"initiator\":\"h\"}
+1|{\"file\":\"q\\\"\\\\\\u0001\\t$(printf '\357\277\275\303\251').conf\",\"line\":2,\"column\":15,\"severity\":\"error\",\"check\":\"address-char\",\"message\":\"illegal character in address 040\"}
+2|failed to open file missing.conf"
+    # GitHub annotations, escaped as that format asks.
+    cp faulty.conf "$(printf 'a%%b:c,d\ne\r.conf')"
+    expect --format=github -q a%* <<<'0
+1|::error file=a%25b%3Ac%2Cd%0Ae%0D.conf,line=2,col=15,title=address-char::illegal character in address 040'
+    # The terminal view: the window of 80 bytes and the caret after a tab,
+    # bytes from 0x80, a fault at the line's end, a long line's second piece
+    # and a long remark; passwords hidden; a summary, left out by --quiet.
+    {
+        printf 'target =\t1.2.3 3260 2 Initiator:h,p\ntarget = 1.2.\303\251.4 3260 2 Initiator:h,p\n'
+        printf 'target = 1.2\n#%511s%s\n' '' 'target = 1.2.3 3260 2 Initiator:h,pw'
+        printf '%s %100s x\n' 'target = 1.2.3.4 3260 2 Initiator:h,secret' ''
+        printf '\tTarget = 1.2.3.4 3260 2 Initiator:h,secret %100s x\n' ''
+    } >t.conf
+    x=$(printf '%80s' '')
+    expect --format=tty -W long-line -W trailing-text t.conf <<<"0
+1|t.conf:1:15: error: illegal character in address 040
+1|    1 | target = 1.2.3 3260 2 Initiator:h,*
+1|      |               ^
+1|t.conf:2:14: error: error in address
+1|    2 | target = 1.2.??.4 3260 2 Initiator:h,*
+1|      |              ^
+1|t.conf:3:13: error: illegal character in address 00
+1|    3 | target = 1.2
+1|      |             ^
+1|t.conf:4:527: error: illegal character in address 040
+1|    4 | target = 1.2.3 3260 2 Initiator:h,**
+1|      |               ^
+1|t.conf:4:513: warning: line longer than 512 bytes: the text from here on is judged as a line of its own [-Wlong-line]
+1|    4 | target = 1.2.3 3260 2 Initiator:h,**
+1|      | ^
+1|t.conf:5:145: warning: text after the login parameters is not checked [-Wtrailing-text]
+1|    5 | ...${x:0:79}x
+1|      | ${x}  ^
+1|t.conf:6:2: error: parse error
+1|    6 |  Target = 1.2.3.4 3260 2 Initiator:h,******${x:0:37}...
+1|      |  ^
+1|5 errors, 2 warnings, 1 file checked"
+    expect --format=tty sound.conf <<<'0
+1|0 errors, 0 warnings, 1 file checked'
+    expect --format=tty -q sound.conf missing.conf <<<'1
+2|failed to open file missing.conf'
+    # Colour as gcc writes it: asked for into a pipe, or on a terminal by
+    # default unless NO_COLOR or a dumb TERM says otherwise.
+    e=$'\033'
+    expect --format=tty --color=always faulty.conf <<<"0
+1|${e}[01m${e}[Kfaulty.conf:2:15:${e}[m${e}[K ${e}[01;31m${e}[Kerror: ${e}[m${e}[Killegal character in address 040
+1|    2 | target = 1.2.3 3260 2 Initiator:h,*
+1|      |               ${e}[01;32m${e}[K^${e}[m${e}[K
+1|1 error, 0 warnings, 1 file checked"
+    expect --format=tty --color=bogus faulty.conf <<<"1
+$usage"
+    if command -v script >/dev/null; then
+        # Each case: the environment, an option, the coloured lines expected.
+        for case in 'TERM=xterm;;2' 'TERM=xterm NO_COLOR=1;;0' 'TERM=dumb;;0' 'TERM=xterm;--color=never;0'; do
+            IFS=';' read -r env option expected <<<"$case"
+            script -qec "env $env $checker --format=tty $option faulty.conf" /dev/null </dev/null |
+                tr -d '\r' >term.out
+            colored=$(grep -c $'\033' term.out)
+            [ "$colored" = "$expected" ] || fail "$case: $colored coloured lines, expected $expected"
+        done
+    fi
+    # SARIF: one log, rules indexed as they are listed, a name that could
+    # read as a scheme encoded, and the unread file in the invocation.
+    cp faulty.conf a:b.conf
+    (exec -a iscsi-config-check "$checker" --format=sarif -W all a:b.conf missing.conf) >log.sarif 2>err
+    [ $? = 1 ] || fail "sarif: status, expected 1"
+    if command -v jq >/dev/null; then
+        jq -e '.runs[0] as $r | ($r.results | length) == 1 and
+            ([$r.results[] | $r.tool.driver.rules[.ruleIndex].id == .ruleId] | all) and
+            $r.results[0].locations[0].physicalLocation.artifactLocation.uri == "a%3Ab.conf" and
+            $r.results[0].locations[0].physicalLocation.region == {startLine: 2, startColumn: 15} and
+            ($r.tool.driver.rules | length) == 23 and
+            $r.invocations[0].executionSuccessful == false and
+            $r.invocations[0].toolExecutionNotifications[0].message.text == "failed to open file missing.conf"' \
+            log.sarif >/dev/null || fail "sarif: unexpected log"
+    else
+        echo "no jq: the JSON and SARIF readers' checks are left out"
+    fi
+    ;;
 agree)
     # On realistic and on random input, each option's output is the default
     # output transformed as the option says.
@@ -302,6 +392,34 @@ agree)
     sed -n 's/^g\.conf:\([0-9]*\):\([0-9]*\): warning: /\1 \2 /p' gccwarned.out >warnings.gcc
     cmp -s warnings.report warnings.gcc || fail "the formats print other warnings"
     grep -v ': warning: ' gccwarned.out | cmp -s - gcc.out || fail "-W all changes the gcc errors"
+    # Every format finds the same diagnostics as the gcc format, at the same
+    # places: line, column, severity and message; the machine formats also
+    # agree on the checks' names, and JSON lists the reported targets.
+    for format in json sarif github tty; do run "$format" 0 -W all --format="$format"; done
+    sed 's/^g\.conf:\([0-9]*\):\([0-9]*\): \([a-z]*\): \(.*\)/\1 \2 \3 \4/; s/ \[-W[a-z-]*\]$//' \
+        gccwarned.out >gcc.tuples
+    sed -n 's/^::\([a-z]*\) file=g\.conf,line=\([0-9]*\),col=\([0-9]*\),title=[a-z-]*::/\2 \3 \1 /p' \
+        github.out >github.tuples
+    grep '^g\.conf:[0-9]*:[0-9]*: ' tty.out | cmp -s - gccwarned.out || fail "tty differs from gcc"
+    if command -v jq >/dev/null; then
+        jq -r 'select(.severity) | "\(.line) \(.column) \(.severity) \(.message)"' json.out >json.tuples ||
+            fail "jq cannot read the JSON lines"
+        jq -r '.runs[0].results[] | .locations[0].physicalLocation.region as $r |
+            "\($r.startLine) \($r.startColumn) \(.level) \(.message.text)"' sarif.out >sarif.tuples ||
+            fail "jq cannot read the SARIF log"
+        jq -r 'select(.check) | "\(.line) \(.column) \(.check)"' json.out >json.names
+        jq -r '.runs[0].results[] | "\(.locations[0].physicalLocation.region.startLine) \(.locations[0].physicalLocation.region.startColumn) \(.ruleId)"' \
+            sarif.out | cmp -s - json.names || fail "sarif names its checks otherwise"
+        sed -n 's/^::[a-z]* file=g\.conf,line=\([0-9]*\),col=\([0-9]*\),title=\([a-z-]*\)::.*/\1 \2 \3/p' \
+            github.out | cmp -s - json.names || fail "github names its checks otherwise"
+        [ "$(jq -r 'select(.address) | .line' json.out | wc -l)" = "$(grep -c '^line [0-9]*, nConnections' default.out)" ] ||
+            fail "JSON lists other targets than the report"
+    else
+        cp gcc.tuples json.tuples && cp gcc.tuples sarif.tuples
+    fi
+    for format in json sarif github; do
+        cmp -s gcc.tuples "$format.tuples" || fail "$format finds other diagnostics than gcc"
+    done
     ;;
 *)
     echo "unknown group $group"
