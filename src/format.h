@@ -31,6 +31,18 @@ inline char *appendNumber(char *out, Number value, int base = 10)
     return std::to_chars(out, out + maxNumberLen, value, base).ptr;
 }
 
+// Writes an address as "A.B.C.D".
+inline char *appendAddress(char *out, const uint32_t addr[4])
+{
+    for (size_t k = 0; k < 4; k++) {
+        if (k > 0) {
+            *out++ = '.';
+        }
+        out = appendNumber(out, addr[k]);
+    }
+    return out;
+}
+
 // Writes the fault's message, and the character's octal code where the
 // message names one.
 inline char *appendMessage(char *out, const Verdict *verdict)

@@ -47,12 +47,9 @@ class JsonFormat : public Reporter
     void printTarget(const Verdict *verdict)
     {
         startLine(verdict->lineNum);
-        char *out = appendText(line_.reserve(64), ",\"address\":\"");
-        for (size_t k = 0; k < 4; k++) {
-            out = appendNumber(out, verdict->addr[k]);
-            *out++ = k < 3 ? '.' : '"';
-        }
-        out = appendText(out, ",\"port\":");
+        char *out = appendText(line_.reserve(128), ",\"address\":\"");
+        out = appendAddress(out, verdict->addr);
+        out = appendText(out, "\",\"port\":");
         out = appendNumber(out, verdict->port);
         out = appendText(out, ",\"connections\":");
         out = appendNumber(out, verdict->nConnections);

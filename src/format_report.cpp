@@ -30,11 +30,8 @@ static void printReport(const Verdict *verdict, bool maskPasswords)
     out = appendText(out, ", nConnections = ");
     out = appendNumber(out, verdict->nConnections);
     out = appendText(out, ", target addr = ");
-    for (size_t k = 0; k < 4; k++) {
-        out = appendNumber(out, verdict->addr[k]);
-        *out++ = k < 3 ? '.' : ',';
-    }
-    out = appendText(out, " portNum = ");
+    out = appendAddress(out, verdict->addr);
+    out = appendText(out, ", portNum = ");
     out = appendNumber(out, verdict->port);
     out = appendText(out, ", loginParamsLen = ");
     out = appendNumber(out, verdict->loginParamsLen);

@@ -69,10 +69,8 @@ char *appendWarningMessage(char *out, const Verdict *verdict,
         return appendNumber(out, warning->value);
     case WARN_DUPLICATE_TARGET:
         out = appendText(out, "target ");
-        for (size_t k = 0; k < 4; k++) {
-            out = appendNumber(out, verdict->addr[k]);
-            out = appendText(out, k < 3 ? "." : " port ");
-        }
+        out = appendAddress(out, verdict->addr);
+        out = appendText(out, " port ");
         out = appendNumber(out, verdict->port);
         out = appendText(out, " also defined on line ");
         return appendNumber(out, warning->value);

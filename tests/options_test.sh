@@ -364,6 +364,10 @@ agree)
     run warned 0 -W all
     run gccwarned 0 -W all --format=gcc
     cmp -s default.out strict.out || fail "--strict output differs"
+    # Two files: one banner, then each file's output after its header.
+    (exec -a iscsi-config-check "$checker" g.conf g.conf) >twice.out 2>/dev/null
+    { head -n 1 default.out; for _ in 1 2; do echo '==> g.conf <=='; tail -n +2 default.out; done; } |
+        cmp -s - twice.out || fail "two files are not each file's output after its header"
     tail -n +2 default.out | grep -v '^line [0-9]*, nConnections = ' >diagnostics
     [ "$(wc -l <diagnostics)" -gt 1000 ] || fail "too few faults generated"
     cmp -s diagnostics quiet.out || fail "--quiet is not the diagnostics"
