@@ -18,7 +18,7 @@ static const size_t lineBufSize = 512;
 // summary. The messages are the checker's fixed texts, without the prefix and
 // trailing space that a format adds.
 // clang-format off
-static constexpr FaultInfo faultTable[] = {
+constexpr FaultInfo faultTable[FAULT_KIND_COUNT] = {
     {FAULT_NONE, false, "", "",
      ""},
     {FAULT_PARSE, true, "parse", "parse error",
@@ -65,11 +65,6 @@ static constexpr bool faultTableIsIndexed()
 }
 // One row per fault kind, in its place.
 static_assert(faultTableIsIndexed());
-
-const FaultInfo *faultInfo(FaultKind fault)
-{
-    return &faultTable[fault];
-}
 
 // The warning kinds, in the order that orders warnings at one column.
 // clang-format off
@@ -514,9 +509,14 @@ static void judgeLine(char *line, size_t count, long long lineNum,
     // The statement ends at the first zero byte: the one stored here, or
     // one read from the file.
     line[count] = '\0';
-    Verdict verdict = {};
+    // Only what every line has is set here; the statement's values are set
+    // as they are parsed, and read only where the verdict says they exist.
+    Verdict verdict;
     verdict.isStatement = true;
     verdict.lineNum = lineNum;
+    verdict.charCode = 0;
+    verdict.warnings = nullptr;
+    verdict.warningCount = 0;
     verdict.text = line;
     verdict.textLen = count;
     verdict.textOffset = offset;

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string_view>
 
 // Every fault a line can show.
 enum FaultKind {
@@ -38,13 +39,21 @@ struct FaultInfo {
     // True for the faults of the statement itself, reported with their
     // position; the login-parameter faults are reported without one.
     bool hasPosition;
-    const char *name;    // stable name, for options and machine formats
-    const char *message; // the fixed text, without prefix or trailing space
+    const char *name; // stable name, for options and machine formats
+    // The fixed text, without prefix or trailing space (sized: every
+    // diagnostic line holds one).
+    std::string_view message;
     const char *summary; // what it finds, in a sentence
 };
 
+// The table of fault kinds, one row per kind in its place.
+extern const FaultInfo faultTable[FAULT_KIND_COUNT];
+
 // The entry of `fault` in the table of fault kinds.
-const FaultInfo *faultInfo(FaultKind fault);
+inline const FaultInfo *faultInfo(FaultKind fault)
+{
+    return &faultTable[fault];
+}
 
 // What the format lets through but a user would want to know: values that
 // wrap, duplicate targets, line-end and long-line traps. Each is off unless

@@ -31,14 +31,22 @@ inline char *appendNumber(char *out, Number value, int base = 10)
     return std::to_chars(out, out + maxNumberLen, value, base).ptr;
 }
 
-// Writes an address as "A.B.C.D".
+// Writes an address as "A.B.C.D". Its numbers are 0 to 255, written by hand:
+// every report holds four.
 inline char *appendAddress(char *out, const uint32_t addr[4])
 {
     for (size_t k = 0; k < 4; k++) {
         if (k > 0) {
             *out++ = '.';
         }
-        out = appendNumber(out, addr[k]);
+        uint32_t n = addr[k];
+        if (n >= 100) {
+            *out++ = static_cast<char>('0' + n / 100);
+        }
+        if (n >= 10) {
+            *out++ = static_cast<char>('0' + n / 10 % 10);
+        }
+        *out++ = static_cast<char>('0' + n % 10);
     }
     return out;
 }
