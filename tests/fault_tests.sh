@@ -65,6 +65,13 @@ write-error)
     "$checker" long.conf | head -c 65536 >expected
     echo 'failed to write output' >>expected
     cmp -s expected log || fail "log is not the first block, then the message"
+    # The first write fails: no line of any format, nor its tail, follows.
+    yes x | head -n 5000 >x.conf
+    for format in report gcc json github tty; do
+        ASAN_OPTIONS=detect_leaks=0 strace -o /dev/null -e trace=write \
+            -e inject=write:error=ENOSPC:when=1 "$checker" --format=$format x.conf >out 2>/dev/null </dev/null
+        [ -s out ] && fail "--format=$format wrote after the failed write: $(head -c 60 out)"
+    done
     ;;
 closed-pipe)
     # A reader that stops early ends the checker by SIGPIPE, silently, like
