@@ -268,6 +268,7 @@ formats)
         printf 'target = 1.2\n#%511s%s\n' '' 'target = 1.2.3 3260 2 Initiator:h,pw'
         printf '%s %100s x\n' 'target = 1.2.3.4 3260 2 Initiator:h,secret' ''
         printf '\tTarget = 1.2.3.4 3260 2 Initiator:h,secret %100s x\n' ''
+        printf '%60s%s%80s#\n' '' 'target = 1.2.3 3260 2 Initiator:h,p' ''
     } >t.conf
     x=$(printf '%80s' '')
     expect --format=tty -W long-line -W trailing-text t.conf <<<"0
@@ -292,7 +293,10 @@ formats)
 1|t.conf:6:2: error: parse error
 1|    6 |  Target = 1.2.3.4 3260 2 Initiator:h,******${x:0:37}...
 1|      |  ^
-1|5 errors, 2 warnings, 1 file checked"
+1|t.conf:7:75: error: illegal character in address 040
+1|    7 | ...${x:0:26}target = 1.2.3 3260 2 Initiator:h,*${x:0:19}...
+1|      | ${x:0:43}^
+1|6 errors, 2 warnings, 1 file checked"
     expect --format=tty sound.conf <<<'0
 1|0 errors, 0 warnings, 1 file checked'
     expect --format=tty -q sound.conf missing.conf <<<'1
