@@ -14,7 +14,7 @@
 // Room for any number written here: a signed 64-bit value in decimal.
 constexpr size_t maxNumberLen = 24;
 
-// The longest diagnostic after its file name: prefix, message and code.
+// The longest diagnostic line of the report format: prefix, message and code.
 constexpr size_t maxDiagnosticLen = 128;
 
 // Copies `text` to `out`; returns the end of the copy.
@@ -62,10 +62,6 @@ inline char *appendMessage(char *out, const Verdict *verdict)
     return out;
 }
 
-// Writes `before`, `name` and `after` as one line, handed over whole.
-void writeFramedLine(std::string_view before, const char *name,
-                     std::string_view after);
-
 // The longest warning line after its file name: prefix, message (a
 // duplicate's names an address, a port and a line) and name.
 constexpr size_t maxWarningLen = 256;
@@ -88,19 +84,29 @@ struct Diagnostic {
 
 // The diagnostics of `verdict` in the order they are printed: the fault,
 // then the warnings. Returns their number; `out` has room for
-// maxLineWarnings + 1.
-size_t listDiagnostics(const Verdict *verdict, Diagnostic *out);
+// maxLineWarnings + 1. (Inline: most lines have none.)
+inline size_t listDiagnostics(const Verdict *verdict, Diagnostic *out)
+{
+    size_t count = 0;
+    if (verdict->fault != FAULT_NONE) {
+        out[count++] = {verdict->fault, false, faultInfo(verdict->fault)->name,
+                        verdict->pos, nullptr};
+    }
+    for (size_t k = 0; k < verdict->warningCount; k++) {
+        const Warning *warning = &verdict->warnings[k];
+        out[count++] = {FAULT_NONE, true, warningInfo(warning->kind)->name,
+                        warning->pos, warning};
+    }
+    return count;
+}
 
 // Writes the message of a diagnostic, without the " [-WNAME]" that the line
 // formats add to a warning; room for maxWarningLen is enough.
 char *appendDiagnosticMessage(char *out, const Verdict *verdict,
                               const Diagnostic *diagnostic);
 
-// The number of checks, errors and warnings: the rules of the machine
-// formats, the errors first.
-constexpr size_t checkCount = FAULT_KIND_COUNT - 1 + WARN_KIND_COUNT;
-
-// The index of a diagnostic's check among them.
+// The index of a diagnostic's check among the rules of the machine formats:
+// every error, then every warning.
 size_t checkIndex(const Diagnostic *diagnostic);
 
 // A line of output of no fixed length, built in storage that grows as

@@ -10,8 +10,7 @@ class GccFormat : public Reporter
   public:
     void startFile(const char *name) override
     {
-        name_ = name;
-        nameLen_ = strlen(name);
+        name_ = {name, strlen(name)};
     }
 
     // The line's fault, then its warnings.
@@ -32,12 +31,12 @@ class GccFormat : public Reporter
 
   private:
     // Starts a line "FILE:LINE:COLUMN: SEVERITY: " for a diagnostic at the
-    // zero-based `pos`. The line is built after the file's name, which may be
-    // longer than any fixed buffer, and handed over whole by endLine.
+    // zero-based `pos`, with room for its message; endLine hands it over.
     char *startLine(long long lineNum, size_t pos, std::string_view severity)
     {
-        line_ = lineStorage(nameLen_ + maxWarningLen);
-        char *out = appendText(line_, {name_, nameLen_});
+        line_.clear();
+        char *out = line_.reserve(name_.size() + maxWarningLen);
+        out = appendText(out, name_);
         out = appendText(out, ":");
         out = appendNumber(out, lineNum);
         out = appendText(out, ":");
@@ -49,14 +48,12 @@ class GccFormat : public Reporter
 
     void endLine(char *out)
     {
-        out = appendText(out, "\n");
-        writeOutput(line_, out);
+        line_.commit(appendText(out, "\n"));
+        line_.write();
     }
 
-    char *line_ = nullptr;
-
-    const char *name_ = "";
-    size_t nameLen_ = 0;
+    std::string_view name_;
+    LineBuffer line_;
 };
 
 GccFormat gccFormat;

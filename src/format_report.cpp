@@ -120,7 +120,7 @@ class ReportFormat : public Reporter
     void startRun(const char *programName) override
     {
         if (!options_.quiet) {
-            writeFramedLine("", programName, "....\n");
+            writeFramed("", programName, "....\n");
         }
     }
 
@@ -143,7 +143,7 @@ class ReportFormat : public Reporter
             return;
         }
         if (pendingHeader_ != nullptr) {
-            writeFramedLine("==> ", pendingHeader_, " <==\n");
+            writeFramed("==> ", pendingHeader_, " <==\n");
             pendingHeader_ = nullptr;
         }
         if (showOutcome) {
@@ -160,6 +160,18 @@ class ReportFormat : public Reporter
     }
 
   private:
+    // Writes `before`, `name` and `after` as one line: the banner, a header.
+    void writeFramed(std::string_view before, const char *name,
+                     std::string_view after)
+    {
+        frame_.clear();
+        frame_.append(before);
+        frame_.append(name);
+        frame_.append(after);
+        frame_.write();
+    }
+
+    LineBuffer frame_;
     OutputOptions options_ = defaultOutputOptions;
     bool withHeaders_ = false;
     // The name of the current file, until its header has been printed.

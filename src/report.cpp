@@ -17,34 +17,6 @@ void flushOutput()
     }
 }
 
-char *lineStorage(size_t len)
-{
-    static char *storage = nullptr;
-    static size_t capacity = 0;
-    if (len > capacity) {
-        void *grown = realloc(storage, len);
-        // As operator new would: no output can be built without it. (An
-        // allocation the size of a name does not fail in the tests.)
-        if (grown == nullptr) {
-            abort(); // GCOVR_EXCL_LINE
-        }
-        storage = static_cast<char *>(grown);
-        capacity = len;
-    }
-    return storage;
-}
-
-void writeFramedLine(std::string_view before, const char *name,
-                     std::string_view after)
-{
-    size_t nameLen = strlen(name);
-    char *line = lineStorage(before.size() + nameLen + after.size());
-    char *out = appendText(line, before);
-    out = appendText(out, {name, nameLen});
-    out = appendText(out, after);
-    writeOutput(line, out);
-}
-
 char *appendWarningMessage(char *out, const Verdict *verdict,
                            const Warning *warning)
 {
@@ -94,21 +66,6 @@ char *appendWarningName(char *out, const Warning *warning)
     out = appendText(out, " [-W");
     out = appendText(out, warningInfo(warning->kind)->name);
     return appendText(out, "]");
-}
-
-size_t listDiagnostics(const Verdict *verdict, Diagnostic *out)
-{
-    size_t count = 0;
-    if (verdict->fault != FAULT_NONE) {
-        out[count++] = {verdict->fault, false, faultInfo(verdict->fault)->name,
-                        verdict->pos, nullptr};
-    }
-    for (size_t k = 0; k < verdict->warningCount; k++) {
-        const Warning *warning = &verdict->warnings[k];
-        out[count++] = {FAULT_NONE, true, warningInfo(warning->kind)->name,
-                        warning->pos, warning};
-    }
-    return count;
 }
 
 char *appendDiagnosticMessage(char *out, const Verdict *verdict,

@@ -104,9 +104,4 @@ inline void writeOutput(const char *start, const char *end)
 // Flushes standard output unless it has failed.
 void flushOutput();
 
-// Room for an output line of `len` bytes whose length has no fixed bound (it
-// holds a file or program name). The storage is shared, grows as needed and
-// is valid until the next call.
-char *lineStorage(size_t len);
-
 #endif
