@@ -89,7 +89,8 @@ size_t checkIndex(const Diagnostic *diagnostic)
 
 char *LineBuffer::reserve(size_t n)
 {
-    if (len_ + n > capacity_) {
+    // Even for nothing: memcpy and the writers take no null pointer.
+    if (len_ + n > capacity_ || data_ == nullptr) {
         size_t grown = capacity_ < 256 ? 256 : capacity_;
         while (grown < len_ + n) {
             grown *= 2;
