@@ -7,7 +7,8 @@
 #include <getopt.h>
 #include <unistd.h>
 
-#include "report.h"
+#include "format.h"
+#include "format_table.h"
 
 // Stands in for the program name when the system gives no argument vector,
 // and names the program in --help and --version.
@@ -19,11 +20,12 @@ static const int statusOk = 0;
 static const int statusFailed = 1;
 static const int statusFaultsFound = 2;
 
-// The text of --help. Each option's entry, and the summary, also stand in
-// the manual page (the manual-page test checks that they agree).
+// The text of --help, around the entries that the tables give: the formats'
+// parts and the warnings' names. Each option's entry, and the summary, also
+// stand in the manual page (the manual-page test checks that they agree).
 // The lines are laid out as printed, not as the formatter would wrap them.
 // clang-format off
-static const char helpText[] =
+static const char helpHead[] =
     "Usage: iscsi-config-check [OPTION]... config_file_name...\n"
     "Check iSCSI initiator configuration files.\n"
     "\n"
@@ -31,21 +33,58 @@ static const char helpText[] =
     "  -s, --strict         exit with status 2 when a file holds a fault or, if\n"
     "                         asked for, a warning\n"
     "      --mask-passwords print every password in a report as ********\n"
-    "      --format=FORMAT  report (the default); gcc: diagnostics only, as\n"
-    "                         FILE:LINE:COLUMN: error: MESSAGE; json: JSON Lines;\n"
-    "                         sarif: a SARIF 2.1.0 log; github: workflow\n"
-    "                         annotations; tty: for a terminal, with the line\n"
-    "                         and a caret\n"
+    "      --format=FORMAT  ";
+static const char helpColor[] =
     "      --color=WHEN     colour the tty format: auto (the default), always or\n"
     "                         never\n"
     "  -W, --warn=NAME      turn on the warning NAME (all: every warning);\n"
-    "                         no-NAME turns it off. Warnings: bom, leading-zero,\n"
-    "                         address-range, port-range, count-range,\n"
-    "                         duplicate-target, trailing-text, carriage-return,\n"
-    "                         long-line\n"
+    "                         no-NAME turns it off. Warnings:";
+static const char helpTail[] =
     "      --help           print this help and exit\n"
     "      --version        print the version and exit\n";
 // clang-format on
+
+// Where the continuation lines of an entry begin, and how wide a line of
+// the help text is at most.
+static const std::string_view helpIndent = "\n                         ";
+static const size_t helpWidth = 79;
+
+// The help text: the formats' parts as they are wrapped, the warnings'
+// names wrapped to fit.
+static void buildHelp(LineBuffer *help)
+{
+    help->append(helpHead);
+    for (size_t k = 0; k < formatCount; k++) {
+        std::string_view part = formatTable[k].help;
+        if (k > 0 && help->view().back() != ' ') {
+            help->append(' ');
+        }
+        for (char c : part) {
+            help->append(c == '\n' ? helpIndent : std::string_view(&c, 1));
+        }
+    }
+    help->append('\n');
+    help->append(helpColor);
+    size_t lineStart = help->view().rfind('\n') + 1;
+    bool first = true;
+    for (const CheckInfo &check : checkTable) {
+        if (check.severity != Severity::warning) {
+            continue;
+        }
+        size_t width = check.name.size() + (first ? 1 : 2);
+        if (help->view().size() - lineStart + width + 1 > helpWidth) {
+            help->append(',');
+            help->append(helpIndent);
+            lineStart = help->view().size() - helpIndent.size() + 1;
+        } else {
+            help->append(first ? " " : ", ");
+        }
+        help->append(check.name);
+        first = false;
+    }
+    help->append('\n');
+    help->append(helpTail);
+}
 
 // What the command line asks for.
 enum Action { ACTION_CHECK, ACTION_HELP, ACTION_VERSION, ACTION_USAGE };
@@ -72,7 +111,7 @@ static const struct option longOptions[] = {
 };
 
 // Turns the warnings named by `name` on (NAME or all) or off (no-NAME or
-// no-all) in `*warnings`; false for an unknown name.
+// no-all) in `*warnings`; false for an unknown name or an error's.
 static bool parseWarning(const char *name, WarningSet *warnings)
 {
     bool on = strncmp(name, "no-", 3) != 0;
@@ -82,64 +121,33 @@ static bool parseWarning(const char *name, WarningSet *warnings)
     WarningSet named = 0;
     if (strcmp(name, "all") == 0) {
         named = allWarnings;
-    }
-    for (size_t k = 0; k < WARN_KIND_COUNT; k++) {
-        auto kind = static_cast<WarningKind>(k);
-        if (strcmp(name, warningInfo(kind)->name) == 0) {
-            named = warningBit(kind);
+    } else {
+        const CheckInfo *check = findCheck(name);
+        if (check == nullptr || check->severity != Severity::warning) {
+            return false;
         }
-    }
-    if (named == 0) {
-        return false;
+        named = warningBit(warningKindOf(check));
     }
     *warnings = on ? (*warnings | named) : (*warnings & ~named);
     return true;
 }
 
-// Sets `*format` from the name given to --format; false for an unknown one.
-static bool parseFormat(const char *name, OutputFormat *format)
-{
-    if (strcmp(name, "report") == 0) {
-        *format = FORMAT_REPORT;
-        return true;
-    }
-    static const struct {
-        const char *name;
-        OutputFormat format;
-    } formats[] = {{"gcc", FORMAT_GCC},
-                   {"json", FORMAT_JSON},
-                   {"sarif", FORMAT_SARIF},
-                   {"github", FORMAT_GITHUB},
-                   {"tty", FORMAT_TTY}};
-    for (const auto &entry : formats) {
-        if (strcmp(name, entry.name) == 0) {
-            *format = entry.format;
-            return true;
-        }
-    }
-    return false;
-}
+// When the tty format colours its output, in the order of colorChoices.
+enum ColorChoice { COLOR_AUTO, COLOR_ALWAYS, COLOR_NEVER, COLOR_UNKNOWN };
+static const char *const colorChoices[] = {"auto", "always", "never"};
 
-// When the tty format colours its output.
-enum ColorChoice { COLOR_AUTO, COLOR_ALWAYS, COLOR_NEVER };
-
-// Sets `*color` from the word given to --color; false for an unknown one.
-static bool parseColor(const char *word, ColorChoice *color)
+// The choice named by the word given to --color.
+static ColorChoice parseColor(const char *word)
 {
-    if (strcmp(word, "auto") == 0) {
-        *color = COLOR_AUTO;
-    } else if (strcmp(word, "always") == 0) {
-        *color = COLOR_ALWAYS;
-    } else if (strcmp(word, "never") == 0) {
-        *color = COLOR_NEVER;
-    } else {
-        return false;
+    size_t k = 0;
+    while (k < COLOR_UNKNOWN && strcmp(word, colorChoices[k]) != 0) {
+        k++;
     }
-    return true;
+    return static_cast<ColorChoice>(k);
 }
 
 // Colour by default where a person reads: standard output is a terminal,
-// NO_COLOR is unset or empty, and TERM names a terminal that is not dumb.
+// NO_COLOR is unset or empty, and TERM is set, not empty and not dumb.
 static bool colorByDefault()
 {
     const char *noColor = getenv("NO_COLOR");
@@ -151,7 +159,9 @@ static bool colorByDefault()
 
 // What the command line asks for.
 struct CommandLine {
-    OutputOptions options;
+    const FormatInfo *format;
+    bool quiet;
+    bool maskPasswords;
     bool strict;
     WarningSet warnings;
     ColorChoice color;
@@ -180,7 +190,7 @@ static Action parseCommandLine(int argc, char **argv, CommandLine *command)
             command->fileNames[command->fileCount++] = optarg;
             break;
         case 'q':
-            command->options.quiet = true;
+            command->quiet = true;
             break;
         case 's':
             command->strict = true;
@@ -191,15 +201,17 @@ static Action parseCommandLine(int argc, char **argv, CommandLine *command)
             }
             break;
         case OPTION_MASK_PASSWORDS:
-            command->options.maskPasswords = true;
+            command->maskPasswords = true;
             break;
         case OPTION_FORMAT:
-            if (!parseFormat(optarg, &command->options.format)) {
+            command->format = findFormat(optarg);
+            if (command->format == nullptr) {
                 return ACTION_USAGE;
             }
             break;
         case OPTION_COLOR:
-            if (!parseColor(optarg, &command->color)) {
+            command->color = parseColor(optarg);
+            if (command->color == COLOR_UNKNOWN) {
                 return ACTION_USAGE;
             }
             break;
@@ -233,6 +245,50 @@ static int finishOutput(int status)
     return status;
 }
 
+// Checks the files of the command line in turn with its format; returns the
+// exit status.
+static int checkFiles(const char *programName, const CommandLine *command)
+{
+    // Reports going to a file or a pipe are written in large blocks; a
+    // terminal keeps its line buffering. Should setvbuf refuse, stdout keeps
+    // its default buffer, which is only slower.
+    if (isatty(STDOUT_FILENO) == 0) {
+        static char outputBuffer[65536];
+        (void)setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
+    }
+    bool color = command->color == COLOR_ALWAYS ||
+                 (command->color == COLOR_AUTO && colorByDefault());
+    ReporterSetup setup = {command->quiet, command->maskPasswords,
+                           color,          command->fileCount,
+                           stdout,         stderr};
+    Reporter *reporter = command->format->make(setup);
+    reporter->startRun(programName);
+
+    // Like cat, a file that cannot be read is reported and the run goes on;
+    // a failed write ends it, since nobody would see the rest.
+    bool runFailed = false;
+    for (size_t k = 0; k < command->fileCount; k++) {
+        FileStatus status =
+            inspectFile(command->fileNames[k], reporter, command->warnings);
+        if (status == FileStatus::writeFailed || outputFailed(stdout)) {
+            return finishOutput(statusFailed);
+        }
+        runFailed = runFailed || status != FileStatus::ok;
+    }
+    reporter->endRun();
+
+    // A warning asked for counts as a fault.
+    bool faultsFound =
+        reporter->errorCount() > 0 || reporter->warningCount() > 0;
+    int status = statusOk;
+    if (runFailed) {
+        status = statusFailed;
+    } else if (command->strict && faultsFound) {
+        status = statusFaultsFound;
+    }
+    return finishOutput(status);
+}
+
 // Parses the command line and checks the files it names; returns the exit
 // status.
 static int runChecker(int argc, char **argv, const char *programName,
@@ -242,52 +298,19 @@ static int runChecker(int argc, char **argv, const char *programName,
     case ACTION_USAGE:
         (void)fprintf(stderr, "USAGE: %s <config_file_name>\n", programName);
         return statusFailed;
-    case ACTION_HELP:
-        (void)fputs(helpText, stdout);
+    case ACTION_HELP: {
+        LineBuffer help;
+        buildHelp(&help);
+        help.write(stdout);
         return finishOutput(statusOk);
+    }
     case ACTION_VERSION:
         printf("%s %s\n", ownProgramName, ICC_VERSION);
         return finishOutput(statusOk);
     case ACTION_CHECK:
         break;
     }
-
-    // Reports going to a file or a pipe are written in large blocks; a
-    // terminal keeps its line buffering. Should setvbuf refuse, stdout keeps
-    // its default buffer, which is only slower.
-    if (isatty(STDOUT_FILENO) == 0) {
-        static char outputBuffer[65536];
-        (void)setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
-    }
-    command->options.color = command->color == COLOR_ALWAYS ||
-                             (command->color == COLOR_AUTO && colorByDefault());
-    Reporter *reporter = makeReporter(&command->options, command->fileCount);
-    reporter->startRun(programName);
-
-    // Like cat, a file that cannot be read is reported and the run goes on;
-    // a failed write ends it, since nobody would see the rest.
-    bool runFailed = false;
-    bool faultsFound = false;
-    for (size_t k = 0; k < command->fileCount; k++) {
-        FileResult file =
-            checkFile(command->fileNames[k], reporter, command->warnings);
-        if (file.result == CONFIG_WRITE_FAILED || outputFailed()) {
-            return finishOutput(statusFailed);
-        }
-        runFailed = runFailed || file.result != CONFIG_OK;
-        // A warning asked for counts as a fault.
-        faultsFound =
-            faultsFound || file.faultCount > 0 || file.warningCount > 0;
-    }
-    reporter->endRun();
-
-    int status = statusOk;
-    if (runFailed) {
-        status = statusFailed;
-    } else if (command->strict && faultsFound) {
-        status = statusFaultsFound;
-    }
-    return finishOutput(status);
+    return checkFiles(programName, command);
 }
 
 int main(int argc, char **argv)
@@ -305,8 +328,8 @@ int main(int argc, char **argv)
         return statusFailed;
     }
     // GCOVR_EXCL_STOP
-    CommandLine command = {defaultOutputOptions, false,     0,
-                           COLOR_AUTO,           fileNames, 0};
+    CommandLine command = {reportFormat(), false,     false, false, 0,
+                           COLOR_AUTO,     fileNames, 0};
     int status = runChecker(argc, argv, programName, &command);
     free(fileNames);
     return status;

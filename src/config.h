@@ -1,13 +1,14 @@
 // Client configuration reader: judges every line of an initiator's
-// configuration file and hands the verdict on each target statement to its
-// caller. The reader itself never prints.
+// configuration file and hands the verdict on each line to its caller.
+// readConfigStream and findLoginParamsFault never print; the two entry points
+// at the end, readConfigFile and checkLoginParams, print in the report format
+// (their code joins the reader to that format).
 #ifndef ISCSI_CONFIG_CHECK_CONFIG_H
 #define ISCSI_CONFIG_CHECK_CONFIG_H
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <string_view>
 
 // Every fault a line can show.
 enum FaultKind {
@@ -33,28 +34,6 @@ enum FaultKind {
 constexpr char loginKeyword[] = "Initiator:";
 constexpr size_t loginKeywordLen = sizeof loginKeyword - 1;
 
-// What is known of each fault kind.
-struct FaultInfo {
-    FaultKind kind;
-    // True for the faults of the statement itself, reported with their
-    // position; the login-parameter faults are reported without one.
-    bool hasPosition;
-    const char *name; // stable name, for options and machine formats
-    // The fixed text, without prefix or trailing space (sized: every
-    // diagnostic line holds one).
-    std::string_view message;
-    const char *summary; // what it finds, in a sentence
-};
-
-// The table of fault kinds, one row per kind in its place.
-extern const FaultInfo faultTable[FAULT_KIND_COUNT];
-
-// The entry of `fault` in the table of fault kinds.
-inline const FaultInfo *faultInfo(FaultKind fault)
-{
-    return &faultTable[fault];
-}
-
 // What the format lets through but a user would want to know: values that
 // wrap, duplicate targets, line-end and long-line traps. Each is off unless
 // asked for. Warnings at one column are reported in this order.
@@ -71,16 +50,6 @@ enum WarningKind {
     WARN_KIND_COUNT
 };
 
-// What is known of each warning kind.
-struct WarningInfo {
-    WarningKind kind;
-    const char *name;    // stable name, as in -W NAME
-    const char *summary; // what it catches, in a few words
-};
-
-// The entry of `kind` in the table of warning kinds.
-const WarningInfo *warningInfo(WarningKind kind);
-
 // A set of warning kinds, one bit each.
 using WarningSet = unsigned;
 constexpr WarningSet warningBit(WarningKind kind)
@@ -92,18 +61,19 @@ constexpr WarningSet allWarnings = (1U << WARN_KIND_COUNT) - 1;
 // One warning on a line.
 struct Warning {
     WarningKind kind;
-    bool zeroPort; // WARN_PORT_RANGE: the port is written as 0
-    size_t pos;    // zero-based offset in the physical line
+    // Which of the kind's messages applies (a port written as 0 has one of
+    // its own).
+    unsigned variant;
+    size_t pos; // zero-based offset in the physical line
     // The number as taken (WARN_ADDRESS_RANGE, WARN_PORT_RANGE,
     // WARN_COUNT_RANGE), or the line that first defined the target
     // (WARN_DUPLICATE_TARGET).
     long long value;
 };
 
-// The most warnings one line can get: a byte order mark, two for each
-// address number, one for each other number, a duplicate, trailing text, a
-// carriage return and a long line.
-constexpr size_t maxLineWarnings = 16;
+// The most warnings one line can get: no kind is found more than once per
+// address number.
+constexpr size_t maxLineWarnings = size_t{4} * WARN_KIND_COUNT;
 
 // The outcome of judging one line (or one piece of a long line).
 struct Verdict {
@@ -133,18 +103,17 @@ struct Verdict {
     size_t textOffset;
 };
 
-// Results of the reader and of readConfigFile.
-enum ConfigResult {
-    CONFIG_OK = 0,
-    CONFIG_OPEN_FAILED = 1,  // the file could not be opened
-    CONFIG_READ_FAILED = 2,  // reading failed part-way
-    CONFIG_WRITE_FAILED = 3, // the verdicts' consumer stopped the reading
+// How a reading ended.
+enum class ReadResult {
+    ok,         // at the end of the input
+    readFailed, // a read failed part-way; what came before is judged
+    stopped,    // the verdicts' consumer asked to stop
 };
 
 // Where the reader sends its verdicts, and how it reads.
 struct ReaderHooks {
-    // Takes the verdict on one statement; a nonzero result (standard output
-    // failed, say) stops the reading before the next line.
+    // Takes the verdict on one line; a nonzero result stops the reading
+    // before the next line.
     int (*onVerdict)(void *context, const Verdict *verdict);
     // Called before a read that may wait for its bytes (the input is a pipe
     // or a terminal), so that the verdicts so far can be shown; may be null.
@@ -161,20 +130,16 @@ struct ReaderHooks {
 constexpr size_t maxReadBlockSize = 65536;
 
 // Judges every line read from an already opened stream and hands each
-// verdict to `hooks`. Returns CONFIG_OK at the end of the input,
-// CONFIG_READ_FAILED when a read failed (what was read before is judged) or
-// CONFIG_WRITE_FAILED when a verdict's consumer stopped the reading. Leaves
-// the stream open and prints nothing; allocates only to remember targets for
-// WARN_DUPLICATE_TARGET.
-int readConfigStream(FILE *file, const ReaderHooks *hooks);
+// verdict to `hooks`. Leaves the stream open and prints nothing; allocates
+// only to remember targets for WARN_DUPLICATE_TARGET.
+ReadResult readConfigStream(FILE *file, const ReaderHooks *hooks);
 
 // The first fault of a login-parameters field of `len` characters from
 // `field` (not terminated), or FAULT_NONE when it is sound. Nothing at or past
 // the count is read, and the pointer is not read at all when the count is 0.
 FaultKind findLoginParamsFault(const char *field, size_t len);
 
-// The printing entry points of the reader, in the report format with no
-// option. They are built on the reader and the report format.
+// The entry points that print, in the report format with no option.
 
 // Name of the configuration file that readConfigFile reads; points at the
 // command-line argument itself, which lives for the whole run.
@@ -182,12 +147,14 @@ extern const char *clientConfigFile;
 
 // Reads and judges the file named by clientConfigFile, printing a report or a
 // diagnostic for every target statement on standard output and an open or
-// read failure on standard error. Returns a ConfigResult.
+// read failure on standard error. Returns 0 when the file was read to its
+// end, 1 when it could not be opened, 2 when reading failed part-way and 3
+// when standard output failed.
 int readConfigFile();
 
 // Judges one login-parameters field, as findLoginParamsFault does. Returns 0
-// for a sound field, or -1 after printing its diagnostic prefixed with
-// `lineNum`.
+// for a sound field, or -1 after printing its diagnostic on standard output,
+// prefixed with `lineNum`.
 int checkLoginParams(long long lineNum, const char *loginParams,
                      size_t loginParamsLen);
 

@@ -1,25 +1,32 @@
 // The reader's printing entry points: the reader and the report format put
 // together, as the checker runs them on one file with no option.
 #include "config.h"
-#include "report.h"
+#include "format_table.h"
 
 const char *clientConfigFile = nullptr;
 
+// The report format with no option, for one file, on the standard streams.
+static Reporter *defaultReporter()
+{
+    ReporterSetup setup = {false, false, false, 1, stdout, stderr};
+    return reportFormat()->make(setup);
+}
+
 int readConfigFile()
 {
-    Reporter *reporter = makeReporter(&defaultOutputOptions, 1);
-    return checkFile(clientConfigFile, reporter).result;
+    return static_cast<int>(inspectFile(clientConfigFile, defaultReporter()));
 }
 
 int checkLoginParams(long long lineNum, const char *loginParams,
                      size_t loginParamsLen)
 {
-    Verdict verdict = {};
-    verdict.fault = findLoginParamsFault(loginParams, loginParamsLen);
-    if (verdict.fault == FAULT_NONE) {
+    FaultKind fault = findLoginParamsFault(loginParams, loginParamsLen);
+    if (fault == FAULT_NONE) {
         return 0;
     }
-    verdict.lineNum = lineNum;
-    printReportLine(&verdict, &defaultOutputOptions);
+    // A login-parameter fault's message has no values.
+    const CheckInfo *check = checkOf(fault);
+    Diagnostic diagnostic = {check, lineNum, 0, check->message, {}, 0};
+    defaultReporter()->reportDiagnostic(diagnostic);
     return -1;
 }

@@ -1,6 +1,8 @@
-// The gcc format: diagnostics only, as "FILE:LINE:COLUMN: error: MESSAGE",
-// the form that editors and CI tools read. The column counts bytes from 1.
+// The gcc format: diagnostics only, as "FILE:LINE:COLUMN: error: MESSAGE"
+// (and "warning: MESSAGE [-WNAME]"), the form that editors and CI tools
+// read. The column counts bytes from 1.
 #include "format.h"
+#include "report.h"
 
 namespace
 {
@@ -10,48 +12,32 @@ class GccFormat : public Reporter
   public:
     void startFile(const char *name) override
     {
-        name_ = {name, strlen(name)};
+        name_ = name;
     }
 
-    // The line's fault, then its warnings.
-    void reportVerdict(const Verdict *verdict) override
+  protected:
+    void emitDiagnostic(const Diagnostic &diagnostic) override
     {
-        if (verdict->fault != FAULT_NONE) {
-            char *out = startLine(verdict->lineNum, verdict->pos, "error");
-            out = appendMessage(out, verdict);
-            endLine(out);
+        const CheckInfo *check = diagnostic.check;
+        // The text's parts and two numbers.
+        line_.clear();
+        char *out =
+            line_.reserve(32 + 2 * maxNumberLen + name_.size() +
+                          diagnostic.message.size() + check->name.size());
+        out = put(out, name_);
+        out = putNumber(put(out, ":"), diagnostic.lineNum);
+        out = putNumber(put(out, ":"), diagnostic.pos + 1);
+        if (check->severity == Severity::error) {
+            out = put(put(out, ": error: "), diagnostic.message);
+        } else {
+            out = put(put(out, ": warning: "), diagnostic.message);
+            out = put(put(put(out, " [-W"), check->name), "]");
         }
-        for (size_t k = 0; k < verdict->warningCount; k++) {
-            const Warning *warning = &verdict->warnings[k];
-            char *out = startLine(verdict->lineNum, warning->pos, "warning");
-            out = appendWarningMessage(out, verdict, warning);
-            endLine(appendWarningName(out, warning));
-        }
+        line_.commit(put(out, "\n"));
+        line_.write(setup_.out);
     }
 
   private:
-    // Starts a line "FILE:LINE:COLUMN: SEVERITY: " for a diagnostic at the
-    // zero-based `pos`, with room for its message; endLine hands it over.
-    char *startLine(long long lineNum, size_t pos, std::string_view severity)
-    {
-        line_.clear();
-        char *out = line_.reserve(name_.size() + maxWarningLen);
-        out = appendText(out, name_);
-        out = appendText(out, ":");
-        out = appendNumber(out, lineNum);
-        out = appendText(out, ":");
-        out = appendNumber(out, pos + 1);
-        out = appendText(out, ": ");
-        out = appendText(out, severity);
-        return appendText(out, ": ");
-    }
-
-    void endLine(char *out)
-    {
-        line_.commit(appendText(out, "\n"));
-        line_.write();
-    }
-
     std::string_view name_;
     LineBuffer line_;
 };
@@ -60,7 +46,7 @@ GccFormat gccFormat;
 
 } // namespace
 
-Reporter *makeGccFormat()
+Reporter *makeGccFormat(const ReporterSetup &setup)
 {
-    return &gccFormat;
+    return gccFormat.setUp(setup);
 }

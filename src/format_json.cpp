@@ -3,6 +3,7 @@
 // severity, check and message; a sound statement its file, line, address,
 // port, connections and initiator, never its password.
 #include "format.h"
+#include "report.h"
 
 namespace
 {
@@ -10,78 +11,60 @@ namespace
 class JsonFormat : public Reporter
 {
   public:
-    void setUp(const OutputOptions *options)
-    {
-        quiet_ = options->quiet;
-    }
-
     // Every line of the file begins alike: built once.
     void startFile(const char *name) override
     {
         prefix_.clear();
         prefix_.append("{\"file\":");
-        appendJsonString(&prefix_, name, strlen(name));
+        appendJsonString(&prefix_, name);
         prefix_.append(",\"line\":");
     }
 
-    void reportVerdict(const Verdict *verdict) override
+    void reportTarget(const Target &target) override
     {
-        if (verdict->isStatement && verdict->fault == FAULT_NONE && !quiet_) {
-            printTarget(verdict);
+        if (setup_.quiet) {
+            return;
         }
-        Diagnostic diagnostics[maxLineWarnings + 1];
-        size_t count = listDiagnostics(verdict, diagnostics);
-        for (size_t k = 0; k < count; k++) {
-            printDiagnostic(verdict, &diagnostics[k]);
-        }
+        startLine(target.lineNum);
+        line_.append(",\"address\":\"");
+        appendAddress(&line_, target.addr);
+        line_.append("\",\"port\":");
+        line_.appendNumber(target.port);
+        line_.append(",\"connections\":");
+        line_.appendNumber(target.nConnections);
+        line_.append(",\"initiator\":");
+        // A sound field: the keyword, the identifier, a comma.
+        std::string_view identifier =
+            tailOf(target.loginParams, loginKeywordLen);
+        appendJsonString(&line_, headOf(identifier, identifier.find(',')));
+        line_.append("}\n");
+        line_.write(setup_.out);
+    }
+
+  protected:
+    void emitDiagnostic(const Diagnostic &diagnostic) override
+    {
+        startLine(diagnostic.lineNum);
+        line_.append(",\"column\":");
+        line_.appendNumber(diagnostic.pos + 1);
+        line_.append(diagnostic.check->severity == Severity::error
+                         ? ",\"severity\":\"error\",\"check\":\""
+                         : ",\"severity\":\"warning\",\"check\":\"");
+        line_.append(diagnostic.check->name);
+        line_.append("\",\"message\":");
+        appendJsonString(&line_, diagnostic.message);
+        line_.append("}\n");
+        line_.write(setup_.out);
     }
 
   private:
     void startLine(long long lineNum)
     {
         line_.clear();
-        line_.append({prefix_.data(), prefix_.size()});
+        line_.append(prefix_.view());
         line_.appendNumber(lineNum);
     }
 
-    void printTarget(const Verdict *verdict)
-    {
-        startLine(verdict->lineNum);
-        char *out = appendText(line_.reserve(128), ",\"address\":\"");
-        out = appendAddress(out, verdict->addr);
-        out = appendText(out, "\",\"port\":");
-        out = appendNumber(out, verdict->port);
-        out = appendText(out, ",\"connections\":");
-        out = appendNumber(out, verdict->nConnections);
-        line_.commit(appendText(out, ",\"initiator\":"));
-        // A sound field: the keyword, the identifier, a comma.
-        const char *identifier = verdict->loginParams + loginKeywordLen;
-        const char *comma = static_cast<const char *>(
-            memchr(identifier, ',', verdict->loginParamsLen - loginKeywordLen));
-        appendJsonString(&line_, identifier,
-                         static_cast<size_t>(comma - identifier));
-        line_.append("}\n");
-        line_.write();
-    }
-
-    void printDiagnostic(const Verdict *verdict, const Diagnostic *diagnostic)
-    {
-        startLine(verdict->lineNum);
-        char *out = appendText(line_.reserve(maxWarningLen), ",\"column\":");
-        out = appendNumber(out, diagnostic->pos + 1);
-        out = appendText(out, diagnostic->isWarning
-                                  ? ",\"severity\":\"warning\",\"check\":\""
-                                  : ",\"severity\":\"error\",\"check\":\"");
-        out = appendText(out, diagnostic->name);
-        line_.commit(appendText(out, "\",\"message\":"));
-        char message[maxWarningLen];
-        char *end = appendDiagnosticMessage(message, verdict, diagnostic);
-        appendJsonString(&line_, message, static_cast<size_t>(end - message));
-        line_.append("}\n");
-        line_.write();
-    }
-
-    bool quiet_ = false;
     LineBuffer prefix_;
     LineBuffer line_;
 };
@@ -90,8 +73,7 @@ JsonFormat jsonFormat;
 
 } // namespace
 
-Reporter *makeJsonFormat(const OutputOptions *options)
+Reporter *makeJsonFormat(const ReporterSetup &setup)
 {
-    jsonFormat.setUp(options);
-    return &jsonFormat;
+    return jsonFormat.setUp(setup);
 }

@@ -2,9 +2,8 @@
 // format prints it, then the piece of the line it is about with a caret under
 // its column, and at the end a count of errors, warnings and files. Reports of
 // sound statements are left out, and passwords are never shown.
-#include <cstdio>
-
 #include "format.h"
+#include "report.h"
 
 // The colours, as gcc writes them.
 static const std::string_view colorLocation = "\033[01m\033[K";
@@ -27,26 +26,18 @@ struct Hidden {
     size_t end;
 };
 
-static Hidden findPassword(const char *text, size_t len)
+static Hidden findPassword(std::string_view text)
 {
-    const void *keyword = memmem(text, len, loginKeyword, loginKeywordLen);
-    if (keyword == nullptr) {
+    size_t keyword = text.find({loginKeyword, loginKeywordLen});
+    if (keyword == std::string_view::npos) {
         return {0, 0};
     }
-    size_t from =
-        static_cast<size_t>(static_cast<const char *>(keyword) - text) +
-        loginKeywordLen;
-    const void *comma = memchr(text + from, ',', len - from);
-    if (comma == nullptr) {
+    size_t comma = text.find(',', keyword + loginKeywordLen);
+    if (comma == std::string_view::npos) {
         return {0, 0};
     }
-    size_t start =
-        static_cast<size_t>(static_cast<const char *>(comma) - text) + 1;
-    size_t end = start;
-    while (end < len && text[end] != ' ' && text[end] != '\t') {
-        end++;
-    }
-    return {start, end};
+    size_t end = text.find_first_of(" \t", comma + 1);
+    return {comma + 1, end == std::string_view::npos ? text.size() : end};
 }
 
 // How a byte of the line is shown: printable ASCII as itself, a tab as a
@@ -65,39 +56,15 @@ namespace
 class TtyFormat : public Reporter
 {
   public:
-    void setUp(const OutputOptions *options)
-    {
-        quiet_ = options->quiet;
-        color_ = options->color;
-    }
-
-    void startRun(const char * /*programName*/) override
-    {
-        errors_ = 0;
-        warnings_ = 0;
-        filesChecked_ = 0;
-    }
-
     void startFile(const char *name) override
     {
         name_ = name;
         fileFailed_ = false;
     }
 
-    void reportVerdict(const Verdict *verdict) override
+    void reportFileFailure(const char *name, FileStatus status) override
     {
-        Diagnostic diagnostics[maxLineWarnings + 1];
-        size_t count = listDiagnostics(verdict, diagnostics);
-        for (size_t k = 0; k < count; k++) {
-            printDiagnostic(verdict, &diagnostics[k]);
-            printSource(verdict, diagnostics[k].pos - verdict->textOffset);
-            (diagnostics[k].isWarning ? warnings_ : errors_)++;
-        }
-    }
-
-    void reportFileFailure(const char *name, int result) override
-    {
-        Reporter::reportFileFailure(name, result);
+        Reporter::reportFileFailure(name, status);
         fileFailed_ = true;
     }
 
@@ -111,14 +78,49 @@ class TtyFormat : public Reporter
     // "E errors, W warnings, F files checked", each singular for 1.
     void endRun() override
     {
-        if (quiet_) {
+        if (setup_.quiet) {
             return;
         }
         line_.clear();
-        appendCount(errors_, " error", ", ");
-        appendCount(warnings_, " warning", ", ");
+        appendCount(errorCount(), " error", ", ");
+        appendCount(warningCount(), " warning", ", ");
         appendCount(filesChecked_, " file", " checked\n");
-        line_.write();
+        line_.write(setup_.out);
+    }
+
+  protected:
+    void reset() override
+    {
+        filesChecked_ = 0;
+    }
+
+    void emitDiagnostic(const Diagnostic &diagnostic) override
+    {
+        bool isError = diagnostic.check->severity == Severity::error;
+        line_.clear();
+        startColor(colorLocation);
+        line_.append(name_);
+        line_.append(':');
+        line_.appendNumber(diagnostic.lineNum);
+        line_.append(':');
+        line_.appendNumber(diagnostic.pos + 1);
+        line_.append(':');
+        endColor();
+        line_.append(' ');
+        startColor(isError ? colorError : colorWarning);
+        line_.append(isError ? "error: " : "warning: ");
+        endColor();
+        line_.append(diagnostic.message);
+        if (!isError) {
+            line_.append(" [-W");
+            line_.append(diagnostic.check->name);
+            line_.append(']');
+        }
+        line_.append('\n');
+        appendSource(diagnostic.source,
+                     diagnostic.pos - diagnostic.sourceOffset,
+                     diagnostic.lineNum);
+        line_.write(setup_.out);
     }
 
   private:
@@ -133,97 +135,62 @@ class TtyFormat : public Reporter
 
     void startColor(std::string_view color)
     {
-        if (color_) {
+        if (setup_.color) {
             line_.append(color);
         }
     }
 
     void endColor()
     {
-        if (color_) {
+        if (setup_.color) {
             line_.append(colorEnd);
         }
     }
 
-    // "FILE:LINE:COLUMN: error: MESSAGE", as the gcc format prints it.
-    void printDiagnostic(const Verdict *verdict, const Diagnostic *diagnostic)
-    {
-        line_.clear();
-        startColor(colorLocation);
-        line_.append(name_);
-        char *out = appendText(line_.reserve(maxNumberLen * 2 + 3), ":");
-        out = appendNumber(out, verdict->lineNum);
-        out = appendText(out, ":");
-        out = appendNumber(out, diagnostic->pos + 1);
-        line_.commit(appendText(out, ":"));
-        endColor();
-        line_.append(" ");
-        startColor(diagnostic->isWarning ? colorWarning : colorError);
-        line_.append(diagnostic->isWarning ? "warning: " : "error: ");
-        endColor();
-        char *end = appendDiagnosticMessage(line_.reserve(maxWarningLen),
-                                            verdict, diagnostic);
-        if (diagnostic->warning != nullptr) {
-            end = appendWarningName(end, diagnostic->warning);
-        }
-        line_.commit(appendText(end, "\n"));
-        line_.write();
-    }
-
     // The piece of the line, at most viewWidth bytes of it around `column`
     // (zero-based in the piece), and a caret under that column.
-    void printSource(const Verdict *verdict, size_t column)
+    void appendSource(std::string_view text, size_t column, long long lineNum)
     {
-        size_t len = verdict->textLen;
+        size_t len = text.size();
         size_t start = 0;
         if (column > viewLead && len > viewWidth) {
             start = column - viewLead < len - viewWidth ? column - viewLead
                                                         : len - viewWidth;
         }
         size_t end = start + viewWidth < len ? start + viewWidth : len;
-        Hidden hidden = findPassword(verdict->text, len);
+        Hidden hidden = findPassword(text);
 
-        char number[maxNumberLen];
-        size_t digits = static_cast<size_t>(
-            appendNumber(number, verdict->lineNum) - number);
+        size_t digits = 1;
+        for (long long n = lineNum; n >= 10; n /= 10) {
+            digits++;
+        }
         size_t width = digits > gutterWidth ? digits : gutterWidth;
-
-        line_.clear();
-        char *out = line_.reserve(width + viewWidth + 16);
-        memset(out, ' ', width - digits);
-        out = appendText(out + width - digits, {number, digits});
-        out = appendText(out, " | ");
+        line_.appendRepeated(' ', width - digits);
+        line_.appendNumber(lineNum);
+        line_.append(" | ");
         if (start > 0) {
-            out = appendText(out, "...");
+            line_.append("...");
         }
         for (size_t k = start; k < end; k++) {
             bool isHidden = k >= hidden.start && k < hidden.end;
-            *out++ = isHidden ? '*' : shownByte(verdict->text[k]);
+            line_.append(isHidden ? '*' : shownByte(text[k]));
         }
         if (end < len) {
-            out = appendText(out, "...");
+            line_.append("...");
         }
-        line_.commit(appendText(out, "\n"));
+        line_.append('\n');
 
-        size_t caret = column - start + (start > 0 ? 3 : 0);
-        out = line_.reserve(width + caret + 3);
-        memset(out, ' ', width);
-        out = appendText(out + width, " | ");
-        memset(out, ' ', caret);
-        line_.commit(out + caret);
+        line_.appendRepeated(' ', width);
+        line_.append(" | ");
+        line_.appendRepeated(' ', column - start + (start > 0 ? 3 : 0));
         startColor(colorCaret);
-        line_.append("^");
+        line_.append('^');
         endColor();
-        line_.append("\n");
-        line_.write();
+        line_.append('\n');
     }
 
-    bool quiet_ = false;
-    bool color_ = false;
     const char *name_ = "";
     bool fileFailed_ = false;
-    long long errors_ = 0;
-    long long warnings_ = 0;
     long long filesChecked_ = 0;
     LineBuffer line_;
 };
@@ -232,8 +199,7 @@ TtyFormat ttyFormat;
 
 } // namespace
 
-Reporter *makeTtyFormat(const OutputOptions *options)
+Reporter *makeTtyFormat(const ReporterSetup &setup)
 {
-    ttyFormat.setUp(options);
-    return &ttyFormat;
+    return ttyFormat.setUp(setup);
 }

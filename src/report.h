@@ -1,107 +1,151 @@
-// Output of the checker: a reporter turns the events of a run (its start,
-// each file, the verdict on each line, a file that could not be read, the
-// end) into the bytes of one output format. Only the reporters write standard
-// output; the reader returns verdicts.
+// Output of the checker. The reader's verdicts are turned, once, into
+// finished diagnostics (check, line, column and the whole message) and the
+// targets of sound statements; a reporter turns those and the other events
+// of a run into the bytes of one output format.
 #ifndef ISCSI_CONFIG_CHECK_REPORT_H
 #define ISCSI_CONFIG_CHECK_REPORT_H
 
 #include <cstddef>
 #include <cstdio>
+#include <string_view>
 
+#include "checks.h"
 #include "config.h"
 
-enum OutputFormat {
-    FORMAT_REPORT, // banner, reports and diagnostics ("line N, ...")
-    FORMAT_GCC,    // diagnostics only, as FILE:LINE:COLUMN: error: MESSAGE
-    FORMAT_JSON,   // JSON Lines: a diagnostic or a target per line
-    FORMAT_SARIF,  // one SARIF 2.1.0 log for the run
-    FORMAT_GITHUB, // workflow annotations of CI systems
-    FORMAT_TTY,    // gcc's lines with the source line and a caret, a summary
+// One diagnostic, finished: formats only lay it out.
+struct Diagnostic {
+    const CheckInfo *check;
+    long long lineNum;
+    size_t pos;               // zero-based byte offset in the physical line
+    std::string_view message; // the whole text, values filled in
+    // The piece of the line judged, as read, and where it starts in the
+    // physical line.
+    std::string_view source;
+    size_t sourceOffset;
 };
 
-struct OutputOptions {
-    OutputFormat format;
+// A sound statement: what it defines.
+struct Target {
+    long long lineNum;
+    const uint32_t *addr; // four numbers, 0 to 255
+    uint32_t port;
+    int32_t nConnections;
+    // The login-parameters field, and the field with the rest of its line.
+    std::string_view loginParams;
+    std::string_view rest;
+};
+
+// How the check of one file ended.
+enum class FileStatus {
+    ok = 0,
+    openFailed = 1,  // the file could not be opened
+    readFailed = 2,  // reading failed part-way
+    writeFailed = 3, // the output failed, which ends the run
+};
+
+// What every format is given when it is set up for a run.
+struct ReporterSetup {
     bool quiet;         // no banner and no reports
     bool maskPasswords; // passwords in reports replaced by a fixed mask
     bool color;         // the tty format colours its output
+    size_t fileCount;   // files the run checks
+    FILE *out;          // where the format writes
+    FILE *err;          // where failures of the run are told
 };
 
-// The output with no option given.
-extern const OutputOptions defaultOutputOptions;
-
 // The events of one run, in this order: startRun; for each file startFile,
-// then reportVerdict for each statement or reportFileFailure, then endFile;
-// endRun. Each format implements them; by default an event prints nothing.
-// Reporters live in static storage, so that the checker needs no heap and
-// no C++ runtime library: they are never deleted through this interface.
+// then reportTarget or reportDiagnostic for each line's outcome and each of
+// its warnings, or reportFileFailure, then endFile; endRun. Each format
+// overrides what it prints; by default an event prints nothing. Reporters
+// live in static storage, so that the checker needs no heap and no C++
+// runtime library: they are never deleted through this interface.
 class Reporter
 {
   public:
     Reporter(const Reporter &) = delete;
     Reporter &operator=(const Reporter &) = delete;
 
+    // Sets the reporter up for a run, its own state included; each format's
+    // factory calls it.
+    Reporter *setUp(const ReporterSetup &setup)
+    {
+        setup_ = setup;
+        errorCount_ = 0;
+        warningCount_ = 0;
+        reset();
+        return this;
+    }
+
     // `programName` is the name the checker was started under.
-    virtual void startRun(const char *programName);
-    virtual void startFile(const char *name);
-    virtual void reportVerdict(const Verdict *verdict);
-    // The file could not be opened (CONFIG_OPEN_FAILED) or read
-    // (CONFIG_READ_FAILED): "failed to open file NAME" or "failed to read
-    // file NAME" on standard error, in every format.
-    virtual void reportFileFailure(const char *name, int result);
-    virtual void endFile();
-    virtual void endRun();
+    virtual void startRun(const char * /*programName*/)
+    {
+    }
+    virtual void startFile(const char * /*name*/)
+    {
+    }
+    virtual void reportTarget(const Target & /*target*/)
+    {
+    }
+    // Counts the diagnostic, then lets the format emit it.
+    void reportDiagnostic(const Diagnostic &diagnostic)
+    {
+        if (diagnostic.check->severity == Severity::error) {
+            errorCount_++;
+        } else {
+            warningCount_++;
+        }
+        emitDiagnostic(diagnostic);
+    }
+    // The file could not be opened or read: "failed to open file NAME" or
+    // "failed to read file NAME" on the error stream, in every format.
+    virtual void reportFileFailure(const char *name, FileStatus status);
+    virtual void endFile()
+    {
+    }
+    virtual void endRun()
+    {
+    }
+
+    long long errorCount() const
+    {
+        return errorCount_;
+    }
+    long long warningCount() const
+    {
+        return warningCount_;
+    }
+    FILE *output() const
+    {
+        return setup_.out;
+    }
 
   protected:
     Reporter() = default;
     ~Reporter() = default;
-};
+    // Sets the format's own state up for a run.
+    virtual void reset()
+    {
+    }
+    virtual void emitDiagnostic(const Diagnostic & /*diagnostic*/)
+    {
+    }
 
-// The reporter of `options->format`, set up for a run that checks
-// `fileCount` files. Each format has one reporter; a later call sets it up
-// anew.
-Reporter *makeReporter(const OutputOptions *options, size_t fileCount);
+    ReporterSetup setup_ = {false, false, false, 0, stdout, stderr};
 
-// What checking one file found.
-struct FileResult {
-    int result;             // a ConfigResult
-    long long faultCount;   // statements with a fault
-    long long warningCount; // warnings
+  private:
+    long long errorCount_ = 0;
+    long long warningCount_ = 0;
 };
 
 // Opens, reads and closes the file `name`, handing its events to `reporter`
 // (startFile to endFile), with the warnings in `warnings`.
-FileResult checkFile(const char *name, Reporter *reporter,
-                     WarningSet warnings = 0);
+FileStatus inspectFile(const char *name, Reporter *reporter,
+                       WarningSet warnings = 0);
 
-// checkFile on an already opened stream, named `name`, which is left open;
+// inspectFile on an already opened stream, named `name`, which is left open;
 // a null `file` is one that could not be opened. `readBlockSize` as in
 // ReaderHooks.
-FileResult checkStream(FILE *file, const char *name, Reporter *reporter,
-                       WarningSet warnings = 0, size_t readBlockSize = 0);
-
-// Prints the outcome of one verdict in the report format: the report of a
-// sound statement (unless `options->quiet`) or the diagnostic.
-void printReportLine(const Verdict *verdict, const OutputOptions *options);
-
-// True once a write to standard output has failed. From then on nothing more
-// is written there: the C library drops its buffer when a flush fails, so a
-// later write would land in the emptied buffer and come out at exit.
-// (Inline: both run for every line of output.)
-inline bool outputFailed()
-{
-    return ferror_unlocked(stdout) != 0;
-}
-
-// Hands the bytes from `start` to `end`, one whole line or more, to standard
-// output, unless the output has failed.
-inline void writeOutput(const char *start, const char *end)
-{
-    if (!outputFailed()) {
-        fwrite_unlocked(start, 1, static_cast<size_t>(end - start), stdout);
-    }
-}
-
-// Flushes standard output unless it has failed.
-void flushOutput();
+FileStatus inspectStream(FILE *file, const char *name, Reporter *reporter,
+                         WarningSet warnings = 0, size_t readBlockSize = 0);
 
 #endif

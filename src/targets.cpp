@@ -3,7 +3,10 @@
 #include "targets.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <sys/mman.h>
+
+#include "allocate.h"
 
 // Slots of a new table, 2 to the 10th: room for a small file without
 // growing.
@@ -25,17 +28,13 @@ static TargetTable allocateTable(unsigned bits, size_t count)
         slots = mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
                      MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (slots == MAP_FAILED) {
-            slots = nullptr; // GCOVR_EXCL_LINE
-        } else {
-            // Only advice: where huge pages are off, small ones do.
-            (void)madvise(slots, bytes, MADV_HUGEPAGE);
+            outOfMemory(); // GCOVR_EXCL_LINE
         }
+        // Only advice: where huge pages are off, small ones do.
+        (void)madvise(slots, bytes, MADV_HUGEPAGE);
     } else {
-        slots = calloc(capacity, sizeof(TargetSlot));
-    }
-    // (An allocation the size of the targets seen does not fail in the tests.)
-    if (slots == nullptr) {
-        abort(); // GCOVR_EXCL_LINE
+        slots = allocateOrAbort(nullptr, bytes);
+        memset(slots, 0, bytes);
     }
     return {static_cast<TargetSlot *>(slots), capacity, count, 64U - bits};
 }
@@ -75,7 +74,7 @@ static void growTable(TargetTable *table)
     *table = grown;
 }
 
-long long rememberTarget(TargetTable *table, uint64_t key, long long lineNum)
+TargetMemory rememberTarget(TargetTable *table, uint64_t key, long long lineNum)
 {
     if (table->slots == nullptr) {
         *table = allocateTable(initialBits, 0);
@@ -83,14 +82,14 @@ long long rememberTarget(TargetTable *table, uint64_t key, long long lineNum)
     uint64_t stored = key + 1;
     TargetSlot *slot = findSlot(table, stored);
     if (slot->key == stored) {
-        return slot->lineNum;
+        return {false, slot->lineNum};
     }
     *slot = {stored, lineNum};
     table->count++;
     if (table->count * 2 > table->capacity) {
         growTable(table);
     }
-    return lineNum;
+    return {true, lineNum};
 }
 
 void clearTargetTable(TargetTable *table)

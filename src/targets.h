@@ -51,9 +51,16 @@ inline void prefetchTarget(const TargetTable *table, uint64_t key)
 // An empty table; it allocates on its first use.
 constexpr TargetTable emptyTargetTable = {nullptr, 0, 0, 0};
 
+// What the table knew of a target.
+struct TargetMemory {
+    bool isNew;          // it was not defined before
+    long long firstLine; // the line that first defined it
+};
+
 // Remembers that `key` is defined on `lineNum`, unless it was defined
-// before; returns the first line that defined it (`lineNum` for a new one).
-long long rememberTarget(TargetTable *table, uint64_t key, long long lineNum);
+// before.
+TargetMemory rememberTarget(TargetTable *table, uint64_t key,
+                            long long lineNum);
 
 // Releases the table's memory and empties it.
 void clearTargetTable(TargetTable *table);

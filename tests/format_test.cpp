@@ -1,11 +1,17 @@
-// The JSON string writer of the machine formats, byte by byte: what it
-// escapes, and which bytes are valid UTF-8 (kept) or not (each replaced by
-// U+FFFD, so that every line stays valid JSON and valid UTF-8).
+// The output formats: the JSON string writer of the machine formats, byte by
+// byte (what it escapes, and which bytes are valid UTF-8, kept, or not, each
+// replaced by U+FFFD, so that every line stays valid JSON and valid UTF-8);
+// and every format's bytes on one run that shows every check.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "format.h"
+#include "format_table.h"
+#include "memory_output.h"
 
 namespace
 {
@@ -41,11 +47,116 @@ TEST_P(JsonStringTest, EscapesAndReplaces)
 {
     LineBuffer line;
     line.append("x");
-    appendJsonString(&line, GetParam().bytes.data(), GetParam().bytes.size());
-    EXPECT_EQ(std::string(line.data(), line.size()),
+    appendJsonString(&line, GetParam().bytes);
+    EXPECT_EQ(std::string(line.view()),
               "x\"" + GetParam().expected + "\"");
 }
 
 INSTANTIATE_TEST_SUITE_P(Bytes, JsonStringTest, testing::ValuesIn(jsonCases));
+
+} // namespace
+
+// Every format over one run that shows every check: the same files, lines
+// and events, written to memory and compared with tests/formats/NAME.out,
+// byte for byte. ICC_UPDATE_EXPECTED=1 in the environment writes those files
+// anew instead.
+namespace
+{
+
+// Every error and every warning, a sound statement, a remark after one, a
+// tab, a byte that is not ASCII, a zero byte, long lines, and two of more than 512
+// bytes: a comment whose second piece is a sound statement, and a statement
+// defined again in its own second piece.
+std::string everyCheck()
+{
+    const std::string sound = "target = 192.168.10.5 3260 2 Initiator:db01,Secret";
+    std::string text = "\xEF\xBB\xBF# byte order mark\r\n" + sound + "\n";
+    for (const char *line :
+         {"x", "target = 1..3.4 1 2 Initiator:h,p", "target =\t1.2.3 3260 2 Initiator:h,p",
+          "target = 1.2.\xC3\xA9.4 3260 2 Initiator:h,p", "target = 1.2.3.4 x 2 Initiator:h,p",
+          "target = 1.2.3.4 3260 0 Initiator:h,p", "target = 1.2.3.4 3260 2 ",
+          "target = 1.2.3.4 3260 2 initiator:h,p", "target = 1.2.3.4 3260 2 Initiator:,p",
+          "target = 1.2.3.4 3260 2 Initiator:h!,p", "target = 1.2.3.4 3260 2 Initiator:host",
+          "target = 1.2.3.4 3260 2 Initiator:iiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiii",
+          "target = 1.2.3.4 3260 2 Initiator:h,p,q",
+          "target = 1.2.3.4 3260 2 Initiator:h,0123456789abcdef!",
+          "target = 1.2.3.4 3260 2 Initiator:h,0123456789abcdefx",
+          "target = 010.0.0.1 3260 1 Initiator:h,p", "target = 300.1.2.3 3260 1 Initiator:h,p",
+          "target = 1.2.3.4 0 1 Initiator:h,p", "target = 1.2.3.4 70000 1 Initiator:h,p",
+          "target = 1.2.3.4 3260 99999 Initiator:h,p",
+          "target = 1.2.3.5 3260 2 Initiator:h,s3cret\tremark"}) {
+        text += std::string(line) + "\n";
+    }
+    text += sound + "\n";
+    text += std::string("target = 1.2.3.4 1 \0 Initiator:h,p\n", 35);
+    // Long lines, whose view in the tty format is cut on the right, the
+    // left, and both sides.
+    const std::string blanks(100, ' ');
+    text += "\tTarget = 1.2.3.4 3260 2 Initiator:h,secret " + blanks + "x\n";
+    text += "target = 1.2.3.4 3260 2 Initiator:h,secret " + blanks + "x\n";
+    text += blanks.substr(40) + "target = 1.2.3 3260 2 Initiator:h,p" + blanks.substr(20) + "#\n";
+    text += "#" + std::string(511, 'x') + "target = 9.9.9.9 3260 2 Initiator:h,pw\n";
+    std::string once = "target = 8.8.8.8 3260 1 Initiator:h,p";
+    return text + once + std::string(512 - once.size(), ' ') + once + "\n";
+}
+
+// Checks `text` as the content of the file `name`, unless it cannot be opened.
+void inspectText(Reporter *reporter, const char *name, std::string text, bool opens = true)
+{
+    FILE *stream = opens ? fmemopen(&text[0], text.size(), "r") : nullptr;
+    inspectStream(stream, name, reporter, allWarnings);
+    if (stream != nullptr) {
+        fclose(stream);
+    }
+}
+
+// The run every format makes, standard error into the same stream: three
+// files with every warning on, then one with passwords masked and colour.
+std::string runFormat(const FormatInfo *format)
+{
+    MemoryOutput out;
+    ReporterSetup setup = {false, false, false, 3, out.file(), out.file()};
+    Reporter *reporter = format->make(setup);
+    reporter->startRun("iscsi-config-check");
+    inspectText(reporter, "a.conf", everyCheck());
+    inspectText(reporter, "we\"ird%:,na\nme\xFF.conf", "target = 1.2.3 1 2 Initiator:h,p\n");
+    inspectText(reporter, "missing.conf", "", false);
+    reporter->endRun();
+    setup = {false, true, true, 1, out.file(), out.file()};
+    reporter = format->make(setup);
+    reporter->startRun("iscsi-config-check");
+    inspectText(reporter, "b.conf",
+                "target = 10.0.0.1 860 1 Initiator:n,pw remark\ntarget = 10.0.0.2 860 1 "
+                "Initiator:n,\ntarget = 1.2.3 860 1 Initiator:n,p\n");
+    reporter->endRun();
+    // The version changes with every release; the expected files do not.
+    std::string text = out.text();
+    for (size_t at = 0; (at = text.find("\"" ICC_VERSION "\"", at)) != std::string::npos;) {
+        text.replace(at + 1, strlen(ICC_VERSION), "VERSION");
+    }
+    return text;
+}
+
+class FormatTest : public testing::TestWithParam<size_t>
+{
+};
+
+TEST_P(FormatTest, WritesTheExpectedBytes)
+{
+    const FormatInfo *format = &formatTable[GetParam()];
+    std::string path = std::string(ICC_TEST_DIR "/formats/") + format->name + ".out";
+    std::string actual = runFormat(format);
+    if (getenv("ICC_UPDATE_EXPECTED") != nullptr) {
+        std::ofstream(path, std::ios::binary) << actual;
+    }
+    std::ifstream file(path, std::ios::binary);
+    std::string expected((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(actual, expected) << "differs from " << path;
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryFormat, FormatTest, testing::Range(size_t{0}, formatCount),
+                         [](const testing::TestParamInfo<size_t> &info) {
+                             return std::string(formatTable[info.param].name);
+                         });
 
 } // namespace

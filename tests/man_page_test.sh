@@ -36,9 +36,10 @@ done < <(sed -n '/^```vim$/,/^```$/p' "$root/README.md" | grep -v '^```')
 
 # String literals of the code, comments, include lines and the help text
 # (checked below) left out; those with fewer than three letters are
-# punctuation and formats.
-literals=$(sed -e 's|//.*||' -e '/^#include/d' -e '/^static const char helpText\[\]/,/;$/d' \
-    "$root"/src/*.cpp | grep -o '"[^"]*"' | sed 's/^"//; s/"$//; s/\\n$//' | sort -u)
+# punctuation and formats. A message's alternatives ("|") are checked each,
+# and its placeholders ("{value}") stand for any text.
+literals=$(sed -e 's|//.*||' -e '/^#include/d' -e '/^static const char help[A-Z][a-z]*\[\]/,/;$/d' \
+    "$root"/src/*.cpp | grep -o '"[^"]*"' | sed 's/^"//; s/"$//; s/\\n$//' | tr '|' '\n' | sort -u)
 while IFS= read -r literal; do
     letters=${literal//[^A-Za-z]/}
     [ ${#letters} -ge 3 ] || continue
@@ -47,7 +48,7 @@ while IFS= read -r literal; do
     [[ $literal =~ ^-[A-Za-z:]+$ || $literal =~ ^[0-9A-Fa-f]+$ || $literal == *\\* ]] && continue
     # Trim the blanks and separators that join pieces of a line.
     trimmed=$(printf '%s' "$literal" | sed 's/^[ ,:]*//; s/[ ,:=]*$//')
-    pattern=$(printf '%s' "$trimmed" | sed 's/[][\.*^$/]/\\&/g; s/%s/.*/g')
+    pattern=$(printf '%s' "$trimmed" | sed 's/[][\.*^$/]/\\&/g; s/%s/.*/g; s/{[a-z]*}/.*/g')
     grep -q -- "$pattern" <<<"$text" || fail "not in the manual page: \"$literal\""
 done <<<"$literals"
 

@@ -10,25 +10,26 @@
 #include <sys/types.h>
 
 #include "config.h"
-#include "report.h"
+#include "format_table.h"
+#include "memory_output.h"
 
 namespace
 {
 
 // Checks `stream` in the report format, reading `blockSize` bytes at a time;
-// returns what it printed on standard output, and sets `*result` and `*err`.
-std::string judgeStream(FILE *stream, int *result, std::string *err,
+// returns what it printed, and sets `*status` and `*err`.
+std::string judgeStream(FILE *stream, FileStatus *status, std::string *err,
                         size_t blockSize = 0, WarningSet warnings = 0)
 {
-    Reporter *reporter = makeReporter(&defaultOutputOptions, 1);
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    *result =
-        checkStream(stream, "disk.conf", reporter, warnings, blockSize).result;
-    fflush(stdout);
-    *err = testing::internal::GetCapturedStderr();
+    MemoryOutput out;
+    MemoryOutput errors;
+    ReporterSetup setup = {false, false, false, 1, out.file(), errors.file()};
+    Reporter *reporter = reportFormat()->make(setup);
+    *status =
+        inspectStream(stream, "disk.conf", reporter, warnings, blockSize);
+    *err = errors.text();
     fclose(stream);
-    return testing::internal::GetCapturedStdout();
+    return out.text();
 }
 
 // Runs the reader on `text` as a file's content.
@@ -37,10 +38,10 @@ std::string judgeText(std::string text, size_t blockSize = 0,
 {
     FILE *stream = fmemopen(&text[0], text.size(), "r");
     EXPECT_NE(stream, nullptr);
-    int result = -1;
+    FileStatus status = FileStatus::writeFailed;
     std::string err;
-    std::string out = judgeStream(stream, &result, &err, blockSize, warnings);
-    EXPECT_EQ(result, CONFIG_OK);
+    std::string out = judgeStream(stream, &status, &err, blockSize, warnings);
+    EXPECT_EQ(status, FileStatus::ok);
     EXPECT_EQ(err, "");
     return out;
 }
@@ -77,10 +78,10 @@ TEST(ReaderStream, ReadFailureEndsTheReadingWhereItHappened)
     FILE *stream = fopencookie(&source, "r", io);
     ASSERT_NE(stream, nullptr);
 
-    int result = -1;
+    FileStatus status = FileStatus::ok;
     std::string err;
-    std::string out = judgeStream(stream, &result, &err);
-    EXPECT_EQ(result, CONFIG_READ_FAILED);
+    std::string out = judgeStream(stream, &status, &err);
+    EXPECT_EQ(status, FileStatus::readFailed);
     EXPECT_EQ(
         out, "line 1, nConnections = 2, target addr = 1.2.3.4, portNum = 3260, "
              "loginParamsLen = 13, loginParams = Initiator:h,p \n"
@@ -96,8 +97,9 @@ TEST(ReaderStream, EndOfFileAfterAFullPieceAddsNoLine)
     EXPECT_EQ(judgeText(text + "\n#\n"), "line 1, pos 512, parse error \n");
 }
 
-// The counts come from the reader, whatever a format prints: a reporter that
-// keeps every default event prints nothing and still sees every fault.
+// The counts come from the diagnostics, whatever a format prints: a
+// reporter that keeps every default event prints nothing and still counts
+// every fault.
 TEST(ReaderStream, CountsDoNotDependOnTheFormat)
 {
     struct Silent : Reporter {
@@ -105,18 +107,15 @@ TEST(ReaderStream, CountsDoNotDependOnTheFormat)
     std::string text = "x\ntarget = 1.2.3.4 3260 2 Initiator:h,p\n# c\ny\n";
     FILE *stream = fmemopen(&text[0], text.size(), "r");
     ASSERT_NE(stream, nullptr);
-    testing::internal::CaptureStdout();
-    FileResult result = checkStream(stream, "silent.conf", &silent);
-    fflush(stdout);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-    EXPECT_EQ(result.result, CONFIG_OK);
-    EXPECT_EQ(result.faultCount, 2);
+    EXPECT_EQ(inspectStream(stream, "silent.conf", &silent), FileStatus::ok);
+    EXPECT_EQ(silent.errorCount(), 2);
+    EXPECT_EQ(silent.warningCount(), 0);
     fclose(stream);
 }
 
-// The entry point without options opens the named file and prints the
-// default report.
-TEST(ReaderFile, ReadConfigFileWithoutOptionsPrintsTheReport)
+// The entry points without options print the default report on standard
+// output, here a stream in memory.
+TEST(ReaderFile, PrintingEntryPointsWriteTheReport)
 {
     std::string name = testing::TempDir() + "reader_test.conf";
     FILE *file = fopen(name.c_str(), "w");
@@ -124,13 +123,16 @@ TEST(ReaderFile, ReadConfigFileWithoutOptionsPrintsTheReport)
     fputs("target = 1.2.3.4 3260 2 Initiator:h,p\nx\n", file);
     fclose(file);
     clientConfigFile = name.c_str();
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(readConfigFile(), CONFIG_OK);
-    fflush(stdout);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+    std::string out = MemoryOutput::ofStdout([] {
+        EXPECT_EQ(readConfigFile(), 0);
+        EXPECT_EQ(checkLoginParams(4294967301LL, "x", 1), -1);
+        EXPECT_EQ(checkLoginParams(7, "Initiator:h,p", 13), 0);
+    });
+    EXPECT_EQ(out,
               "line 1, nConnections = 2, target addr = 1.2.3.4, portNum = 3260, "
               "loginParamsLen = 13, loginParams = Initiator:h,p \n"
-              "line 2, pos 0, parse error \n");
+              "line 2, pos 0, parse error \n"
+              "line 4294967301: missing 'Initiator:' keyword\n");
     remove(name.c_str());
 }
 

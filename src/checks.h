@@ -1,0 +1,71 @@
+// The checks: every fault the reader finds (an error) and every warning it
+// can be asked for, in one table that gives each its name, severity, message,
+// summary and explanation. Formats, options and documents all read it.
+#ifndef ISCSI_CONFIG_CHECK_CHECKS_H
+#define ISCSI_CONFIG_CHECK_CHECKS_H
+
+#include <cstddef>
+#include <string_view>
+
+#include "config.h"
+
+enum class Severity { error, warning };
+
+// What is known of one check.
+struct CheckInfo {
+    std::string_view name; // stable, as in -W NAME and the machine formats
+    // The message. A pattern may hold placeholders, filled in from the line:
+    // {octal} (the character's code in octal behind a literal 0), {value}
+    // (the warning's number), {address} and {port} (the statement's); and
+    // alternatives separated by "|", of which a warning's variant picks one.
+    std::string_view message;
+    const char *summary;     // what it finds, in a sentence or a phrase
+    const char *explanation; // the manual's description, after the summary
+    Severity severity;
+    // True when the report format gives the diagnostic's position; the
+    // login-parameter faults are reported without one.
+    bool positioned;
+    bool patterned; // the message holds a placeholder or a "|"
+
+    constexpr CheckInfo(std::string_view checkName, Severity checkSeverity,
+                        bool isPositioned, std::string_view text,
+                        const char *checkSummary, const char *longer)
+        : name(checkName), message(text), summary(checkSummary),
+          explanation(longer), severity(checkSeverity),
+          positioned(isPositioned),
+          patterned(text.find_first_of("{|") != std::string_view::npos)
+    {
+    }
+};
+
+// Every error, in the order of the fault kinds, then every warning, in the
+// order of the warning kinds.
+constexpr size_t checkCount = FAULT_KIND_COUNT - 1 + WARN_KIND_COUNT;
+extern const CheckInfo checkTable[checkCount];
+
+// The check of a fault (not FAULT_NONE), and of a warning kind.
+inline const CheckInfo *checkOf(FaultKind fault)
+{
+    return &checkTable[fault - 1];
+}
+inline const CheckInfo *checkOf(WarningKind kind)
+{
+    return &checkTable[FAULT_KIND_COUNT - 1 + kind];
+}
+
+// The place of a check in the table.
+inline size_t tableIndex(const CheckInfo *check)
+{
+    return static_cast<size_t>(check - checkTable);
+}
+
+// The check named `name`, or null.
+const CheckInfo *findCheck(std::string_view name);
+
+// The warning kind of a check that is a warning.
+inline WarningKind warningKindOf(const CheckInfo *check)
+{
+    return static_cast<WarningKind>(tableIndex(check) - (FAULT_KIND_COUNT - 1));
+}
+
+#endif
