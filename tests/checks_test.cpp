@@ -16,33 +16,24 @@ namespace
 std::string renderedManual()
 {
     FILE *groff = popen("groff -man -Tutf8 -rLL=2000n -rHY=0 " ICC_SOURCE_DIR
-                        "/doc/iscsi-config-check.1 2>/dev/null",
+                        "/doc/iscsi-config-check.1 2>/dev/null | col -b",
                         "r");
     std::string text;
-    int c = 0;
-    while (groff != nullptr && (c = fgetc(groff)) != EOF) {
-        // Bold and underline are overstruck: keep the last character.
-        if (c == '\b') {
-            text.pop_back();
-            c = fgetc(groff);
-        }
+    for (int c = fgetc(groff); c != EOF; c = fgetc(groff)) {
         if (isspace(c) == 0) {
             text += static_cast<char>(c);
         } else if (!text.empty() && text.back() != ' ') {
             text += ' ';
         }
     }
-    if (groff != nullptr) {
-        pclose(groff);
-    }
+    pclose(groff);
     return text;
 }
 
 size_t countOf(const std::string &text, const std::string &part)
 {
     size_t count = 0;
-    for (size_t at = text.find(part); at != std::string::npos;
-         at = text.find(part, at + 1)) {
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
         count++;
     }
     return count;

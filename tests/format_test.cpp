@@ -95,6 +95,9 @@ std::string everyCheck()
     text += "\tTarget = 1.2.3.4 3260 2 Initiator:h,secret " + blanks + "x\n";
     text += "target = 1.2.3.4 3260 2 Initiator:h,secret " + blanks + "x\n";
     text += blanks.substr(40) + "target = 1.2.3 3260 2 Initiator:h,p" + blanks.substr(20) + "#\n";
+    // A field that would begin past the piece's end; a second piece's faults.
+    text += "target = 1.2.3.4 1 2" + std::string(492, ' ') + "Initiator:h,p\n";
+    text += std::string(513, ' ') + "target = 1.2.3.4 1 2 Initiator:h!,p\n";
     text += "#" + std::string(511, 'x') + "target = 9.9.9.9 3260 2 Initiator:h,pw\n";
     std::string once = "target = 8.8.8.8 3260 1 Initiator:h,p";
     return text + once + std::string(512 - once.size(), ' ') + once + "\n";
@@ -115,14 +118,14 @@ void inspectText(Reporter *reporter, const char *name, std::string text, bool op
 std::string runFormat(const FormatInfo *format)
 {
     MemoryOutput out;
-    ReporterSetup setup = {false, false, false, 3, out.file(), out.file()};
+    ReporterSetup setup = {false, false, false, 3, out.file, out.file};
     Reporter *reporter = format->make(setup);
     reporter->startRun("iscsi-config-check");
     inspectText(reporter, "a.conf", everyCheck());
     inspectText(reporter, "we\"ird%:,na\nme\xFF.conf", "target = 1.2.3 1 2 Initiator:h,p\n");
     inspectText(reporter, "missing.conf", "", false);
     reporter->endRun();
-    setup = {false, true, true, 1, out.file(), out.file()};
+    setup = {false, true, true, 1, out.file, out.file};
     reporter = format->make(setup);
     reporter->startRun("iscsi-config-check");
     inspectText(reporter, "b.conf",

@@ -6,45 +6,32 @@
 #include <cstdlib>
 #include <string>
 
-class MemoryOutput
-{
-  public:
-    MemoryOutput() : file_(open_memstream(&data_, &size_))
-    {
-    }
-    MemoryOutput(const MemoryOutput &) = delete;
-    MemoryOutput &operator=(const MemoryOutput &) = delete;
+struct MemoryOutput {
+    char *data = nullptr;
+    size_t size = 0;
+    FILE *file = open_memstream(&data, &size);
+
     ~MemoryOutput()
     {
-        fclose(file_);
-        free(data_);
-    }
-    FILE *file() const
-    {
-        return file_;
+        fclose(file);
+        free(data);
     }
     // What was written so far.
     std::string text()
     {
-        fflush(file_);
-        return {data_, size_};
+        fflush(file);
+        return {data, size};
     }
-    // What `run` writes on standard output, which points at such a stream
-    // meanwhile.
+    // What `run` writes on standard output, pointed at such a stream.
     template <typename Run> static std::string ofStdout(Run run)
     {
         MemoryOutput out;
         FILE *saved = stdout;
-        stdout = out.file();
+        stdout = out.file;
         run();
         stdout = saved;
         return out.text();
     }
-
-  private:
-    char *data_ = nullptr;
-    size_t size_ = 0;
-    FILE *file_;
 };
 
 #endif

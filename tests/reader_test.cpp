@@ -23,7 +23,7 @@ std::string judgeStream(FILE *stream, FileStatus *status, std::string *err,
 {
     MemoryOutput out;
     MemoryOutput errors;
-    ReporterSetup setup = {false, false, false, 1, out.file(), errors.file()};
+    ReporterSetup setup = {false, false, false, 1, out.file, errors.file};
     Reporter *reporter = reportFormat()->make(setup);
     *status =
         inspectStream(stream, "disk.conf", reporter, warnings, blockSize);
