@@ -12,9 +12,17 @@ void *allocateOrAbort(void *old, size_t size)
     return moved;
 }
 
-// GCOVR_EXCL_START
+static void (*outOfMemoryHandler)() = nullptr;
+
+void setOutOfMemoryHandler(void (*handler)())
+{
+    outOfMemoryHandler = handler;
+}
+
 void outOfMemory()
 {
-    abort();
+    if (outOfMemoryHandler != nullptr) {
+        outOfMemoryHandler();
+    }
+    abort(); // GCOVR_EXCL_LINE
 }
-// GCOVR_EXCL_STOP

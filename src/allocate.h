@@ -8,7 +8,11 @@
 // through outOfMemory when there is no memory.
 void *allocateOrAbort(void *old, size_t size);
 
-// Ends the program for want of memory, as operator new would.
+// Ends the program for want of memory: through the handler set, which must
+// not return, or else as operator new would.
 [[noreturn]] void outOfMemory();
+
+// Sets what outOfMemory does.
+void setOutOfMemoryHandler(void (*handler)());
 
 #endif

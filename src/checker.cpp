@@ -7,6 +7,7 @@
 #include <getopt.h>
 #include <unistd.h>
 
+#include "allocate.h"
 #include "format.h"
 #include "format_table.h"
 
@@ -245,6 +246,37 @@ static int finishOutput(int status)
     return status;
 }
 
+// Writes "BEFORE PROGRAM AFTER" on standard error, the program's name as
+// invoked, which whoever started the program chose.
+static void tellWithName(const char *before, const char *programName,
+                         const char *after)
+{
+    bool terminal = isatty(STDERR_FILENO) != 0;
+    (void)fputs(before, stderr);
+    writeUntrusted(stderr, programName, terminal);
+    (void)fputs(after, stderr);
+}
+
+// The run under way, for the end that want of memory brings.
+static Reporter *runReporter = nullptr;
+static const char *runProgramName = ownProgramName;
+
+// Ends the run at once when memory runs out: what was judged is written, a
+// document format's document closed, and the failure told; status 1.
+static void endForWantOfMemory()
+{
+    static bool ending = false;
+    if (!ending) {
+        ending = true;
+        if (runReporter != nullptr) {
+            runReporter->abandonRun();
+        }
+        (void)fflush(stdout);
+        tellWithName("", runProgramName, ": out of memory\n");
+    }
+    _exit(statusFailed);
+}
+
 // Checks the files of the command line in turn with its format; returns the
 // exit status.
 static int checkFiles(const char *programName, const CommandLine *command)
@@ -258,10 +290,16 @@ static int checkFiles(const char *programName, const CommandLine *command)
     }
     bool color = command->color == COLOR_ALWAYS ||
                  (command->color == COLOR_AUTO && colorByDefault());
-    ReporterSetup setup = {command->quiet, command->maskPasswords,
-                           color,          command->fileCount,
-                           stdout,         stderr};
+    ReporterSetup setup = {command->quiet,
+                           command->maskPasswords,
+                           color,
+                           command->fileCount,
+                           stdout,
+                           stderr,
+                           isatty(STDOUT_FILENO) != 0,
+                           isatty(STDERR_FILENO) != 0};
     Reporter *reporter = command->format->make(setup);
+    runReporter = reporter;
     reporter->startRun(programName);
 
     // Like cat, a file that cannot be read is reported and the run goes on;
@@ -296,7 +334,7 @@ static int runChecker(int argc, char **argv, const char *programName,
 {
     switch (parseCommandLine(argc, argv, command)) {
     case ACTION_USAGE:
-        (void)fprintf(stderr, "USAGE: %s <config_file_name>\n", programName);
+        tellWithName("USAGE: ", programName, " <config_file_name>\n");
         return statusFailed;
     case ACTION_HELP: {
         LineBuffer help;
@@ -324,10 +362,12 @@ int main(int argc, char **argv)
     // tests.)
     // GCOVR_EXCL_START
     if (fileNames == nullptr) {
-        (void)fprintf(stderr, "%s: out of memory\n", programName);
+        tellWithName("", programName, ": out of memory\n");
         return statusFailed;
     }
     // GCOVR_EXCL_STOP
+    runProgramName = programName;
+    setOutOfMemoryHandler(endForWantOfMemory);
     CommandLine command = {reportFormat(), false,     false, false, 0,
                            COLOR_AUTO,     fileNames, 0};
     int status = runChecker(argc, argv, programName, &command);

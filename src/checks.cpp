@@ -72,7 +72,7 @@ constexpr CheckInfo checkTable[checkCount] = {
      "At the count's first digit, for a connection count whose value as written is over 65535, also when the login parameters then fail. A session holds at most 65535 connections, since the protocol numbers them in 16 bits; N is the count as the report prints it, a signed 32-bit number (2147483648 is taken as -2147483648)."},
     {"duplicate-target", W, true, "target {address} port {port} also defined on line {value}",
      "an address and port defined on an earlier line",
-     "At the address's first digit, for a sound statement (sound login parameters and a count other than 0) whose address and port, as taken, equal those of an earlier sound statement in the same file, an earlier piece of the same long line included; N is the first such line. This warning remembers every target of the file; its memory grows with the number of distinct targets."},
+     "At the address's first digit, for a sound statement (sound login parameters and a count other than 0) whose address and port, as taken, equal those of an earlier sound statement in the same file, an earlier piece of the same long line included; N is the first such line. This warning remembers every target of the file; its memory grows with the number of distinct targets, by at most 32 bytes each."},
     {"trailing-text", W, true, "text after the login parameters is not checked",
      "text after the login parameters, which is not checked",
      "At the first byte of that text, for a statement whose login parameters are sound (a count of 0 included) with text after the field, up to the first zero byte, other than blanks and one final carriage return."},

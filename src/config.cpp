@@ -297,11 +297,6 @@ static void judgeStatement(const char *line, size_t offset, long long lineNum,
     }
     bool duplicatesWarned =
         wants<warned>(warn, warningBit(WARN_DUPLICATE_TARGET));
-    if (duplicatesWarned) {
-        // Looked up once the login parameters are judged.
-        prefetchTarget(&warn->targets, targetKey(verdict->addr, verdict->port));
-    }
-
     pos = skipBlanks(line, pos + 1);
 
     uint32_t count = 0;
@@ -351,7 +346,32 @@ struct ReaderRun {
     const ReaderHooks *hooks;
     WarningState *warn;
     bool stopped; // the consumer asked to stop
+    // What the earlier pieces of the current physical line held, when it is
+    // a long one.
+    LineHistory history;
 };
+
+// Notes what a piece at `offset` that does not end its line holds, for the
+// next piece.
+static void rememberPiece(ReaderRun *run, const char *piece, size_t count,
+                          size_t offset)
+{
+    LineHistory *history = &run->history;
+    if (offset == 0) {
+        *history = {noPosition, noPosition, {}};
+    }
+    const auto *comma = static_cast<const char *>(memchr(piece, ',', count));
+    const auto *colon = static_cast<const char *>(memchr(piece, ':', count));
+    if (history->commaBefore == noPosition && comma != nullptr) {
+        history->commaBefore = offset + static_cast<size_t>(comma - piece);
+    }
+    if (history->colonBefore == noPosition && colon != nullptr) {
+        history->colonBefore = offset + static_cast<size_t>(colon - piece);
+    }
+    const auto *bytes = reinterpret_cast<const unsigned char *>(piece);
+    countChars(history->charsBefore, bytes, count, count,
+               &history->charsBefore);
+}
 
 // Puts the line's warnings in order of position, then of kind (a handful at
 // most, so insertion sort).
@@ -421,9 +441,7 @@ static void judgeLineAs(char *line, size_t count, long long lineNum,
     verdict.charCode = 0;
     verdict.warnings = nullptr;
     verdict.warningCount = 0;
-    verdict.text = line;
-    verdict.textLen = count;
-    verdict.textOffset = offset;
+    verdict.source = {line, count, offset, &run->history};
     if (isStatement) {
         // The statement ends at the first zero byte: the one stored here,
         // or one read from the file.
@@ -447,6 +465,10 @@ static void judgeLine(char *line, size_t count, long long lineNum,
         judgeLineAs<true>(line, count, lineNum, offset, lastPiece, run);
     } else {
         judgeLineAs<false>(line, count, lineNum, offset, lastPiece, run);
+    }
+    // The next piece of a long line learns what this one held.
+    if (!lastPiece) {
+        rememberPiece(run, line, count, offset);
     }
 }
 
@@ -590,13 +612,13 @@ static ReadResult readLines(ByteSource *source, const ReaderHooks *hooks,
 ReadResult readConfigStream(FILE *file, const ReaderHooks *hooks)
 {
     ByteSource source = openSource(file);
-    ReaderRun run = {hooks, nullptr, false};
+    ReaderRun run = {hooks, nullptr, false, {}};
     if (hooks->warnings == 0) {
         return readLines(&source, hooks, &run);
     }
     WarningState warn = {};
     warn.enabled = hooks->warnings;
-    warn.targets = emptyTargetTable;
+    warn.targets = newTargetTable();
     run.warn = &warn;
     ReadResult result = readLines(&source, hooks, &run);
     clearTargetTable(&warn.targets);

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "utf8.h"
+
 // Every fault a line can show.
 enum FaultKind {
     FAULT_NONE = 0, // a sound statement
@@ -75,6 +77,34 @@ struct Warning {
 // address number.
 constexpr size_t maxLineWarnings = size_t{4} * WARN_KIND_COUNT;
 
+// No position: a line that holds no such character.
+constexpr size_t noPosition = static_cast<size_t>(-1);
+
+// What the earlier pieces of a physical line held.
+struct LineHistory {
+    size_t commaBefore; // the first comma, or noPosition
+    size_t colonBefore; // the first colon, or noPosition
+    CharCount charsBefore;
+};
+
+// The piece of a physical line that a verdict is about, as read (zero bytes
+// included); valid while the verdict is handled.
+struct SourcePiece {
+    const char *text;
+    size_t len;
+    size_t offset; // where it starts in the physical line
+    // What the earlier pieces held; read it through historyOf, since the
+    // first piece of a line has none.
+    const LineHistory *history;
+};
+
+// What the earlier pieces of the line of `piece` held.
+inline LineHistory historyOf(const SourcePiece &piece)
+{
+    return piece.offset == 0 ? LineHistory{noPosition, noPosition, {}}
+                             : *piece.history;
+}
+
 // The outcome of judging one line (or one piece of a long line).
 struct Verdict {
     // False for an empty or comment line, which is handed over only for its
@@ -96,11 +126,7 @@ struct Verdict {
     // The line's warnings, in order of position, then of kind.
     const Warning *warnings;
     size_t warningCount;
-    // The piece of the line judged, as read (zero bytes included), and where
-    // it starts in the physical line; valid while the verdict is handled.
-    const char *text;
-    size_t textLen;
-    size_t textOffset;
+    SourcePiece source;
 };
 
 // How a reading ended.

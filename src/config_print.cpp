@@ -25,8 +25,9 @@ int checkLoginParams(long long lineNum, const char *loginParams,
         return 0;
     }
     // A login-parameter fault's message has no values.
+    static const SourcePiece field = {"", 0, 0, nullptr};
     const CheckInfo *check = checkOf(fault);
-    Diagnostic diagnostic = {check, lineNum, 0, check->message, {}, 0};
+    Diagnostic diagnostic = {check, lineNum, 0, check->message, &field};
     defaultReporter()->reportDiagnostic(diagnostic);
     return -1;
 }

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "allocate.h"
+#include "utf8.h"
 
 void flushOutput(FILE *out)
 {
@@ -27,36 +28,39 @@ void LineBuffer::grow(size_t n)
     capacity_ = grown;
 }
 
-// The length of the valid UTF-8 sequence at `text` (at most `len` bytes), or
-// 0 when the byte there does not begin one.
-static size_t utf8SequenceLen(const unsigned char *text, size_t len)
+// Calls `emit` with each piece of `text` as a terminal is to see it: a
+// character, or "?" for a control character.
+template <typename Emit>
+static void forEachShown(std::string_view text, Emit emit)
 {
-    unsigned char lead = text[0];
-    size_t need = 0;
-    unsigned char low = 0x80; // bounds of the second byte
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        need = 1;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        need = 2;
-        low = lead == 0xE0 ? 0xA0 : 0x80;  // no overlong forms
-        high = lead == 0xED ? 0x9F : 0xBF; // no surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        need = 3;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF; // nothing past U+10FFFF
-    } else {
-        return 0;
+    const auto *bytes = reinterpret_cast<const unsigned char *>(text.data());
+    size_t k = 0;
+    while (k < text.size()) {
+        unsigned char c = bytes[k];
+        size_t n = c < 0x80 ? 1 : utf8SequenceLen(bytes + k, text.size() - k);
+        bool control = (c < 0x20 && c != '\t') || c == 0x7F ||
+                       (n == 2 && c == 0xC2 && bytes[k + 1] < 0xA0) ||
+                       (n == 0 && c < 0xA0);
+        n = n == 0 ? 1 : n;
+        emit(control ? std::string_view("?") : headOf(tailOf(text, k), n));
+        k += n;
     }
-    if (len <= need || text[1] < low || text[1] > high) {
-        return 0;
+}
+
+void appendShownOnTerminal(LineBuffer *line, std::string_view text)
+{
+    forEachShown(text, [line](std::string_view piece) { line->append(piece); });
+}
+
+void writeUntrusted(FILE *out, std::string_view text, bool terminal)
+{
+    if (!terminal) {
+        (void)fwrite(text.data(), 1, text.size(), out);
+        return;
     }
-    for (size_t k = 2; k <= need; k++) {
-        if ((text[k] & 0xC0) != 0x80) {
-            return 0;
-        }
-    }
-    return need + 1;
+    forEachShown(text, [out](std::string_view piece) {
+        (void)fwrite(piece.data(), 1, piece.size(), out);
+    });
 }
 
 void appendJsonString(LineBuffer *line, std::string_view text)
@@ -81,8 +85,20 @@ void appendJsonString(LineBuffer *line, std::string_view text)
         unsigned char c = bytes[k];
         if (c >= 0x80) {
             size_t n = utf8SequenceLen(bytes + k, len - k);
-            line->append(n == 0 ? std::string_view("\xEF\xBF\xBD") // U+FFFD
-                                : headOf(tailOf(text, k), n));
+            // The C1 controls, and the separators of lines and paragraphs
+            // (U+2028, U+2029) that JavaScript and Python split lines on, as
+            // escapes.
+            if (n == 2 && c == 0xC2 && bytes[k + 1] < 0xA0) {
+                line->append("\\u00");
+                line->append(hexDigits[bytes[k + 1] >> 4]);
+                line->append(hexDigits[bytes[k + 1] & 0xF]);
+            } else if (n == 3 && c == 0xE2 && bytes[k + 1] == 0x80 &&
+                       (bytes[k + 2] == 0xA8 || bytes[k + 2] == 0xA9)) {
+                line->append(bytes[k + 2] == 0xA8 ? "\\u2028" : "\\u2029");
+            } else {
+                line->append(n == 0 ? std::string_view("\xEF\xBF\xBD") // U+FFFD
+                                    : headOf(tailOf(text, k), n));
+            }
             k += n == 0 ? 1 : n;
             continue;
         }

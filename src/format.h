@@ -154,6 +154,28 @@ inline void appendAddress(LineBuffer *line, const uint32_t addr[4])
     line->commit(putAddress(line->reserve(15), addr));
 }
 
+// Appends `text`, which a file or a file's name supplied: as it is, or, for
+// a terminal, with every control character written as '?' (C0 but the tab,
+// DEL, the C1 controls in UTF-8, and lone bytes 0x80 to 0x9F), so that no
+// file can move the cursor, rewrite the screen or send a terminal a command.
+// Valid UTF-8 text stays as it is.
+// (Inline: into a pipe or a file, the report of every sound statement
+// passes here.)
+void appendShownOnTerminal(LineBuffer *line, std::string_view text);
+inline void appendUntrusted(LineBuffer *line, std::string_view text,
+                            bool terminal)
+{
+    if (terminal) {
+        appendShownOnTerminal(line, text);
+    } else {
+        line->append(text);
+    }
+}
+
+// Writes `text` to `out` as appendUntrusted appends it, without allocating:
+// for the messages that must get out when memory has run out.
+void writeUntrusted(FILE *out, std::string_view text, bool terminal);
+
 // Appends `text` as a JSON string, quotes included: `"` and `\` escaped,
 // control characters and DEL as escapes, valid UTF-8 as is, and every byte
 // that is not part of valid UTF-8 as U+FFFD, so that the result is valid

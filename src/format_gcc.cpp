@@ -12,7 +12,8 @@ class GccFormat : public Reporter
   public:
     void startFile(const char *name) override
     {
-        name_ = name;
+        name_.clear();
+        appendUntrusted(&name_, name, setup_.outIsTerminal);
     }
 
   protected:
@@ -22,9 +23,9 @@ class GccFormat : public Reporter
         // The text's parts and two numbers.
         line_.clear();
         char *out =
-            line_.reserve(32 + 2 * maxNumberLen + name_.size() +
+            line_.reserve(32 + 2 * maxNumberLen + name_.view().size() +
                           diagnostic.message.size() + check->name.size());
-        out = put(out, name_);
+        out = put(out, name_.view());
         out = putNumber(put(out, ":"), diagnostic.lineNum);
         out = putNumber(put(out, ":"), diagnostic.pos + 1);
         if (check->severity == Severity::error) {
@@ -38,7 +39,7 @@ class GccFormat : public Reporter
     }
 
   private:
-    std::string_view name_;
+    LineBuffer name_; // as shown
     LineBuffer line_;
 };
 

@@ -5,12 +5,19 @@
 #include "report.h"
 
 // Appends `text` escaped as the annotation format asks: "%", carriage return
-// and newline always, and in a property's value also ":" and ",".
+// and newline always, and in a property's value also ":" and ",". A
+// property's value is a file's name: the second "#" of every "##[" in it is
+// written "%23" too, so that it cannot form the runner's older command
+// syntax anywhere in a line.
 static void appendEscaped(LineBuffer *line, std::string_view text,
                           bool property)
 {
-    for (char c : text) {
-        if (c == '%') {
+    for (size_t k = 0; k < text.size(); k++) {
+        char c = text[k];
+        if (property && c == '#' && k > 0 && text[k - 1] == '#' &&
+            k + 1 < text.size() && text[k + 1] == '[') {
+            line->append("%23");
+        } else if (c == '%') {
             line->append("%25");
         } else if (c == '\r') {
             line->append("%0D");
@@ -34,8 +41,25 @@ class GithubFormat : public Reporter
   public:
     void startFile(const char *name) override
     {
+        escaped_.clear();
+        appendEscaped(&escaped_, name, true);
         file_.clear();
-        appendEscaped(&file_, name, true);
+        appendUntrusted(&file_, escaped_.view(), setup_.outIsTerminal);
+    }
+
+    // The name escaped as in an annotation's file property, on standard
+    // error too: the runner reads commands from both streams.
+    void reportFileFailure(const char *name, FileStatus status) override
+    {
+        escaped_.clear();
+        appendEscaped(&escaped_, name, true);
+        line_.clear();
+        line_.append(failureText(status));
+        line_.append(' ');
+        appendUntrusted(&line_, escaped_.view(), setup_.errIsTerminal);
+        line_.append('\n');
+        flushOutput(setup_.out);
+        line_.write(setup_.err);
     }
 
   protected:
@@ -59,6 +83,7 @@ class GithubFormat : public Reporter
     }
 
   private:
+    LineBuffer escaped_;
     LineBuffer file_; // the file's name, escaped
     LineBuffer line_;
 };

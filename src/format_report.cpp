@@ -19,7 +19,7 @@ class ReportFormat : public Reporter
     {
         if (!setup_.quiet) {
             line_.clear();
-            line_.append(programName);
+            appendUntrusted(&line_, programName, setup_.outIsTerminal);
             line_.append("....\n");
             line_.write(setup_.out);
         }
@@ -60,8 +60,12 @@ class ReportFormat : public Reporter
             if (kept < target.loginParams.size()) {
                 out = put(out, passwordMask);
             }
-        } else {
+        } else if (!setup_.outIsTerminal) {
             out = put(out, target.rest);
+        } else {
+            line_.commit(out);
+            appendShownOnTerminal(&line_, target.rest);
+            out = line_.reserve(2);
         }
         line_.commit(put(out, " \n"));
         line_.write(setup_.out);
@@ -111,7 +115,7 @@ class ReportFormat : public Reporter
         if (pendingHeader_ != nullptr) {
             line_.clear();
             line_.append("==> ");
-            line_.append(pendingHeader_);
+            appendUntrusted(&line_, pendingHeader_, setup_.outIsTerminal);
             line_.append(" <==\n");
             line_.write(setup_.out);
             pendingHeader_ = nullptr;

@@ -41,6 +41,17 @@ static std::string_view ruleTitle(const CheckInfo *check)
     return headOf(title, title.find_last_not_of(' ') + 1);
 }
 
+// The column of the byte at `pos` of the physical line of `piece`, in the
+// unit the log declares: the characters before it, plus one (a valid UTF-8
+// sequence is a character, and so is each byte that is not part of one).
+static size_t characterColumn(const SourcePiece &piece, size_t pos)
+{
+    const auto *bytes = reinterpret_cast<const unsigned char *>(piece.text);
+    return countChars(historyOf(piece).charsBefore, bytes, piece.len,
+                      pos - piece.offset) +
+           1;
+}
+
 // Appends the level of a check's severity.
 static void appendLevel(LineBuffer *line, const CheckInfo *check)
 {
@@ -82,6 +93,7 @@ class SarifFormat : public Reporter
         }
         line_.append("]}},\"columnKind\":\"unicodeCodePoints\",\"results\":[");
         line_.write(setup_.out);
+        started_ = true;
     }
 
     void startFile(const char *name) override
@@ -101,6 +113,16 @@ class SarifFormat : public Reporter
         failed_[failedCount_++] = {name, status};
     }
 
+    void abandonRun() override
+    {
+        if (started_ && !outputFailed(setup_.out)) {
+            (void)fputs("\n],\"invocations\":[{\"executionSuccessful\":false,"
+                        "\"toolExecutionNotifications\":[{\"level\":\"error\","
+                        "\"message\":{\"text\":\"out of memory\"}}]}]}]}\n",
+                        setup_.out);
+        }
+    }
+
     void endRun() override
     {
         line_.clear();
@@ -114,9 +136,8 @@ class SarifFormat : public Reporter
             line_.append(k == 0 ? "\n" : ",\n");
             line_.append("{\"level\":\"error\",\"message\":{\"text\":");
             text_.clear();
-            text_.append(file->status == FileStatus::openFailed
-                             ? "failed to open file "
-                             : "failed to read file ");
+            text_.append(failureText(file->status));
+            text_.append(' ');
             text_.append(file->name);
             appendJsonString(&line_, text_.view());
             line_.append("},\"locations\":[{\"physicalLocation\":{"
@@ -132,6 +153,7 @@ class SarifFormat : public Reporter
     void reset() override
     {
         firstResult_ = true;
+        started_ = false;
         failedCount_ = 0;
     }
 
@@ -153,7 +175,7 @@ class SarifFormat : public Reporter
         line_.append("},\"region\":{\"startLine\":");
         line_.appendNumber(diagnostic.lineNum);
         line_.append(",\"startColumn\":");
-        line_.appendNumber(diagnostic.pos + 1);
+        line_.appendNumber(characterColumn(*diagnostic.source, diagnostic.pos));
         line_.append("}}}]}");
         line_.write(setup_.out);
     }
@@ -163,6 +185,7 @@ class SarifFormat : public Reporter
     LineBuffer text_;
     LineBuffer uri_; // the current file's, encoded and quoted
     bool firstResult_ = true;
+    bool started_ = false; // the log's opening is written
     FailedFile *failed_ = nullptr;
     size_t failedCount_ = 0;
     size_t failedCapacity_ = 0;

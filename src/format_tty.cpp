@@ -1,7 +1,8 @@
 // The tty format, for a person at a terminal: each diagnostic as the gcc
 // format prints it, then the piece of the line it is about with a caret under
 // its column, and at the end a count of errors, warnings and files. Reports of
-// sound statements are left out, and passwords are never shown.
+// sound statements are left out, and neither passwords nor their lengths
+// are ever shown.
 #include "format.h"
 #include "report.h"
 
@@ -19,26 +20,9 @@ static const size_t viewLead = 40;
 // Width of the line-number gutter at least.
 static const size_t gutterWidth = 5;
 
-// Where the password of the piece lies, to be shown as '*': every byte after
-// the first comma that follows "Initiator:", up to the next blank or the end.
-struct Hidden {
-    size_t start;
-    size_t end;
-};
-
-static Hidden findPassword(std::string_view text)
-{
-    size_t keyword = text.find({loginKeyword, loginKeywordLen});
-    if (keyword == std::string_view::npos) {
-        return {0, 0};
-    }
-    size_t comma = text.find(',', keyword + loginKeywordLen);
-    if (comma == std::string_view::npos) {
-        return {0, 0};
-    }
-    size_t end = text.find_first_of(" \t", comma + 1);
-    return {comma + 1, end == std::string_view::npos ? text.size() : end};
-}
+// What stands for the hidden bytes of a line, whatever their number, so that
+// neither a password nor its length shows.
+static const std::string_view passwordMask = "********";
 
 // How a byte of the line is shown: printable ASCII as itself, a tab as a
 // space, anything else as '?', so that every byte takes one column.
@@ -99,7 +83,7 @@ class TtyFormat : public Reporter
         bool isError = diagnostic.check->severity == Severity::error;
         line_.clear();
         startColor(colorLocation);
-        line_.append(name_);
+        appendUntrusted(&line_, name_, setup_.outIsTerminal);
         line_.append(':');
         line_.appendNumber(diagnostic.lineNum);
         line_.append(':');
@@ -117,8 +101,8 @@ class TtyFormat : public Reporter
             line_.append(']');
         }
         line_.append('\n');
-        appendSource(diagnostic.source,
-                     diagnostic.pos - diagnostic.sourceOffset,
+        appendSource(*diagnostic.source,
+                     diagnostic.pos - diagnostic.source->offset,
                      diagnostic.lineNum);
         line_.write(setup_.out);
     }
@@ -147,10 +131,27 @@ class TtyFormat : public Reporter
         }
     }
 
-    // The piece of the line, at most viewWidth bytes of it around `column`
-    // (zero-based in the piece), and a caret under that column.
-    void appendSource(std::string_view text, size_t column, long long lineNum)
+    // The piece of the line as shown, at most viewWidth bytes of it around
+    // `column` (zero-based in the piece), and a caret under that column.
+    // Every byte from the line's hide point on is hidden: the mask stands
+    // once in their place, and a column among them points at its start.
+    void appendSource(const SourcePiece &piece, size_t column,
+                      long long lineNum)
     {
+        size_t hide = hidePoint(piece);
+        size_t visible = piece.len;
+        if (hide != noPosition && hide < piece.offset + piece.len) {
+            visible = hide > piece.offset ? hide - piece.offset : 0;
+        }
+        shown_.clear();
+        for (size_t k = 0; k < visible; k++) {
+            shown_.append(shownByte(piece.text[k]));
+        }
+        if (visible < piece.len) {
+            shown_.append(passwordMask);
+            column = column < visible ? column : visible;
+        }
+        std::string_view text = shown_.view();
         size_t len = text.size();
         size_t start = 0;
         if (column > viewLead && len > viewWidth) {
@@ -158,7 +159,6 @@ class TtyFormat : public Reporter
                                                         : len - viewWidth;
         }
         size_t end = start + viewWidth < len ? start + viewWidth : len;
-        Hidden hidden = findPassword(text);
 
         size_t digits = 1;
         for (long long n = lineNum; n >= 10; n /= 10) {
@@ -171,10 +171,7 @@ class TtyFormat : public Reporter
         if (start > 0) {
             line_.append("...");
         }
-        for (size_t k = start; k < end; k++) {
-            bool isHidden = k >= hidden.start && k < hidden.end;
-            line_.append(isHidden ? '*' : shownByte(text[k]));
-        }
+        line_.append(headOf(tailOf(text, start), end - start));
         if (end < len) {
             line_.append("...");
         }
@@ -193,6 +190,7 @@ class TtyFormat : public Reporter
     bool fileFailed_ = false;
     long long filesChecked_ = 0;
     LineBuffer line_;
+    LineBuffer shown_; // the piece as shown
 };
 
 TtyFormat ttyFormat;

@@ -3,17 +3,50 @@
 // reporter; and what every format shares by default.
 #include "report.h"
 
+#include <sys/stat.h>
+
 #include "format.h"
+
+const char *failureText(FileStatus status)
+{
+    switch (status) {
+    case FileStatus::openFailed:
+        return "failed to open file";
+    case FileStatus::isOutput:
+        return "input file is output file";
+    default:
+        return "failed to read file";
+    }
+}
 
 // The output is flushed first so that a combined log keeps the order of
 // events; a failure of either stream shows in the exit status through the
 // output's error flag.
 void Reporter::reportFileFailure(const char *name, FileStatus status)
 {
+    LineBuffer line;
+    line.append(failureText(status));
+    line.append(' ');
+    appendUntrusted(&line, name, setup_.errIsTerminal);
+    line.append('\n');
     flushOutput(setup_.out);
-    const char *what = status == FileStatus::openFailed ? "failed to open file"
-                                                        : "failed to read file";
-    (void)fprintf(setup_.err, "%s %s\n", what, name);
+    line.write(setup_.err);
+}
+
+size_t hidePoint(const SourcePiece &piece)
+{
+    std::string_view text(piece.text, piece.len);
+    LineHistory history = historyOf(piece);
+    size_t comma = history.commaBefore;
+    if (comma == noPosition && text.find(',') != std::string_view::npos) {
+        comma = piece.offset + text.find(',');
+    }
+    size_t colon = history.colonBefore;
+    if (colon == noPosition && text.find(':') != std::string_view::npos) {
+        colon = piece.offset + text.find(':');
+    }
+    size_t first = comma != noPosition ? comma : colon;
+    return first == noPosition ? noPosition : first + 1;
 }
 
 // Fills in the message pattern of `check` for a diagnostic on the line of
@@ -78,8 +111,7 @@ static void emit(Inspection *inspection, const Verdict *verdict,
         check->patterned
             ? fillMessage(&inspection->message, check, verdict, warning)
             : check->message;
-    diagnostic->source = {verdict->text, verdict->textLen};
-    diagnostic->sourceOffset = verdict->textOffset;
+    diagnostic->source = &verdict->source;
     inspection->reporter->reportDiagnostic(*diagnostic);
 }
 
@@ -159,10 +191,30 @@ FileStatus inspectStream(FILE *file, const char *name, Reporter *reporter,
     return status;
 }
 
+// True when `file` is the same regular file as `out`: reading it while the
+// report grows it would never end.
+static bool isSameFile(FILE *file, FILE *out)
+{
+    struct stat fileStatus = {};
+    struct stat outStatus = {};
+    return fstat(fileno(file), &fileStatus) == 0 &&
+           fstat(fileno(out), &outStatus) == 0 && S_ISREG(fileStatus.st_mode) &&
+           fileStatus.st_dev == outStatus.st_dev &&
+           fileStatus.st_ino == outStatus.st_ino;
+}
+
 FileStatus inspectFile(const char *name, Reporter *reporter,
                        WarningSet warnings)
 {
     FILE *file = fopen(name, "r");
+    if (file != nullptr && fileno(reporter->output()) >= 0 &&
+        isSameFile(file, reporter->output())) {
+        (void)fclose(file);
+        reporter->startFile(name);
+        reporter->reportFileFailure(name, FileStatus::isOutput);
+        reporter->endFile();
+        return FileStatus::isOutput;
+    }
     FileStatus status = inspectStream(file, name, reporter, warnings);
     if (file != nullptr) {
         // Nothing was written to the file, so closing it cannot lose

@@ -16,13 +16,16 @@
 struct Diagnostic {
     const CheckInfo *check;
     long long lineNum;
-    size_t pos;               // zero-based byte offset in the physical line
-    std::string_view message; // the whole text, values filled in
-    // The piece of the line judged, as read, and where it starts in the
-    // physical line.
-    std::string_view source;
-    size_t sourceOffset;
+    size_t pos;                // zero-based byte offset in the physical line
+    std::string_view message;  // the whole text, values filled in
+    const SourcePiece *source; // the piece of the line judged
 };
+
+// Where a password may begin on the physical line of `piece`, as far as the
+// line has been read: the byte after its first comma, or on a line without
+// one, after its first colon; noPosition on a line with neither. Every byte
+// from there on is hidden wherever a line is shown.
+size_t hidePoint(const SourcePiece &piece);
 
 // A sound statement: what it defines.
 struct Target {
@@ -41,7 +44,13 @@ enum class FileStatus {
     openFailed = 1,  // the file could not be opened
     readFailed = 2,  // reading failed part-way
     writeFailed = 3, // the output failed, which ends the run
+    isOutput = 4,    // the file is the output itself, and is not read
 };
+
+// The words before the name in the message of a file that could not be
+// read: "failed to open file", "failed to read file", "input file is output
+// file".
+const char *failureText(FileStatus status);
 
 // What every format is given when it is set up for a run.
 struct ReporterSetup {
@@ -51,6 +60,10 @@ struct ReporterSetup {
     size_t fileCount;   // files the run checks
     FILE *out;          // where the format writes
     FILE *err;          // where failures of the run are told
+    // Each stream is a terminal: what files and their names supply is
+    // written there with its control characters as '?'.
+    bool outIsTerminal = false;
+    bool errIsTerminal = false;
 };
 
 // The events of one run, in this order: startRun; for each file startFile,
@@ -103,6 +116,11 @@ class Reporter
     {
     }
     virtual void endRun()
+    {
+    }
+    // The run ends at once, for want of memory: a format whose output is
+    // one document closes it, without allocating, so that it stays valid.
+    virtual void abandonRun()
     {
     }
 

@@ -1,23 +1,32 @@
-// The targets a file has defined so far, for the duplicate-target warning: a
-// flat open-addressing table of 48-bit keys (address and port), each with the
-// line that first defined it. It grows with the number of distinct targets,
-// not with the file's size.
+// The targets a file has defined so far, for the duplicate-target warning.
+// Safe on files from anyone: the slots are chosen by a hash keyed afresh for
+// each run, which a file cannot aim at, and memory stays within 28 bytes a
+// distinct target whatever the file: open addressing over 4-byte slots, kept
+// at most half full, that point into a packed list of the targets (12 bytes
+// each) which grows in place.
 #ifndef ISCSI_CONFIG_CHECK_TARGETS_H
 #define ISCSI_CONFIG_CHECK_TARGETS_H
 
 #include <cstddef>
 #include <cstdint>
 
-struct TargetSlot {
-    uint64_t key;      // the target's key plus 1; 0 marks an empty slot
-    long long lineNum; // the line that first defined it
+// A target remembered: its 48-bit key and the line that first defined it
+// (48 bits, which no file reaches), packed.
+struct TargetEntry {
+    uint32_t keyHigh;
+    uint32_t keyLowLineHigh; // the key's low 16 bits, the line's high 16
+    uint32_t lineLow;
 };
 
 struct TargetTable {
-    TargetSlot *slots;
-    size_t capacity; // a power of two
-    size_t count;
-    unsigned shift; // 64 less the bits of a slot's index
+    uint32_t *slots; // 1 + the index of an entry; 0 marks an empty slot
+    size_t capacity; // slots, a power of two
+    unsigned shift;  // 64 less the bits of a slot's index
+    TargetEntry *entries;
+    size_t count;           // entries in use
+    size_t entriesCapacity; // entries mapped
+    uint64_t hashKey[2];
+    uint64_t probes; // slots looked at past each home slot, for the tests
 };
 
 // The key of a target: its four address numbers and its port, as taken.
@@ -29,27 +38,15 @@ inline uint64_t targetKey(const uint32_t addr[4], uint32_t port)
            static_cast<uint64_t>(addr[3]) << 16 | port;
 }
 
-// The slot where the search for the stored key `stored` (the key plus 1)
-// begins: Fibonacci hashing, whose multiplication spreads the low bits of the
-// port and the address across the high bits taken.
-inline size_t homeSlot(uint64_t stored, unsigned shift)
-{
-    const uint64_t golden = 0x9E3779B97F4A7C15ULL;
-    return static_cast<size_t>((stored * golden) >> shift);
-}
+// An empty table with the run's hash key, drawn from the system's random
+// source once per run; it allocates on its first use.
+TargetTable newTargetTable();
 
-// Starts fetching the slot where `key` would be. A large table is read at
-// random, and each lookup waits for memory: the work between this call and
-// rememberTarget hides part of that wait.
-inline void prefetchTarget(const TargetTable *table, uint64_t key)
-{
-    if (table->slots != nullptr) {
-        __builtin_prefetch(&table->slots[homeSlot(key + 1, table->shift)]);
-    }
-}
+// An empty table with the hash key given (for the tests).
+TargetTable targetTableWithKey(uint64_t key0, uint64_t key1);
 
-// An empty table; it allocates on its first use.
-constexpr TargetTable emptyTargetTable = {nullptr, 0, 0, 0};
+// The keyed hash of `key`: its top bits are the slot where its search begins.
+uint64_t targetHash(const TargetTable *table, uint64_t key);
 
 // What the table knew of a target.
 struct TargetMemory {

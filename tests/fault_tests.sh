@@ -83,12 +83,66 @@ closed-pipe)
     [ -s err ] && fail "unexpected standard error"
     ;;
 terminal)
-    # On a terminal the report is line-buffered but otherwise the same.
+    # On a terminal the report is line-buffered, and the control characters
+    # that a file or its name supplies are shown as '?' (here an attempt to
+    # erase the line before); into a pipe the bytes stay as they are.
     command -v script >/dev/null || { echo "SKIP: no script(1) for a terminal"; exit 77; }
+    name=$'e\e]0;x\a.conf' erase=$'\e[1A\e[2K\r\e[1A'
     printf '%s\n' "$statement" >ok.conf
-    script -qec "$checker ok.conf" /dev/null </dev/null | tr -d '\r' >out
+    printf '%s\n' "target = 10.0.0.9 3260 2 Initiator:h,pw $erase" >"$name"
+    script -qec "$checker ok.conf e*" /dev/null </dev/null | tr -d '\r' >out
     expect_file out "$checker....
-line 1, nConnections = 2, target addr = 1.2.3.4, portNum = 3260, loginParamsLen = 13, loginParams = Initiator:h,p "
+==> ok.conf <==
+line 1, nConnections = 2, target addr = 1.2.3.4, portNum = 3260, loginParamsLen = 13, loginParams = Initiator:h,p 
+==> e?]0;x?.conf <==
+line 1, nConnections = 2, target addr = 10.0.0.9, portNum = 3260, loginParamsLen = 14, loginParams = Initiator:h,pw ?[1A?[2K??[1A "
+    run e* | grep -c -F "$erase" >count
+    expect_file count 1
+    ;;
+input-is-output)
+    # A file that is also the output is not read, whatever its size: the
+    # run would otherwise feed on its own report.
+    printf '%s\n' "target = 1.2.3 1 2 Initiator:h,p" >f.conf
+    cp f.conf g.conf
+    run -q f.conf g.conf >>f.conf 2>err
+    [ $? = 1 ] || fail "status with >>, expected 1"
+    expect_file err 'input file is output file f.conf'
+    run -q --format=gcc g.conf z.conf >z.conf 2>err
+    [ $? = 1 ] || fail "status with >, expected 1"
+    expect_file err 'input file is output file z.conf'
+    expect_file z.conf 'g.conf:1:15: error: illegal character in address 040'
+    ;;
+out-of-memory)
+    # When memory runs out, what was judged is written, a SARIF log is
+    # closed so that it stays valid, and the program says so: status 1.
+    awk 'BEGIN { for (i = 0; i < 1000000; i++)
+        printf "target = 10.%d.%d.%d 3260 1 Initiator:h,p\n", int(i / 65536), int(i / 256) % 256, i % 256 }' >many.conf
+    run -W duplicate-target many.conf >full.out
+    for format in report sarif; do
+        (ulimit -v 20000 && run --format=$format -W duplicate-target many.conf >$format.out 2>err)
+        status=$?
+        [ "$status" = 1 ] || fail "$format: status $status, expected 1"
+        expect_file err 'iscsi-config-check: out of memory'
+    done
+    [ "$(wc -c <report.out)" -gt 1000 ] && cmp report.out full.out 2>&1 | grep -q '^cmp: EOF on report.out' ||
+        fail "the report is no prefix of the whole"
+    if command -v jq >/dev/null; then
+        jq -e '.runs[0].invocations[0].executionSuccessful == false' sarif.out >/dev/null ||
+            fail "the SARIF log is not valid"
+    fi
+    ;;
+target-memory)
+    # The duplicate check takes at most 32 bytes a distinct target, also
+    # just after its table has grown (at 2^19 + 1 targets).
+    command -v /usr/bin/time >/dev/null || { echo "SKIP: no /usr/bin/time"; exit 77; }
+    for n in 524289 1000000; do
+        awk -v n=$n 'BEGIN { for (i = 0; i < n; i++)
+            printf "target = 10.%d.%d.%d 3260 1 Initiator:h,p\n", int(i / 65536), int(i / 256) % 256, i % 256 }' >t.conf
+        with=$(/usr/bin/time -f %M "$checker" -q -W duplicate-target t.conf 2>&1 >/dev/null | tail -n 1)
+        without=$(/usr/bin/time -f %M "$checker" -q t.conf 2>&1 >/dev/null | tail -n 1)
+        echo "$n targets: $(((with - without) * 1024 / n)) bytes each"
+        [ $(((with - without) * 1024)) -le $((32 * n)) ] || fail "$n targets: over 32 bytes each"
+    done
     ;;
 combined-order)
     # With both streams in one file the banner comes first.

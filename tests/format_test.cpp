@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 
 #include "format.h"
@@ -103,6 +104,15 @@ std::string everyCheck()
     return text + once + std::string(512 - once.size(), ' ') + once + "\n";
 }
 
+// A long line of 100 characters of two bytes each.
+const std::string eAcute = [] {
+    std::string text;
+    for (int k = 0; k < 100; k++) {
+        text += "\xC3\xA9";
+    }
+    return text;
+}();
+
 // Checks `text` as the content of the file `name`, unless it cannot be opened.
 void inspectText(Reporter *reporter, const char *name, std::string text, bool opens = true)
 {
@@ -125,12 +135,23 @@ std::string runFormat(const FormatInfo *format)
     inspectText(reporter, "we\"ird%:,na\nme\xFF.conf", "target = 1.2.3 1 2 Initiator:h,p\n");
     inspectText(reporter, "missing.conf", "", false);
     reporter->endRun();
-    setup = {false, true, true, 1, out.file, out.file};
+    // Masked and coloured, onto a terminal: control characters from names
+    // and content as '?', valid UTF-8 as it is; passwords hidden in the
+    // view wherever the line is cut or mistyped; names that look like CI
+    // commands; separators and C1 controls in JSON; columns after non-ASCII.
+    setup = {false, true, true, 2, out.file, out.file, true, true};
     reporter = format->make(setup);
-    reporter->startRun("iscsi-config-check");
-    inspectText(reporter, "b.conf",
-                "target = 10.0.0.1 860 1 Initiator:n,pw remark\ntarget = 10.0.0.2 860 1 "
-                "Initiator:n,\ntarget = 1.2.3 860 1 Initiator:n,p\n");
+    reporter->startRun("iscsi-config-check\x1b]0;x\x07");
+    inspectText(reporter, "b\x1b[2J\xC2\x9B\xE2\x80\xA8\xC3\xA9##[stop-commands]t.conf",
+                "target = 10.0.0.1 860 1 Initiator:n,pw \x1b[1A\x9B\xC2\x85\xC3\xA9\n"
+                "target = 10.0.0.2 860 1 Initiator:n,\ntarget = 1.2.3 860 1 Initiator:n,p\n"
+                "target = 10.0.0.1 3260 2 Initator:host1,Sup3rSecret\n"
+                "target = 1.\xC3\xA9 3260 2 Initiator:host1;Sup3rSecret\n"
+                "target = 1.2.3 3260 2 Initiator:h,Xq9-prod pw\n"
+                "target = 1.2.3.4 3260 2 " + std::string(470, ' ') + "Initiator:hostname,S3cretPassw0rd\n"
+                "target = 1.2.3.4 3260 2 " + std::string(480, ' ') + "Initiator:hostname,S3cretPassw0rd\n"
+                "#\xFF" + eAcute + std::string(410, 'x') + "t\n");
+    inspectText(reporter, "l\n::add-mask::hunter2.conf", "", false);
     reporter->endRun();
     // The version changes with every release; the expected files do not.
     std::string text = out.text();
@@ -161,5 +182,50 @@ INSTANTIATE_TEST_SUITE_P(EveryFormat, FormatTest, testing::Range(size_t{0}, form
                          [](const testing::TestParamInfo<size_t> &info) {
                              return std::string(formatTable[info.param].name);
                          });
+
+} // namespace
+
+// The terminal view hides every password and its length: random lines whose
+// passwords come from an alphabet nothing else uses, after a keyword or a
+// comma that may be mistyped (a colon or a comma always before them), with
+// blanks and control bytes, cut anywhere around the 512th byte.
+namespace
+{
+
+// The tty format's output for `text`, every warning on.
+std::string ttyView(const std::string &text)
+{
+    MemoryOutput out;
+    ReporterSetup setup = {true, false, false, 1, out.file, out.file};
+    Reporter *reporter = findFormat("tty")->make(setup);
+    inspectText(reporter, "p.conf", text);
+    return out.text();
+}
+
+TEST(TtyView, ShowsNoPasswordNorItsLength)
+{
+    std::mt19937 random(7);
+    auto pick = [&random](size_t n) { return static_cast<size_t>(random() % n); };
+    const char *const keywords[] = {"Initiator:", "Initator:", "initiator:", "Initiator;h,",
+                                    "Init:"};
+    const char *const separators[] = {",", ";", " ", ".", "\x1b", ",,"};
+    for (int round = 0; round < 3000; round++) {
+        std::string head = pick(2) == 0 ? "target = 1.2.3 3260 2 " : "\tTarget = 1.2.3.4 1 0 ";
+        head += std::string(pick(3) == 0 ? pick(40) : 470 + pick(50), ' ');
+        std::string keyword = keywords[pick(5)];
+        head += keyword + "h" + std::string(pick(4), 'x');
+        // A colon before the separator, or a comma as it.
+        head += keyword.find(':') == std::string::npos ? "," : separators[pick(6)];
+        std::string password;
+        for (size_t k = 1 + pick(30); k > 0; k--) {
+            password += "QZ \x07"[pick(k > 1 ? 4 : 2)];
+        }
+        std::string view = ttyView(head + password + "\n");
+        ASSERT_EQ(view.find_first_of("QZ"), std::string::npos) << view;
+        if (head.size() + password.size() < 500) {
+            ASSERT_EQ(ttyView(head + "Q\n"), view) << view;
+        }
+    }
+}
 
 } // namespace

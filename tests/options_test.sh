@@ -39,7 +39,7 @@ printf 'target = 1.2.3.4 3260 2 Initiator:h,p\ntarget = 1.2.3 3260 2 Initiator:h
 case $group in
 command-line)
     expect --version <<<'0
-1|iscsi-config-check 2.2.1'
+1|iscsi-config-check 2.3.0'
     # The first of a usage error, --help and --version decides, wherever it
     # stands. (The help text is checked against the manual page.)
     help=$("$checker" --help | sed 's/^/1|/')
@@ -234,7 +234,7 @@ formats)
     e=$'\033'
     expect --format=tty --color=always faulty.conf <<<"0
 1|${e}[01m${e}[Kfaulty.conf:2:15:${e}[m${e}[K ${e}[01;31m${e}[Kerror: ${e}[m${e}[Killegal character in address 040
-1|    2 | target = 1.2.3 3260 2 Initiator:h,*
+1|    2 | target = 1.2.3 3260 2 Initiator:h,********
 1|      |               ${e}[01;32m${e}[K^${e}[m${e}[K
 1|1 error, 0 warnings, 1 file checked"
     if command -v script >/dev/null; then
@@ -248,6 +248,22 @@ formats)
             [ "$colored" = "$expected" ] || fail "$case: $colored coloured lines, expected $expected"
         done
     fi
+    # Names made to forge CI workflow commands forge none on either stream:
+    # a model of the runner's two syntaxes ("::name ...::" at a line's start,
+    # "##[name ...]" anywhere) finds only the checker's own annotations.
+    mkdir forged && cd forged || exit 2
+    cp ../faulty.conf 'a##[warning file=README.md;line=1]Reviewed: no faults.conf'
+    mkdir 'z##[stop-commands]tok.conf'
+    ln -s missing.conf $'l\n::add-mask::hunter2.conf'
+    "$checker" --format=github -W all ./* >out 2>err
+    awk -v stream=out '/##\[/ || (/^[ \t]*::/ && (stream == "err" ||
+            !/^::(error|warning) file=[^:,]*,line=[0-9]+,col=[0-9]+,title=[a-z-]+::/)) {
+            print stream ": forged: " $0; bad = 1 } END { exit bad }' out ||
+        fail "github: a command forged on standard output"
+    awk '/##\[/ || /^[ \t]*::/ { print "err: forged: " $0; bad = 1 } END { exit bad }' err ||
+        fail "github: a command forged on standard error"
+    [ "$(wc -l <out) $(wc -l <err)" = "1 2" ] || fail "github: $(cat out err)"
+    cd .. || exit 2
     command -v jq >/dev/null || { echo "SKIP: no jq, the JSON and SARIF readers' checks"; exit 77; }
     "$checker" --format=json -W all sound.conf q* >json.out 2>&1
     jq -e -s 'length == 4 and .[3].file == "q\"\\\u0001\t\ufffd\u00e9.conf"' json.out >/dev/null ||
@@ -291,12 +307,30 @@ agree)
         "\($r.startLine) \($r.startColumn) \(.level) \(.message.text)"' sarif.out >sarif.tuples
     sed -n 's/^::\([a-z]*\) file=g\.conf,line=\([0-9]*\),col=\([0-9]*\),title=[a-z-]*::/\2 \3 \1 /p' \
         github.out >github.tuples
-    for format in json sarif github; do
+    # SARIF counts characters, not bytes: a valid UTF-8 sequence is one, so
+    # is each byte that is not part of one (as Python's surrogateescape
+    # decodes them).
+    python3 -c '
+import sys
+lines = open("g.conf", "rb").read().split(b"\n")
+for tuple in open("gcc.tuples", "rb"):
+    line, column, rest = tuple.split(b" ", 2)
+    chars = lines[int(line) - 1].decode("utf-8", "surrogateescape")
+    start = count = 0
+    for char in chars:
+        if start >= int(column) - 1:
+            break
+        start += len(char.encode("utf-8", "surrogateescape"))
+        count += 1
+    sys.stdout.buffer.write(line + b" " + str(count + 1).encode() + b" " + rest)
+' >sarif.expected || fail "python3 cannot convert the columns"
+    cmp -s sarif.expected sarif.tuples || fail "sarif finds other diagnostics than gcc"
+    for format in json github; do
         cmp -s gcc.tuples "$format.tuples" || fail "$format finds other diagnostics than gcc"
     done
     jq -r 'select(.check) | "\(.line) \(.column) \(.check)"' json.out >json.names
-    jq -r '.runs[0].results[] | "\(.locations[0].physicalLocation.region.startLine) \(.locations[0].physicalLocation.region.startColumn) \(.ruleId)"' \
-        sarif.out | cmp -s - json.names || fail "sarif names its checks otherwise"
+    jq -r '.runs[0].results[] | "\(.locations[0].physicalLocation.region.startLine) \(.ruleId)"' \
+        sarif.out | cmp -s - <(cut -d' ' -f1,3 json.names) || fail "sarif names its checks otherwise"
     sed -n 's/^::[a-z]* file=g\.conf,line=\([0-9]*\),col=\([0-9]*\),title=\([a-z-]*\)::.*/\1 \2 \3/p' \
         github.out | cmp -s - json.names || fail "github names its checks otherwise"
     ;;

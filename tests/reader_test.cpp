@@ -8,10 +8,12 @@
 #include <cstring>
 #include <string>
 #include <sys/types.h>
+#include <vector>
 
 #include "config.h"
 #include "format_table.h"
 #include "memory_output.h"
+#include "targets.h"
 
 namespace
 {
@@ -180,6 +182,44 @@ TEST(ReaderStream, OutcomesDoNotDependOnWhereReadBlocksEnd)
                 << "after " << k << " empty lines, blocks of " << blockSize;
         }
     }
+}
+
+} // namespace
+
+// The table of targets cannot be flooded: keys that all land on one slot
+// under one hash key, found by trying, spread under another; and the keys
+// that all landed on one slot under the fixed multiplier of earlier releases
+// spread under the run's key. Probes count the slots looked at in vain.
+namespace
+{
+
+uint64_t probesFor(TargetTable table, const std::vector<uint64_t> &keys)
+{
+    for (size_t k = 0; k < keys.size(); k++) {
+        EXPECT_TRUE(rememberTarget(&table, keys[k], static_cast<long long>(k) + 1).isNew);
+    }
+    EXPECT_EQ(rememberTarget(&table, keys[0], 9).firstLine, 1);
+    uint64_t probes = table.probes;
+    clearTargetTable(&table);
+    return probes;
+}
+
+TEST(TargetTable, FamiliesAimedAtAKeyDoNotCluster)
+{
+    TargetTable aimedAt = targetTableWithKey(1, 2);
+    std::vector<uint64_t> aimed;
+    for (uint64_t key = 0; aimed.size() < 1500; key++) {
+        if (targetHash(&aimedAt, key) >> 52 == 0) {
+            aimed.push_back(key);
+        }
+    }
+    EXPECT_GT(probesFor(aimedAt, aimed), 1500U * 1500 / 4);
+    EXPECT_LT(probesFor(targetTableWithKey(3, 4), aimed), 1500U * 4);
+    std::vector<uint64_t> fibonacci;
+    for (uint64_t k = 1; k <= 20000; k++) {
+        fibonacci.push_back(k * 701408733 - 1);
+    }
+    EXPECT_LT(probesFor(newTargetTable(), fibonacci), 20000U * 4);
 }
 
 } // namespace
