@@ -7,9 +7,12 @@
 #include <getopt.h>
 #include <unistd.h>
 
+#include <climits>
+
 #include "allocate.h"
 #include "format.h"
 #include "format_table.h"
+#include "settings.h"
 
 // Stands in for the program name when the system gives no argument vector,
 // and names the program in --help and --version.
@@ -41,6 +44,15 @@ static const char helpColor[] =
     "  -W, --warn=NAME      turn on the warning NAME (all: every warning);\n"
     "                         no-NAME turns it off. Warnings:";
 static const char helpTail[] =
+    "      --config=FILE    read the options in FILE, not in the project's\n"
+    "                         .iscsi-config-check\n"
+    "      --no-config      read no file of options\n"
+    "      --no-directives  let no directive in a file turn a warning off\n"
+    "      --stdin-filename=NAME  check standard input as the file NAME\n"
+    "      --list-checks    list every check, whether it is on and what it finds,\n"
+    "                         and exit\n"
+    "      --explain=NAME   print what the check NAME finds, with a bad line and\n"
+    "                         its fixed form, and exit\n"
     "      --help           print this help and exit\n"
     "      --version        print the version and exit\n";
 // clang-format on
@@ -88,64 +100,33 @@ static void buildHelp(LineBuffer *help)
 }
 
 // What the command line asks for.
-enum Action { ACTION_CHECK, ACTION_HELP, ACTION_VERSION, ACTION_USAGE };
-
-// Codes of the options that have no short form.
-enum LongOnlyOption {
-    OPTION_MASK_PASSWORDS = 256,
-    OPTION_FORMAT,
-    OPTION_COLOR,
-    OPTION_HELP,
-    OPTION_VERSION,
+enum Action {
+    ACTION_CHECK,
+    ACTION_HELP,
+    ACTION_VERSION,
+    ACTION_USAGE,
+    ACTION_LIST_CHECKS,
+    ACTION_EXPLAIN,
 };
 
 static const struct option longOptions[] = {
-    {"quiet", no_argument, nullptr, 'q'},
-    {"strict", no_argument, nullptr, 's'},
+    {"quiet", no_argument, nullptr, OPTION_QUIET},
+    {"strict", no_argument, nullptr, OPTION_STRICT},
     {"mask-passwords", no_argument, nullptr, OPTION_MASK_PASSWORDS},
     {"format", required_argument, nullptr, OPTION_FORMAT},
-    {"warn", required_argument, nullptr, 'W'},
+    {"warn", required_argument, nullptr, OPTION_WARN},
     {"color", required_argument, nullptr, OPTION_COLOR},
+    {"colour", required_argument, nullptr, OPTION_COLOR},
+    {"config", required_argument, nullptr, OPTION_CONFIG},
+    {"no-config", no_argument, nullptr, OPTION_NO_CONFIG},
+    {"no-directives", no_argument, nullptr, OPTION_NO_DIRECTIVES},
+    {"list-checks", no_argument, nullptr, OPTION_LIST_CHECKS},
+    {"explain", required_argument, nullptr, OPTION_EXPLAIN},
+    {"stdin-filename", required_argument, nullptr, OPTION_STDIN_FILENAME},
     {"help", no_argument, nullptr, OPTION_HELP},
     {"version", no_argument, nullptr, OPTION_VERSION},
     {nullptr, 0, nullptr, 0},
 };
-
-// Turns the warnings named by `name` on (NAME or all) or off (no-NAME or
-// no-all) in `*warnings`; false for an unknown name or an error's.
-static bool parseWarning(const char *name, WarningSet *warnings)
-{
-    bool on = strncmp(name, "no-", 3) != 0;
-    if (!on) {
-        name += 3;
-    }
-    WarningSet named = 0;
-    if (strcmp(name, "all") == 0) {
-        named = allWarnings;
-    } else {
-        const CheckInfo *check = findCheck(name);
-        if (check == nullptr || check->severity != Severity::warning) {
-            return false;
-        }
-        named = warningBit(warningKindOf(check));
-    }
-    *warnings = on ? (*warnings | named) : (*warnings & ~named);
-    return true;
-}
-
-// When the tty format colours its output, in the order of colorChoices.
-enum ColorChoice { COLOR_AUTO, COLOR_ALWAYS, COLOR_NEVER, COLOR_UNKNOWN };
-static const char *const colorChoices[] = {"auto", "always", "never"};
-
-// The choice named by the word given to --color.
-static ColorChoice parseColor(const char *word)
-{
-    size_t k = 0;
-    while (k < COLOR_UNKNOWN && strcmp(word, colorChoices[k]) != 0) {
-        k++;
-    }
-    return static_cast<ColorChoice>(k);
-}
 
 // Colour by default where a person reads: standard output is a terminal,
 // NO_COLOR is unset or empty, and TERM is set, not empty and not dumb.
@@ -160,27 +141,45 @@ static bool colorByDefault()
 
 // What the command line asks for.
 struct CommandLine {
-    const FormatInfo *format;
-    bool quiet;
-    bool maskPasswords;
-    bool strict;
-    WarningSet warnings;
-    ColorChoice color;
+    Settings settings;      // its options, applied over the file of options
+    const char *configPath; // --config=FILE, or null
+    bool readsConfig;       // no --no-config
+    bool directives;        // no --no-directives
+    const char *explained;  // the check that --explain names
+    const char *stdinName;  // --stdin-filename=NAME, or null
     // The file names in the order given: at most one per argument.
     const char **fileNames;
     size_t fileCount;
 };
 
+// The option as written on the command line for a missing value: "-W", or
+// the long option's word.
+static void appendOptionWritten(LineBuffer *text, char **argv, int code)
+{
+    const char *word = argv[optind - 1];
+    if (word[0] == '-' && word[1] == '-') {
+        text->append(word);
+    } else {
+        text->append('-');
+        text->append(static_cast<char>(code));
+    }
+}
+
 // Reads the command line strictly from left to right: options and file
 // names may be mixed, and options apply to every file wherever they stand.
 // "--" makes every later word a file name. The first of a usage error,
-// --help and --version decides; no file name at all is a usage error.
-static Action parseCommandLine(int argc, char **argv, CommandLine *command)
+// --help and --version decides; no file name at all is a usage error,
+// unless the checks are listed or explained or standard input read. What is
+// wrong with an option's value goes to `complaint`.
+static Action parseCommandLine(int argc, char **argv, CommandLine *command,
+                               LineBuffer *complaint)
 {
-    opterr = 0; // the usage message is the only complaint
+    opterr = 0; // the checker's own messages are the only complaints
+    Action action = ACTION_CHECK;
     int option = 0;
-    // A leading "-" returns every word in order, file names as option 1.
-    while ((option = getopt_long(argc, argv, "-qsW:", longOptions, nullptr)) !=
+    // A leading "-" returns every word in order, file names as option 1; a
+    // ":" then tells a missing value from an unknown option.
+    while ((option = getopt_long(argc, argv, "-:qsW:", longOptions, nullptr)) !=
            -1) {
         switch (option) {
         case 1:
@@ -190,36 +189,49 @@ static Action parseCommandLine(int argc, char **argv, CommandLine *command)
             }
             command->fileNames[command->fileCount++] = optarg;
             break;
-        case 'q':
-            command->quiet = true;
+        case ':':
+            complaint->append("option '");
+            appendOptionWritten(complaint, argv, optopt);
+            complaint->append("' needs a value");
+            return ACTION_USAGE;
+        case OPTION_CONFIG:
+            command->configPath = optarg;
+            command->readsConfig = true;
             break;
-        case 's':
-            command->strict = true;
+        case OPTION_NO_CONFIG:
+            command->readsConfig = false;
             break;
-        case 'W':
-            if (!parseWarning(optarg, &command->warnings)) {
+        case OPTION_NO_DIRECTIVES:
+            command->directives = false;
+            break;
+        case OPTION_LIST_CHECKS:
+            action = ACTION_LIST_CHECKS;
+            break;
+        case OPTION_EXPLAIN:
+            if (findCheck(optarg) == nullptr) {
+                complainOfUnknownCheck(complaint, "check", optarg, false);
                 return ACTION_USAGE;
             }
+            command->explained = optarg;
+            action = ACTION_EXPLAIN;
             break;
-        case OPTION_MASK_PASSWORDS:
-            command->maskPasswords = true;
-            break;
-        case OPTION_FORMAT:
-            command->format = findFormat(optarg);
-            if (command->format == nullptr) {
-                return ACTION_USAGE;
-            }
-            break;
-        case OPTION_COLOR:
-            command->color = parseColor(optarg);
-            if (command->color == COLOR_UNKNOWN) {
-                return ACTION_USAGE;
-            }
+        case OPTION_STDIN_FILENAME:
+            command->stdinName = optarg;
             break;
         case OPTION_HELP:
             return ACTION_HELP;
         case OPTION_VERSION:
             return ACTION_VERSION;
+        case OPTION_QUIET:
+        case OPTION_STRICT:
+        case OPTION_WARN:
+        case OPTION_MASK_PASSWORDS:
+        case OPTION_FORMAT:
+        case OPTION_COLOR:
+            if (!applySetting(&command->settings, option, optarg, complaint)) {
+                return ACTION_USAGE;
+            }
+            break;
         default:
             return ACTION_USAGE;
         }
@@ -228,7 +240,91 @@ static Action parseCommandLine(int argc, char **argv, CommandLine *command)
     for (int k = optind; k < argc; k++) {
         command->fileNames[command->fileCount++] = argv[k];
     }
-    return command->fileCount == 0 ? ACTION_USAGE : ACTION_CHECK;
+    if (action != ACTION_CHECK) {
+        return action;
+    }
+    bool named = command->fileCount > 0;
+    return named == (command->stdinName != nullptr) ? ACTION_USAGE
+                                                    : ACTION_CHECK;
+}
+
+// The options of the file of options (unless --no-config), with those of
+// the command line over them; false after telling what is wrong with the
+// file.
+static bool settleSettings(const char *programName, CommandLine *command)
+{
+    Settings fromFile = {nullptr, COLOR_UNKNOWN, false, false, false, 0, 0};
+    char found[PATH_MAX];
+    const char *path = command->configPath;
+    if (path == nullptr && command->readsConfig &&
+        findSettingsFile(found, sizeof found)) {
+        path = found;
+    }
+    if (command->readsConfig && path != nullptr &&
+        !readSettingsFile(path, command->configPath != nullptr, programName,
+                          &fromFile)) {
+        return false;
+    }
+    Settings *given = &command->settings;
+    given->format = given->format != nullptr ? given->format : fromFile.format;
+    given->color =
+        given->color != COLOR_UNKNOWN ? given->color : fromFile.color;
+    given->quiet = given->quiet || fromFile.quiet;
+    given->strict = given->strict || fromFile.strict;
+    given->maskPasswords = given->maskPasswords || fromFile.maskPasswords;
+    given->warningsOn |= fromFile.warningsOn & ~given->warningsOff;
+    return true;
+}
+
+// Prints each check on a line: its name, severity, whether the options turn
+// it on, and its summary, separated by tabs.
+static void listChecks(WarningSet warnings)
+{
+    LineBuffer line;
+    const size_t errorCount = FAULT_KIND_COUNT - 1; // the table's first rows
+    for (size_t k = 0; k < checkCount; k++) {
+        const CheckInfo &check = checkTable[k];
+        bool isError = k < errorCount;
+        bool on = isError || ((warnings >> (k - errorCount)) & 1U) != 0;
+        line.append(check.name);
+        line.append(isError ? "\terror\t" : "\twarning\t");
+        line.append(on ? "on\t" : "off\t");
+        line.append(check.summary);
+        line.append('\n');
+    }
+    line.write(stdout);
+}
+
+// Prints what the manual says of one check, wrapped to fit a terminal.
+static void explainCheck(const CheckInfo *check)
+{
+    LineBuffer text;
+    text.append(check->name);
+    text.append(check->severity == Severity::error ? " (error): "
+                                                   : " (warning): ");
+    text.append(check->summary);
+    text.append("\n\n");
+    size_t lineStart = text.view().size();
+    std::string_view rest = check->explanation;
+    while (!rest.empty()) {
+        size_t end = rest.find(' ');
+        std::string_view word = headOf(rest, end);
+        rest = tailOf(rest, word.size() + 1);
+        if (text.view().size() > lineStart &&
+            text.view().size() - lineStart + 1 + word.size() > helpWidth) {
+            text.append('\n');
+            lineStart = text.view().size();
+        } else if (text.view().size() > lineStart) {
+            text.append(' ');
+        }
+        text.append(word);
+    }
+    text.append("\n\n  bad:   ");
+    text.append(check->badLine);
+    text.append("\n  fixed: ");
+    text.append(check->fixedLine);
+    text.append('\n');
+    text.write(stdout);
 }
 
 // Ends a run that wrote to standard output: a report that did not reach its
@@ -277,8 +373,8 @@ static void endForWantOfMemory()
     _exit(statusFailed);
 }
 
-// Checks the files of the command line in turn with its format; returns the
-// exit status.
+// Checks the files of the command line in turn, or standard input, with its
+// format; returns the exit status.
 static int checkFiles(const char *programName, const CommandLine *command)
 {
     // Reports going to a file or a pipe are written in large blocks; a
@@ -288,26 +384,33 @@ static int checkFiles(const char *programName, const CommandLine *command)
         static char outputBuffer[65536];
         (void)setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
     }
-    bool color = command->color == COLOR_ALWAYS ||
-                 (command->color == COLOR_AUTO && colorByDefault());
-    ReporterSetup setup = {command->quiet,
-                           command->maskPasswords,
+    const Settings *settings = &command->settings;
+    bool color = settings->color == COLOR_ALWAYS ||
+                 (settings->color != COLOR_NEVER && colorByDefault());
+    size_t fileCount = command->stdinName != nullptr ? 1 : command->fileCount;
+    ReporterSetup setup = {settings->quiet,
+                           settings->maskPasswords,
                            color,
-                           command->fileCount,
+                           fileCount,
                            stdout,
                            stderr,
                            isatty(STDOUT_FILENO) != 0,
                            isatty(STDERR_FILENO) != 0};
-    Reporter *reporter = command->format->make(setup);
+    const FormatInfo *format =
+        settings->format != nullptr ? settings->format : reportFormat();
+    Reporter *reporter = format->make(setup);
     runReporter = reporter;
     reporter->startRun(programName);
 
     // Like cat, a file that cannot be read is reported and the run goes on;
     // a failed write ends it, since nobody would see the rest.
+    InspectOptions inspection(settings->warningsOn, command->directives);
     bool runFailed = false;
-    for (size_t k = 0; k < command->fileCount; k++) {
+    for (size_t k = 0; k < fileCount; k++) {
         FileStatus status =
-            inspectFile(command->fileNames[k], reporter, command->warnings);
+            command->stdinName != nullptr
+                ? inspectOpened(stdin, command->stdinName, reporter, inspection)
+                : inspectFile(command->fileNames[k], reporter, inspection);
         if (status == FileStatus::writeFailed || outputFailed(stdout)) {
             return finishOutput(statusFailed);
         }
@@ -321,19 +424,24 @@ static int checkFiles(const char *programName, const CommandLine *command)
     int status = statusOk;
     if (runFailed) {
         status = statusFailed;
-    } else if (command->strict && faultsFound) {
+    } else if (settings->strict && faultsFound) {
         status = statusFaultsFound;
     }
     return finishOutput(status);
 }
 
-// Parses the command line and checks the files it names; returns the exit
-// status.
+// Parses the command line, reads the file of options where the action needs
+// it, and checks, lists or explains; returns the exit status.
 static int runChecker(int argc, char **argv, const char *programName,
                       CommandLine *command)
 {
-    switch (parseCommandLine(argc, argv, command)) {
+    LineBuffer complaint;
+    Action action = parseCommandLine(argc, argv, command, &complaint);
+    switch (action) {
     case ACTION_USAGE:
+        if (!complaint.view().empty()) {
+            tellProblem(programName, complaint.view());
+        }
         tellWithName("USAGE: ", programName, " <config_file_name>\n");
         return statusFailed;
     case ACTION_HELP: {
@@ -345,8 +453,19 @@ static int runChecker(int argc, char **argv, const char *programName,
     case ACTION_VERSION:
         printf("%s %s\n", ownProgramName, ICC_VERSION);
         return finishOutput(statusOk);
+    case ACTION_EXPLAIN:
+        explainCheck(findCheck(command->explained));
+        return finishOutput(statusOk);
+    case ACTION_LIST_CHECKS:
     case ACTION_CHECK:
         break;
+    }
+    if (!settleSettings(programName, command)) {
+        return statusFailed;
+    }
+    if (action == ACTION_LIST_CHECKS) {
+        listChecks(command->settings.warningsOn);
+        return finishOutput(statusOk);
     }
     return checkFiles(programName, command);
 }
@@ -368,8 +487,14 @@ int main(int argc, char **argv)
     // GCOVR_EXCL_STOP
     runProgramName = programName;
     setOutOfMemoryHandler(endForWantOfMemory);
-    CommandLine command = {reportFormat(), false,     false, false, 0,
-                           COLOR_AUTO,     fileNames, 0};
+    CommandLine command = {{nullptr, COLOR_UNKNOWN, false, false, false, 0, 0},
+                           nullptr,
+                           true,
+                           true,
+                           nullptr,
+                           nullptr,
+                           fileNames,
+                           0};
     int status = runChecker(argc, argv, programName, &command);
     free(fileNames);
     return status;

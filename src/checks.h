@@ -16,11 +16,15 @@ struct CheckInfo {
     std::string_view name; // stable, as in -W NAME and the machine formats
     // The message. A pattern may hold placeholders, filled in from the line:
     // {octal} (the character's code in octal behind a literal 0), {value}
-    // (the warning's number), {address} and {port} (the statement's); and
+    // (the warning's number), {hex} (that number in two hexadecimal digits),
+    // {name} (the name at the warning's position, the number its length),
+    // {address} and {port} (the statement's); and
     // alternatives separated by "|", of which a warning's variant picks one.
     std::string_view message;
     const char *summary;     // what it finds, in a sentence or a phrase
     const char *explanation; // the manual's description, after the summary
+    const char *badLine;     // a line that the check finds
+    const char *fixedLine;   // that line mended
     Severity severity;
     // True when the report format gives the diagnostic's position; the
     // login-parameter faults are reported without one.
@@ -29,10 +33,11 @@ struct CheckInfo {
 
     constexpr CheckInfo(std::string_view checkName, Severity checkSeverity,
                         bool isPositioned, std::string_view text,
-                        const char *checkSummary, const char *longer)
+                        const char *checkSummary, const char *longer,
+                        const char *bad, const char *fixed)
         : name(checkName), message(text), summary(checkSummary),
-          explanation(longer), severity(checkSeverity),
-          positioned(isPositioned),
+          explanation(longer), badLine(bad), fixedLine(fixed),
+          severity(checkSeverity), positioned(isPositioned),
           patterned(text.find_first_of("{|") != std::string_view::npos)
     {
     }

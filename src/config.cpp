@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "checks.h"
 #include "targets.h"
 
 // Bytes of one line the reader holds; longer lines are judged in pieces.
@@ -143,9 +144,18 @@ static void setFault(Verdict *verdict, FaultKind fault, size_t pos)
 struct WarningState {
     WarningSet enabled;
     bool carriageReturnSeen; // the file's first such line is reported
+    bool controlSeen;        // the current physical line's is reported
+    bool statementSeen;      // the file holds a target statement
     TargetTable targets;     // used for WARN_DUPLICATE_TARGET only
     Warning found[maxLineWarnings];
     size_t count;
+    // What the file's directives turn off: for the next statement's line,
+    // for that line's pieces, and to the end of the file.
+    bool directives; // they are obeyed
+    WarningSet nextLineOff;
+    WarningSet lineOff;
+    WarningSet fileOff;
+    bool emptyFileOff; // disable-file=empty-file anywhere
 };
 
 // True when warnings are `warned` for at all and `warn` asks for some of
@@ -390,6 +400,122 @@ static void sortWarnings(WarningState *warn)
     }
 }
 
+// True for a control character: C0 but the tab, and DEL.
+static bool isControl(unsigned char c)
+{
+    return (c < 0x20 && c != '\t') || c == 0x7F;
+}
+
+// The first control character of the `len` bytes at `bytes`, or
+// noPosition. Sixteen bytes are looked at a time, for a byte under 0x20 or
+// equal to 0x7F (a tab among them sends the sixteen to the byte-wise test):
+// with -W all, every byte of the file passes here.
+static size_t firstControl(const unsigned char *bytes, size_t len)
+{
+    const uint64_t ones = 0x0101010101010101ULL;
+    const uint64_t highs = 0x8080808080808080ULL;
+    const unsigned char *end = bytes + len;
+    const unsigned char *at = bytes;
+    // A byte under 0x20 in `word`, or one equal to 0x7F, sets a high bit.
+    auto suspect = [ones, highs](uint64_t word) {
+        uint64_t del = word ^ (ones * 0x7F);
+        return ((word - ones * 0x20) & ~word) | ((del - ones) & ~del);
+    };
+    for (; end - at >= 16; at += 16) {
+        uint64_t words[2];
+        memcpy(words, at, sizeof words);
+        if (((suspect(words[0]) | suspect(words[1])) & highs) == 0) {
+            continue;
+        }
+        for (const unsigned char *byte = at; byte < at + 16; byte++) {
+            if (isControl(*byte)) {
+                return static_cast<size_t>(byte - bytes);
+            }
+        }
+    }
+    for (; at < end; at++) {
+        if (isControl(*at)) {
+            return static_cast<size_t>(at - bytes);
+        }
+    }
+    return noPosition;
+}
+
+// The directive's word, and what may follow it.
+static const char directiveWord[] = "iscsi-config-check:";
+static const size_t directiveWordLen = sizeof directiveWord - 1;
+
+// Reads a comment line that begins "#", blanks and "iscsi-config-check:":
+// "disable=" or "disable-file=" and names separated by commas, then blanks
+// and a final carriage return at most. Turns the named warnings off as it
+// says, and tells what it cannot read as bad-directive warnings.
+static void readDirective(WarningState *warn, const char *line, size_t count,
+                          size_t pos)
+{
+    pos = skipBlanks(line, pos + directiveWordLen);
+    size_t start = pos;
+    bool wholeFile = strncmp(line + pos, "disable-file=", 13) == 0;
+    if (wholeFile) {
+        pos += 13;
+    } else if (strncmp(line + pos, "disable=", 8) == 0) {
+        pos += 8;
+    }
+    size_t end = count;
+    if (end > 0 && line[end - 1] == '\r') {
+        end--;
+    }
+    while (end > pos && isBlank(line[end - 1])) {
+        end--;
+    }
+    bool formed = pos > start && end > pos && line[pos] != ',' &&
+                  line[end - 1] != ',' &&
+                  memchr(line + pos, ' ', end - pos) == nullptr &&
+                  memchr(line + pos, '\t', end - pos) == nullptr &&
+                  memchr(line + pos, '\0', end - pos) == nullptr &&
+                  strstr(line + pos, ",,") == nullptr;
+    if (!formed) {
+        addWarning(warn, WARN_BAD_DIRECTIVE, 0);
+        return;
+    }
+    WarningSet off = 0;
+    while (pos < end) {
+        const char *comma =
+            static_cast<const char *>(memchr(line + pos, ',', end - pos));
+        size_t len = comma != nullptr ? static_cast<size_t>(comma - line) - pos
+                                      : end - pos;
+        std::string_view name(line + pos, len);
+        const CheckInfo *check = findCheck(name);
+        if (name == "all") {
+            off |= allWarnings;
+        } else if (check != nullptr && check->severity == Severity::warning) {
+            off |= warningBit(warningKindOf(check));
+        } else {
+            addWarning(warn, WARN_BAD_DIRECTIVE, pos,
+                       static_cast<long long>(len), check == nullptr ? 1 : 2);
+        }
+        pos += len + 1;
+    }
+    if (wholeFile) {
+        warn->fileOff |= off;
+        warn->emptyFileOff =
+            warn->emptyFileOff || (off & warningBit(WARN_EMPTY_FILE)) != 0;
+    } else {
+        warn->nextLineOff |= off;
+    }
+}
+
+// Drops the line's warnings that the file's directives turn off.
+static void dropTurnedOff(WarningState *warn, WarningSet off)
+{
+    size_t kept = 0;
+    for (size_t k = 0; k < warn->count; k++) {
+        if ((off & warningBit(warn->found[k].kind)) == 0) {
+            warn->found[kept++] = warn->found[k];
+        }
+    }
+    warn->count = kept;
+}
+
 // The byte order mark of UTF-8, which some editors put at a file's start.
 static const char byteOrderMark[] = {'\xEF', '\xBB', '\xBF'};
 
@@ -405,11 +531,24 @@ static void warnOnLine(WarningState *warn, const char *line, size_t count,
     if (offset == lineBufSize && count > 0) {
         addWarning(warn, WARN_LONG_LINE, offset);
     }
-    if (lastPiece && count > 0 && line[count - 1] == '\r' &&
-        !warn->carriageReturnSeen &&
+    bool endsInReturn = lastPiece && count > 0 && line[count - 1] == '\r';
+    if (endsInReturn && !warn->carriageReturnSeen &&
         (warn->enabled & warningBit(WARN_CARRIAGE_RETURN)) != 0) {
         warn->carriageReturnSeen = true;
         addWarning(warn, WARN_CARRIAGE_RETURN, offset + count - 1);
+    }
+    if (offset == 0) {
+        warn->controlSeen = false;
+    }
+    if (!warn->controlSeen &&
+        (warn->enabled & warningBit(WARN_CONTROL_CHAR)) != 0) {
+        const auto *bytes = reinterpret_cast<const unsigned char *>(line);
+        size_t at = firstControl(bytes, endsInReturn ? count - 1 : count);
+        if (at != noPosition) {
+            warn->controlSeen = true;
+            addWarning(warn, WARN_CONTROL_CHAR, offset + at, bytes[at],
+                       bytes[at] == 0 ? 1 : 0);
+        }
     }
 }
 
@@ -424,11 +563,34 @@ static void judgeLineAs(char *line, size_t count, long long lineNum,
                         size_t offset, bool lastPiece, ReaderRun *run)
 {
     WarningState *warn = run->warn;
+    bool isStatement = count > 0 && line[0] != '#';
+    WarningSet off = 0;
     if (warned) {
         warn->count = 0;
         warnOnLine(warn, line, count, lineNum, offset, lastPiece);
+        off = warn->fileOff;
+        if (isStatement) {
+            // The directives before a statement's line hold for its pieces.
+            if (offset == 0) {
+                warn->lineOff = warn->nextLineOff;
+                warn->nextLineOff = 0;
+            }
+            off |= warn->lineOff;
+            warn->statementSeen = true;
+        }
     }
-    bool isStatement = count > 0 && line[0] != '#';
+    if (warned && !isStatement && warn->directives && count > 1 &&
+        offset == 0 && isBlank(line[1])) {
+        size_t pos = skipBlanks(line, 1);
+        if (count - pos >= directiveWordLen &&
+            memcmp(line + pos, directiveWord, directiveWordLen) == 0) {
+            line[count] = '\0';
+            readDirective(warn, line, count, pos);
+        }
+    }
+    if (warned && !isStatement) {
+        dropTurnedOff(warn, off);
+    }
     if (!isStatement && (!warned || warn->count == 0)) {
         return;
     }
@@ -449,6 +611,9 @@ static void judgeLineAs(char *line, size_t count, long long lineNum,
         judgeStatement<warned>(line, offset, lineNum, &verdict, warn);
     }
     if (warned) {
+        // Suppressed warnings have had their effect: a carriage return is
+        // not looked for again, a target is remembered.
+        dropTurnedOff(warn, off);
         sortWarnings(warn);
         verdict.warnings = warn->found;
         verdict.warningCount = warn->count;
@@ -480,11 +645,12 @@ struct ByteSource {
     int fd;
     bool mayWait; // a pipe or a terminal, whose reads wait for a writer
     bool failed;
+    int errorNumber; // why it failed
 };
 
 static ByteSource openSource(FILE *file)
 {
-    ByteSource source = {file, fileno(file), false, false};
+    ByteSource source = {file, fileno(file), false, false, 0};
     struct stat status = {};
     if (source.fd >= 0 && fstat(source.fd, &status) == 0) {
         source.mayWait = !S_ISREG(status.st_mode);
@@ -500,6 +666,7 @@ static size_t readSome(ByteSource *source, char *buf, size_t size)
     if (source->fd < 0) {
         size_t got = fread(buf, 1, size, source->file);
         source->failed = ferror(source->file) != 0;
+        source->errorNumber = source->failed ? errno : 0;
         return got;
     }
     for (;;) {
@@ -509,6 +676,7 @@ static size_t readSome(ByteSource *source, char *buf, size_t size)
         }
         if (errno != EINTR) {
             source->failed = true;
+            source->errorNumber = errno;
             return 0;
         }
     }
@@ -609,18 +777,35 @@ static ReadResult readLines(ByteSource *source, const ReaderHooks *hooks,
     return run->stopped ? ReadResult::stopped : ReadResult::ok;
 }
 
-ReadResult readConfigStream(FILE *file, const ReaderHooks *hooks)
+ReadResult readConfigStream(FILE *file, ReaderHooks *hooks)
 {
     ByteSource source = openSource(file);
     ReaderRun run = {hooks, nullptr, false, {}};
     if (hooks->warnings == 0) {
-        return readLines(&source, hooks, &run);
+        ReadResult result = readLines(&source, hooks, &run);
+        hooks->readErrno = source.errorNumber;
+        return result;
     }
     WarningState warn = {};
     warn.enabled = hooks->warnings;
+    warn.directives = hooks->directives;
     warn.targets = newTargetTable();
     run.warn = &warn;
     ReadResult result = readLines(&source, hooks, &run);
     clearTargetTable(&warn.targets);
+    if (result == ReadResult::ok && !warn.statementSeen && !warn.emptyFileOff &&
+        (warn.enabled & warningBit(WARN_EMPTY_FILE)) != 0) {
+        // A file read to its end that defines no target: told on line 1.
+        Warning empty = {WARN_EMPTY_FILE, 0, 0, 0};
+        Verdict verdict = {};
+        verdict.lineNum = 1;
+        verdict.warnings = &empty;
+        verdict.warningCount = 1;
+        verdict.source = {"", 0, 0, &run.history};
+        if (hooks->onVerdict(hooks->context, &verdict) != 0) {
+            result = ReadResult::stopped;
+        }
+    }
+    hooks->readErrno = source.errorNumber;
     return result;
 }

@@ -49,6 +49,9 @@ enum WarningKind {
     WARN_TRAILING_TEXT,    // text after sound login parameters
     WARN_CARRIAGE_RETURN,  // the first line that ends with a carriage return
     WARN_LONG_LINE,        // the second piece of a line over 512 bytes
+    WARN_EMPTY_FILE,       // a file that defines no target
+    WARN_CONTROL_CHAR,     // the first control character of a line
+    WARN_BAD_DIRECTIVE,    // a comment that fails to be a directive
     WARN_KIND_COUNT
 };
 
@@ -64,12 +67,13 @@ constexpr WarningSet allWarnings = (1U << WARN_KIND_COUNT) - 1;
 struct Warning {
     WarningKind kind;
     // Which of the kind's messages applies (a port written as 0 has one of
-    // its own).
+    // its own, and so have a zero byte and each fault of a directive).
     unsigned variant;
     size_t pos; // zero-based offset in the physical line
     // The number as taken (WARN_ADDRESS_RANGE, WARN_PORT_RANGE,
-    // WARN_COUNT_RANGE), or the line that first defined the target
-    // (WARN_DUPLICATE_TARGET).
+    // WARN_COUNT_RANGE), the line that first defined the target
+    // (WARN_DUPLICATE_TARGET), the byte (WARN_CONTROL_CHAR), or the length
+    // of the name at `pos` (WARN_BAD_DIRECTIVE).
     long long value;
 };
 
@@ -150,6 +154,10 @@ struct ReaderHooks {
     // The warnings to look for; with none, the reader needs no more than
     // its fixed storage.
     WarningSet warnings;
+    // Whether the file's directives may turn warnings off.
+    bool directives;
+    // Set by the reader when a read failed: the system's error number.
+    int readErrno;
 };
 
 // The largest read block, and the default one.
@@ -158,7 +166,7 @@ constexpr size_t maxReadBlockSize = 65536;
 // Judges every line read from an already opened stream and hands each
 // verdict to `hooks`. Leaves the stream open and prints nothing; allocates
 // only to remember targets for WARN_DUPLICATE_TARGET.
-ReadResult readConfigStream(FILE *file, const ReaderHooks *hooks);
+ReadResult readConfigStream(FILE *file, ReaderHooks *hooks);
 
 // The first fault of a login-parameters field of `len` characters from
 // `field` (not terminated), or FAULT_NONE when it is sound. Nothing at or past

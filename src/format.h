@@ -110,6 +110,11 @@ class LineBuffer
     {
         return {data_, len_};
     }
+    // The bytes written, for a reader that changes them in place.
+    char *data()
+    {
+        return data_;
+    }
     // Hands the line to `out` whole, unless the output has failed.
     void write(FILE *out) const
     {

@@ -47,16 +47,30 @@ class GithubFormat : public Reporter
         appendUntrusted(&file_, escaped_.view(), setup_.outIsTerminal);
     }
 
-    // The name escaped as in an annotation's file property, on standard
-    // error too: the runner reads commands from both streams.
-    void reportFileFailure(const char *name, FileStatus status) override
+    // An annotation of the run, and the name escaped as in an annotation's
+    // file property on standard error too: the runner reads commands from
+    // both streams.
+    void reportFileFailure(const char *name, FileStatus status,
+                           int errorNumber) override
     {
-        escaped_.clear();
-        appendEscaped(&escaped_, name, true);
+        startFile(name);
+        line_.clear();
+        line_.append("::error file=");
+        line_.append(file_.view());
+        line_.append(",title=");
+        line_.append(failureCheck(status));
+        line_.append("::");
+        appendFailureMessage(&line_, status, errorNumber);
+        line_.append('\n');
+        line_.write(setup_.out);
         line_.clear();
         line_.append(failureText(status));
         line_.append(' ');
         appendUntrusted(&line_, escaped_.view(), setup_.errIsTerminal);
+        if (errorNumber != 0) {
+            line_.append(": ");
+            line_.append(strerror(errorNumber));
+        }
         line_.append('\n');
         flushOutput(setup_.out);
         line_.write(setup_.err);

@@ -41,6 +41,25 @@ class JsonFormat : public Reporter
         line_.write(setup_.out);
     }
 
+    // A record of the file that could not be read, besides the message on
+    // standard error: a dashboard that reads only the records sees it.
+    void reportFileFailure(const char *name, FileStatus status,
+                           int errorNumber) override
+    {
+        line_.clear();
+        line_.append("{\"file\":");
+        appendJsonString(&line_, name);
+        line_.append(",\"severity\":\"error\",\"check\":\"");
+        line_.append(failureCheck(status));
+        line_.append("\",\"message\":");
+        text_.clear();
+        appendFailureMessage(&text_, status, errorNumber);
+        appendJsonString(&line_, text_.view());
+        line_.append("}\n");
+        line_.write(setup_.out);
+        Reporter::reportFileFailure(name, status, errorNumber);
+    }
+
   protected:
     void emitDiagnostic(const Diagnostic &diagnostic) override
     {
@@ -67,6 +86,7 @@ class JsonFormat : public Reporter
 
     LineBuffer prefix_;
     LineBuffer line_;
+    LineBuffer text_;
 };
 
 JsonFormat jsonFormat;

@@ -25,6 +25,14 @@ class ReportFormat : public Reporter
         }
     }
 
+    // The failure's text as it has always been, without the reason: scripts
+    // match it.
+    void reportFileFailure(const char *name, FileStatus status,
+                           int /*errorNumber*/) override
+    {
+        Reporter::reportFileFailure(name, status, 0);
+    }
+
     void startFile(const char *name) override
     {
         pendingHeader_ = setup_.fileCount > 1 ? name : nullptr;

@@ -66,6 +66,7 @@ namespace
 struct FailedFile {
     const char *name; // the argument itself, which lives for the whole run
     FileStatus status;
+    int errorNumber;
 };
 
 class SarifFormat : public Reporter
@@ -86,6 +87,8 @@ class SarifFormat : public Reporter
             appendJsonString(&line_, ruleTitle(&check));
             line_.append("},\"fullDescription\":{\"text\":");
             appendJsonString(&line_, check.summary);
+            line_.append("},\"help\":{\"text\":");
+            appendJsonString(&line_, check.explanation);
             line_.append("},\"defaultConfiguration\":{\"level\":");
             appendLevel(&line_, &check);
             line_.append(&check == &checkTable[checkCount - 1] ? "}}\n"
@@ -102,15 +105,16 @@ class SarifFormat : public Reporter
         appendUri(&uri_, name);
     }
 
-    void reportFileFailure(const char *name, FileStatus status) override
+    void reportFileFailure(const char *name, FileStatus status,
+                           int errorNumber) override
     {
-        Reporter::reportFileFailure(name, status);
+        Reporter::reportFileFailure(name, status, errorNumber);
         if (failedCount_ == failedCapacity_) {
             failedCapacity_ = failedCapacity_ == 0 ? 16 : failedCapacity_ * 2;
             failed_ = static_cast<FailedFile *>(
                 allocateOrAbort(failed_, failedCapacity_ * sizeof(FailedFile)));
         }
-        failed_[failedCount_++] = {name, status};
+        failed_[failedCount_++] = {name, status, errorNumber};
     }
 
     void abandonRun() override
@@ -139,6 +143,10 @@ class SarifFormat : public Reporter
             text_.append(failureText(file->status));
             text_.append(' ');
             text_.append(file->name);
+            if (file->errorNumber != 0) {
+                text_.append(": ");
+                text_.append(strerror(file->errorNumber));
+            }
             appendJsonString(&line_, text_.view());
             line_.append("},\"locations\":[{\"physicalLocation\":{"
                          "\"artifactLocation\":{\"uri\":");

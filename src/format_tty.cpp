@@ -46,10 +46,12 @@ class TtyFormat : public Reporter
         fileFailed_ = false;
     }
 
-    void reportFileFailure(const char *name, FileStatus status) override
+    void reportFileFailure(const char *name, FileStatus status,
+                           int errorNumber) override
     {
-        Reporter::reportFileFailure(name, status);
+        Reporter::reportFileFailure(name, status, errorNumber);
         fileFailed_ = true;
+        filesNotRead_++;
     }
 
     void endFile() override
@@ -59,7 +61,8 @@ class TtyFormat : public Reporter
         }
     }
 
-    // "E errors, W warnings, F files checked", each singular for 1.
+    // "E errors, W warnings, F files checked", each singular for 1, and
+    // ", N files not read" when a file was not.
     void endRun() override
     {
         if (setup_.quiet) {
@@ -68,7 +71,12 @@ class TtyFormat : public Reporter
         line_.clear();
         appendCount(errorCount(), " error", ", ");
         appendCount(warningCount(), " warning", ", ");
-        appendCount(filesChecked_, " file", " checked\n");
+        appendCount(filesChecked_, " file", " checked");
+        if (filesNotRead_ > 0) {
+            line_.append(", ");
+            appendCount(filesNotRead_, " file", " not read");
+        }
+        line_.append('\n');
         line_.write(setup_.out);
     }
 
@@ -76,6 +84,7 @@ class TtyFormat : public Reporter
     void reset() override
     {
         filesChecked_ = 0;
+        filesNotRead_ = 0;
     }
 
     void emitDiagnostic(const Diagnostic &diagnostic) override
@@ -189,6 +198,7 @@ class TtyFormat : public Reporter
     const char *name_ = "";
     bool fileFailed_ = false;
     long long filesChecked_ = 0;
+    long long filesNotRead_ = 0;
     LineBuffer line_;
     LineBuffer shown_; // the piece as shown
 };

@@ -3,9 +3,32 @@
 // reporter; and what every format shares by default.
 #include "report.h"
 
+#include <cerrno>
+#include <cstring>
 #include <sys/stat.h>
 
 #include "format.h"
+
+const char *failureCheck(FileStatus status)
+{
+    switch (status) {
+    case FileStatus::openFailed:
+        return "open-failed";
+    case FileStatus::isOutput:
+        return "input-is-output";
+    default:
+        return "read-failed";
+    }
+}
+
+void appendFailureMessage(LineBuffer *line, FileStatus status, int errorNumber)
+{
+    line->append(failureText(status));
+    if (status != FileStatus::isOutput) {
+        line->append(": ");
+        line->append(strerror(errorNumber));
+    }
+}
 
 const char *failureText(FileStatus status)
 {
@@ -22,12 +45,17 @@ const char *failureText(FileStatus status)
 // The output is flushed first so that a combined log keeps the order of
 // events; a failure of either stream shows in the exit status through the
 // output's error flag.
-void Reporter::reportFileFailure(const char *name, FileStatus status)
+void Reporter::reportFileFailure(const char *name, FileStatus status,
+                                 int errorNumber)
 {
     LineBuffer line;
     line.append(failureText(status));
     line.append(' ');
     appendUntrusted(&line, name, setup_.errIsTerminal);
+    if (errorNumber != 0) {
+        line.append(": ");
+        line.append(strerror(errorNumber));
+    }
     line.append('\n');
     flushOutput(setup_.out);
     line.write(setup_.err);
@@ -47,6 +75,24 @@ size_t hidePoint(const SourcePiece &piece)
     }
     size_t first = comma != noPosition ? comma : colon;
     return first == noPosition ? noPosition : first + 1;
+}
+
+// Appends the name that a directive's warning points at, from the line: a
+// character that no name holds as '?', so that nothing a file supplies
+// reaches a message as it is.
+static void appendWord(LineBuffer *text, const Verdict *verdict,
+                       const Warning *warning)
+{
+    const SourcePiece &piece = verdict->source;
+    size_t start = warning->pos - piece.offset;
+    for (size_t k = start;
+         k < start + static_cast<size_t>(warning->value) && k < piece.len;
+         k++) {
+        char c = piece.text[k];
+        bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                     (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.';
+        text->append(plain ? c : '?');
+    }
 }
 
 // Fills in the message pattern of `check` for a diagnostic on the line of
@@ -74,6 +120,12 @@ static std::string_view fillMessage(LineBuffer *text, const CheckInfo *check,
             text->appendNumber(verdict->charCode, 8);
         } else if (name == "value") {
             text->appendNumber(warning->value);
+        } else if (name == "hex") {
+            static const char hexDigits[] = "0123456789ABCDEF";
+            text->append(hexDigits[(warning->value >> 4) & 0xF]);
+            text->append(hexDigits[warning->value & 0xF]);
+        } else if (name == "name") {
+            appendWord(text, verdict, warning);
         } else if (name == "address") {
             appendAddress(text, verdict->addr);
         } else { // the table holds no other placeholder
@@ -164,20 +216,27 @@ static void showJudged(void *context)
 }
 
 FileStatus inspectStream(FILE *file, const char *name, Reporter *reporter,
-                         WarningSet warnings, size_t readBlockSize)
+                         const InspectOptions &options, size_t readBlockSize)
 {
+    int errorNumber = errno;
     reporter->startFile(name);
     FileStatus status = FileStatus::openFailed;
     if (file != nullptr) {
         Inspection inspection = {reporter, {}, {}, {}};
-        ReaderHooks hooks = {takeVerdict, showJudged, &inspection,
-                             readBlockSize, warnings};
+        ReaderHooks hooks = {takeVerdict,
+                             showJudged,
+                             &inspection,
+                             readBlockSize,
+                             options.warnings,
+                             options.directives,
+                             0};
         switch (readConfigStream(file, &hooks)) {
         case ReadResult::ok:
             status = FileStatus::ok;
             break;
         case ReadResult::readFailed:
             status = FileStatus::readFailed;
+            errorNumber = hooks.readErrno;
             break;
         case ReadResult::stopped:
             status = FileStatus::writeFailed;
@@ -185,7 +244,7 @@ FileStatus inspectStream(FILE *file, const char *name, Reporter *reporter,
         }
     }
     if (status == FileStatus::openFailed || status == FileStatus::readFailed) {
-        reporter->reportFileFailure(name, status);
+        reporter->reportFileFailure(name, status, errorNumber);
     }
     reporter->endFile();
     return status;
@@ -203,19 +262,24 @@ static bool isSameFile(FILE *file, FILE *out)
            fileStatus.st_ino == outStatus.st_ino;
 }
 
-FileStatus inspectFile(const char *name, Reporter *reporter,
-                       WarningSet warnings)
+FileStatus inspectOpened(FILE *file, const char *name, Reporter *reporter,
+                         const InspectOptions &options)
 {
-    FILE *file = fopen(name, "r");
     if (file != nullptr && fileno(reporter->output()) >= 0 &&
         isSameFile(file, reporter->output())) {
-        (void)fclose(file);
         reporter->startFile(name);
-        reporter->reportFileFailure(name, FileStatus::isOutput);
+        reporter->reportFileFailure(name, FileStatus::isOutput, 0);
         reporter->endFile();
         return FileStatus::isOutput;
     }
-    FileStatus status = inspectStream(file, name, reporter, warnings);
+    return inspectStream(file, name, reporter, options);
+}
+
+FileStatus inspectFile(const char *name, Reporter *reporter,
+                       const InspectOptions &options)
+{
+    FILE *file = fopen(name, "r");
+    FileStatus status = inspectOpened(file, name, reporter, options);
     if (file != nullptr) {
         // Nothing was written to the file, so closing it cannot lose
         // anything.

@@ -11,6 +11,7 @@
 
 #include "checks.h"
 #include "config.h"
+#include "format.h"
 
 // One diagnostic, finished: formats only lay it out.
 struct Diagnostic {
@@ -51,6 +52,12 @@ enum class FileStatus {
 // read: "failed to open file", "failed to read file", "input file is output
 // file".
 const char *failureText(FileStatus status);
+
+// The name of such a failure as a record of the run ("open-failed",
+// "read-failed", "input-is-output"), and its message there: "failed to open
+// file: REASON", "input file is output file".
+const char *failureCheck(FileStatus status);
+void appendFailureMessage(LineBuffer *line, FileStatus status, int errorNumber);
 
 // What every format is given when it is set up for a run.
 struct ReporterSetup {
@@ -109,9 +116,12 @@ class Reporter
         }
         emitDiagnostic(diagnostic);
     }
-    // The file could not be opened or read: "failed to open file NAME" or
-    // "failed to read file NAME" on the error stream, in every format.
-    virtual void reportFileFailure(const char *name, FileStatus status);
+    // The file could not be opened or read, or is the output: "failed to
+    // open file NAME", "failed to read file NAME" or "input file is output
+    // file NAME" on the error stream, in every format, with ": REASON"
+    // after it where the system gave one (`errorNumber` not 0).
+    virtual void reportFileFailure(const char *name, FileStatus status,
+                                   int errorNumber);
     virtual void endFile()
     {
     }
@@ -155,15 +165,34 @@ class Reporter
     long long warningCount_ = 0;
 };
 
-// Opens, reads and closes the file `name`, handing its events to `reporter`
-// (startFile to endFile), with the warnings in `warnings`.
-FileStatus inspectFile(const char *name, Reporter *reporter,
-                       WarningSet warnings = 0);
+// How the lines of a file are judged: the warnings asked for, and whether
+// the file's directives may turn them off.
+struct InspectOptions {
+    WarningSet warnings = 0;
+    bool directives = true;
 
-// inspectFile on an already opened stream, named `name`, which is left open;
-// a null `file` is one that could not be opened. `readBlockSize` as in
-// ReaderHooks.
+    // cppcheck-suppress noExplicitConstructor ; a set of warnings is one
+    InspectOptions(WarningSet asked = 0, bool obeyed = true) // NOLINT
+        : warnings(asked), directives(obeyed)
+    {
+    }
+};
+
+// Opens, reads and closes the file `name`, handing its events to `reporter`
+// (startFile to endFile).
+FileStatus inspectFile(const char *name, Reporter *reporter,
+                       const InspectOptions &options = {});
+
+// inspectFile on an already opened stream, named `name`, which is left
+// open, unless it is the reporter's output itself.
+FileStatus inspectOpened(FILE *file, const char *name, Reporter *reporter,
+                         const InspectOptions &options);
+
+// inspectOpened without the check that the stream is not the output; a
+// null `file` is one that could not be opened, for the reason `errno` gives.
+// `readBlockSize` as in ReaderHooks.
 FileStatus inspectStream(FILE *file, const char *name, Reporter *reporter,
-                         WarningSet warnings = 0, size_t readBlockSize = 0);
+                         const InspectOptions &options = {},
+                         size_t readBlockSize = 0);
 
 #endif

@@ -49,6 +49,8 @@ TEST(ChecksTable, TheManualDescribesEachCheckOnceInTheTablesWords)
         std::string name(check.name);
         EXPECT_GE(countOf(manual, check.summary), 1U) << name;
         EXPECT_EQ(countOf(manual, check.explanation), 1U) << name;
+        EXPECT_GE(countOf(manual, std::string("Bad: ") + check.badLine), 1U) << name;
+        EXPECT_GE(countOf(manual, std::string("Fixed: ") + check.fixedLine), 1U) << name;
         std::string message(check.message.substr(0, check.message.find('{')));
         EXPECT_GE(countOf(manual, message.substr(0, message.find('|'))), 1U)
             << name;

@@ -76,6 +76,7 @@ for option in $help_options; do
     case $option in --help | --version) continue ;; esac
     option=${option/=FORMAT/=report}
     option=${option/=WHEN/=auto}
+    option=${option/explain=NAME/explain=parse}
     "$checker" "${option/=NAME/=all}" --version >/dev/null ||
         fail "the program refuses $option"
 done

@@ -3,8 +3,8 @@
 #
 #   options_test.sh CHECKER GEN_CONFIG GROUP
 #
-# GROUP is command-line, strict, quiet-mask, gcc, warnings, formats or
-# agree. Each case states
+# GROUP is command-line, strict, quiet-mask, gcc, warnings, settings,
+# formats or agree. Each case states
 # the exit status, then every line of standard output prefixed "1|" and of
 # standard error prefixed "2|", byte for byte.
 set -u
@@ -39,7 +39,7 @@ printf 'target = 1.2.3.4 3260 2 Initiator:h,p\ntarget = 1.2.3 3260 2 Initiator:h
 case $group in
 command-line)
     expect --version <<<'0
-1|iscsi-config-check 2.3.0'
+1|iscsi-config-check 2.4.0'
     # The first of a usage error, --help and --version decides, wherever it
     # stands. (The help text is checked against the manual page.)
     help=$("$checker" --help | sed 's/^/1|/')
@@ -51,13 +51,34 @@ command-line)
 2|failed to write output'
     # Anything else that looks like an option, before "--", and a missing
     # name, is usage: nothing is read.
-    for args in - -h -x --bogus '--format=xml sound.conf' --format -q -- '-q --' '-s -' \
-        '-q -x sound.conf' '--bogus --help' '- --help' 'sound.conf -' 'sound.conf -x' \
-        'missing.conf --bogus'; do
+    for args in - -h -x --bogus -q -- '-q --' '-s -' '-q -x sound.conf' '--bogus --help' \
+        '- --help' 'sound.conf -' 'sound.conf -x' 'missing.conf --bogus' \
+        '--stdin-filename=a.conf sound.conf'; do
         # shellcheck disable=SC2086 # each entry is a list of words
         expect $args <<<"1
 $usage"
     done
+    # A bad value, or none, is told in a line of its own before the usage.
+    p='2|iscsi-config-check:'
+    while IFS='|' read -r args message; do
+        # shellcheck disable=SC2086 # each entry is a list of words
+        expect $args <<<"1
+$p $message
+$usage"
+    done <<'EOF'
+--format=xml sound.conf|unknown format 'xml' (report, gcc, json, sarif, github, tty)
+--colour=sometimes sound.conf|unknown --color value 'sometimes' (auto, always, never)
+--format|option '--format' needs a value
+sound.conf -W|option '-W' needs a value
+-W leading-zeros sound.conf|unknown warning 'leading-zeros'; did you mean 'leading-zero'?
+-Wno-leadng-zero sound.conf|unknown warning 'no-leadng-zero'; did you mean 'no-leading-zero'?
+-W adress-rnage sound.conf|unknown warning 'adress-rnage'; did you mean 'address-range'?
+-W bogus sound.conf|unknown warning 'bogus' (--list-checks lists the checks)
+-W no- sound.conf|unknown warning 'no-' (--list-checks lists the checks)
+-W no-connections sound.conf|'no-connections' is an error, not a warning: errors are always checked
+-Wno-parse sound.conf|'parse' is an error, not a warning: errors are always checked
+--explain=leading-zeroes|unknown check 'leading-zeroes'; did you mean 'leading-zero'?
+EOF
     # Options apply wherever they stand; "--" ends them; short options
     # combine; a later --format wins.
     cp sound.conf ./-dash.conf
@@ -154,7 +175,7 @@ gcc)
     expect --format=gcc -s ./dir/faulty.conf <<<'2
 1|./dir/faulty.conf:2:15: error: illegal character in address 040'
     expect --format=gcc missing.conf <<<'1
-2|failed to open file missing.conf'
+2|failed to open file missing.conf: No such file or directory'
     ;;
 warnings)
     # One table of lines and their warnings: every name, their order (the
@@ -218,11 +239,59 @@ warnings)
     expect -qs --warn=all -W no-carriage-return -Wno-duplicate-target w2.conf <<<0
     expect --format=gcc -Wduplicate-target w2.conf <<<'0
 1|w2.conf:2:10: warning: target 1.2.3.4 port 3260 also defined on line 1 [-Wduplicate-target]'
-    for args in '-W bogus w2.conf' '-W parse w2.conf' '-Wno-parse w2.conf' 'w2.conf -W' '--warn w2.conf' '-W no- w2.conf'; do
-        # shellcheck disable=SC2086 # each entry is a list of words
-        expect $args <<<"1
-$usage"
-    done
+    ;;
+settings)
+    # The file of options: found here or up to the repository's top, its
+    # options before the command line's, refused when others could write it
+    # or when it holds what it may not; --config and --no-config.
+    mkdir -p repo/.git repo/sub/deep && cp faulty.conf repo/sub/deep/ && cd repo/sub/deep || exit 2
+    printf '%s\r\n' '--format=gcc -W leading-zero # the team' '-s' >../../.iscsi-config-check
+    chmod 644 ../../.iscsi-config-check
+    printf 'target = 010.0.0.1 3260 2 Initiator:h,p\n' >z.conf
+    expect z.conf faulty.conf <<<'2
+1|z.conf:1:10: warning: address number with a leading zero: other tools read it as octal [-Wleading-zero]
+1|faulty.conf:2:15: error: illegal character in address 040'
+    expect -W no-all --format=json z.conf <<<'0
+1|{"file":"z.conf","line":1,"address":"10.0.0.1","port":3260,"connections":2,"initiator":"h"}'
+    expect --no-config -q z.conf <<<0
+    expect --config=/dev/null -q z.conf <<<0
+    expect --config=none.conf z.conf <<<'1
+2|failed to open file none.conf'
+    expect --list-checks -W no-leading-zero -W control-char <<<"0
+$("$checker" --no-config --list-checks | sed 's/^/1|/; s/^\(1|control-char\twarning\t\)off/\1on/')"
+    chmod 664 ../../.iscsi-config-check
+    expect -q --format=gcc z.conf <<<"0
+2|iscsi-config-check: ignoring ${PWD%/sub/deep}/.iscsi-config-check: writable by others"
+    chmod 644 ../../.iscsi-config-check
+    printf -- '-q\n--format=gcc z.conf\n' >.iscsi-config-check
+    expect z.conf <<<"1
+2|iscsi-config-check: $PWD/.iscsi-config-check:2: 'z.conf' is not allowed here"
+    printf -- '-W leading-zeros\n' >.iscsi-config-check
+    expect --help <<<"0
+$("$checker" --help | sed 's/^/1|/')"
+    expect --list-checks <<<"1
+2|iscsi-config-check: $PWD/.iscsi-config-check:1: unknown warning 'leading-zeros'; did you mean 'leading-zero'?"
+    rm .iscsi-config-check
+    # Directives: a line's and a file's, obeyed only with -W, ignored
+    # under --no-directives; an empty file, standard input under a name.
+    printf '%s\n' '# iscsi-config-check: disable=leading-zero,trailing-text' \
+        'target = 010.0.0.1 3260 2 Initiator:h,p x' 'target = 010.0.0.2 3260 2 Initiator:h,p' \
+        '# iscsi-config-check: disable-file=all' 'target = 010.0.0.3 3260 2 Initiator:h,p' >d.conf
+    expect -q -W all d.conf <<<'2
+1|d.conf:3:10: warning: address number with a leading zero: other tools read it as octal [-Wleading-zero]'
+    expect -W all --no-directives d.conf <<<'2
+1|d.conf:2:10: warning: address number with a leading zero: other tools read it as octal [-Wleading-zero]
+1|d.conf:2:41: warning: text after the login parameters is not checked [-Wtrailing-text]
+1|d.conf:3:10: warning: address number with a leading zero: other tools read it as octal [-Wleading-zero]
+1|d.conf:5:10: warning: address number with a leading zero: other tools read it as octal [-Wleading-zero]'
+    : >empty.conf
+    expect -s -W empty-file empty.conf <<<'2
+1|empty.conf:1:1: warning: file defines no target [-Wempty-file]'
+    (exec -a iscsi-config-check "$checker" --stdin-filename=in.conf) <faulty.conf >out 2>&1
+    [ "$(cat out)" = "in.conf:2:15: error: illegal character in address 040" ] || fail "stdin: $(cat out)"
+    (exec -a iscsi-config-check "$checker" --stdin-filename=in.conf) <z.conf >>z.conf 2>err
+    [ "$(cat err)" = "input file is output file in.conf" ] || fail "stdin is output: $(cat err)"
+    cd "$tmp" || exit 2
     ;;
 formats)
     # The formats as their readers take them (each format's bytes are the
@@ -257,12 +326,12 @@ formats)
     ln -s missing.conf $'l\n::add-mask::hunter2.conf'
     "$checker" --format=github -W all ./* >out 2>err
     awk -v stream=out '/##\[/ || (/^[ \t]*::/ && (stream == "err" ||
-            !/^::(error|warning) file=[^:,]*,line=[0-9]+,col=[0-9]+,title=[a-z-]+::/)) {
+            !/^::(error|warning) file=[^:,]*(,line=[0-9]+,col=[0-9]+)?,title=[a-z-]+::/)) {
             print stream ": forged: " $0; bad = 1 } END { exit bad }' out ||
         fail "github: a command forged on standard output"
     awk '/##\[/ || /^[ \t]*::/ { print "err: forged: " $0; bad = 1 } END { exit bad }' err ||
         fail "github: a command forged on standard error"
-    [ "$(wc -l <out) $(wc -l <err)" = "1 2" ] || fail "github: $(cat out err)"
+    [ "$(wc -l <out) $(wc -l <err)" = "3 2" ] || fail "github: $(cat out err)"
     cd .. || exit 2
     command -v jq >/dev/null || { echo "SKIP: no jq, the JSON and SARIF readers' checks"; exit 77; }
     "$checker" --format=json -W all sound.conf q* >json.out 2>&1
@@ -276,7 +345,7 @@ formats)
         $r.results[0].locations[0].physicalLocation.region == {startLine: 2, startColumn: 15} and
         ($r.tool.driver.rules | map(.id) | unique | length) == ($r.tool.driver.rules | length) and
         $r.invocations[0].executionSuccessful == false and
-        $r.invocations[0].toolExecutionNotifications[0].message.text == "failed to open file missing.conf"' \
+        $r.invocations[0].toolExecutionNotifications[0].message.text == "failed to open file missing.conf: No such file or directory"' \
         log.sarif >/dev/null || fail "sarif: unexpected log"
     ;;
 agree)

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# The hook the project provides, run by the pre-commit framework itself: a
-# commit that holds a sound and a faulty configuration fails, and one of sound
-# files passes.
+# The hook the project provides, run by the pre-commit framework itself from
+# the README's snippet as written (the repository and the commit filled in):
+# sound files pass; each file that the format lets through wrongly fails the
+# commit and is named, however the framework splits the files; a .conf file
+# of another program is left alone.
 #
 #   pre_commit_test.sh SOURCE_DIR CHECKER
 set -u
@@ -28,19 +30,28 @@ export PATH=$tmp/bin:$PATH
 
 mkdir "$tmp/work" && cd "$tmp/work" || exit 2
 git init -q
-printf 'repos:\n  - repo: %s\n    rev: %s\n    hooks:\n      - id: iscsi-config-check\n' \
-    "$tmp/hook" "$rev" >.pre-commit-config.yaml
+sed -n '/^```yaml$/,/^```$/p' "$root/README.md" | sed -n '/^repos:/,/^```$/p' | grep -v '^```' |
+    sed "s|https://example.org/iscsi-config-check.git|$tmp/hook|; s|COMMIT|$rev|" >.pre-commit-config.yaml
+grep -q "$rev" .pre-commit-config.yaml || fail "no snippet with the placeholders in the README"
 git add .pre-commit-config.yaml && git commit -q -m config
 pre-commit install >/dev/null || fail "pre-commit install"
-printf 'target = 1.2.3.4 3260 2 Initiator:h,p\n' >good.conf
-git add good.conf
-git commit -q -m good >log 2>&1 || { cat log; fail "a sound file was refused"; }
-printf 'target = 1.2.3 3260 2 Initiator:h,p\n' >prod.conf
-cp good.conf other.conf
-git add prod.conf other.conf
+mkdir iscsi
+s='target = 10.0.0.1 3260 2 Initiator:h,p'
+printf '%s\n' "$s" >iscsi/good.conf
+printf 'target = 1.2.3 3260 2 Initiator:h,p\n' >roles-nginx.conf
+mkdir -p roles/web/files && printf 'server { listen 80; }\n' >roles/web/files/nginx.conf
+git add . && git commit -q -m good >log 2>&1 || { cat log; fail "a sound file, or another program's, was refused"; }
+printf '%s\n' 'target = 300.1.2.3 3260 2 Initiator:h,p' >iscsi/wrapped-address.conf
+printf '%s\n' 'target = 10.0.0.1 65536 2 Initiator:h,p' >iscsi/wrapped-port.conf
+printf '%s\n' "$s" "$s" >iscsi/duplicate.conf
+printf '#%511s%s\n' '' 'target = 10.0.0.9 3260 2 Initiator:h,p' >iscsi/revived.conf
+printf '%s\r\n' "$s" >iscsi/crlf.conf
+git add iscsi
 if git commit -q -m faulty >log 2>&1; then
     cat log
-    fail "a commit with a faulty file passed the hook"
+    fail "a commit of faulty files passed the hook"
 fi
-grep -q 'prod.conf' log || { cat log; fail "the hook's output does not name the faulty file"; }
-echo "ok: the hook passes sound files and fails a commit that adds a fault"
+for name in wrapped-address wrapped-port duplicate revived crlf; do
+    grep -q "^iscsi/$name.conf:[0-9]*:[0-9]*: " log || { cat log; fail "no fault named in iscsi/$name.conf"; }
+done
+echo "ok: the hook passes sound files, fails each faulty one by name, and leaves nginx.conf alone"
