@@ -406,25 +406,28 @@ static bool isControl(unsigned char c)
     return (c < 0x20 && c != '\t') || c == 0x7F;
 }
 
+// A high bit set for some byte of `word` that is under 0x20 or equal to
+// 0x7F, and none when there is no such byte.
+static uint64_t suspectBytes(uint64_t word)
+{
+    const uint64_t ones = 0x0101010101010101ULL;
+    const uint64_t highs = 0x8080808080808080ULL;
+    uint64_t del = word ^ (ones * 0x7F);
+    return (((word - ones * 0x20) & ~word) | ((del - ones) & ~del)) & highs;
+}
+
 // The first control character of the `len` bytes at `bytes`, or
 // noPosition. Sixteen bytes are looked at a time, for a byte under 0x20 or
 // equal to 0x7F (a tab among them sends the sixteen to the byte-wise test):
 // with -W all, every byte of the file passes here.
 static size_t firstControl(const unsigned char *bytes, size_t len)
 {
-    const uint64_t ones = 0x0101010101010101ULL;
-    const uint64_t highs = 0x8080808080808080ULL;
     const unsigned char *end = bytes + len;
     const unsigned char *at = bytes;
-    // A byte under 0x20 in `word`, or one equal to 0x7F, sets a high bit.
-    auto suspect = [ones, highs](uint64_t word) {
-        uint64_t del = word ^ (ones * 0x7F);
-        return ((word - ones * 0x20) & ~word) | ((del - ones) & ~del);
-    };
     for (; end - at >= 16; at += 16) {
         uint64_t words[2];
         memcpy(words, at, sizeof words);
-        if (((suspect(words[0]) | suspect(words[1])) & highs) == 0) {
+        if ((suspectBytes(words[0]) | suspectBytes(words[1])) == 0) {
             continue;
         }
         for (const unsigned char *byte = at; byte < at + 16; byte++) {
