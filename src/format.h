@@ -87,7 +87,10 @@ class LineBuffer
     void append(std::string_view text)
     {
         char *out = reserve(text.size());
-        memcpy(out, text.data(), text.size());
+        // (An empty view may point nowhere, which memcpy may not be given.)
+        if (!text.empty()) {
+            memcpy(out, text.data(), text.size());
+        }
         len_ += text.size();
     }
     void append(char c)

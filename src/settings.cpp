@@ -232,6 +232,14 @@ static bool applyLine(char *line, const char *path, long long lineNum,
         if (word[0] == '#') {
             return true;
         }
+        // Short options together, as "-qs".
+        if (word[0] == '-' && word[1] != '\0' && word[2] != '\0' &&
+            strspn(word + 1, "qs") == strlen(word + 1)) {
+            for (const char *letter = word + 1; *letter != '\0'; letter++) {
+                (void)applySetting(settings, *letter, nullptr, &complaint);
+            }
+            continue;
+        }
         const char *value = nullptr;
         int code = optionOfWord(word, &value);
         if (code == OPTION_WARN && value[0] == '\0' && word[1] == 'W') {
