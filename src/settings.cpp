@@ -235,9 +235,8 @@ static bool applyLine(char *line, const char *path, long long lineNum,
         // Short options together, as "-qs".
         if (word[0] == '-' && word[1] != '\0' && word[2] != '\0' &&
             strspn(word + 1, "qs") == strlen(word + 1)) {
-            for (const char *letter = word + 1; *letter != '\0'; letter++) {
-                (void)applySetting(settings, *letter, nullptr, &complaint);
-            }
+            settings->quiet = settings->quiet || strchr(word, 'q') != nullptr;
+            settings->strict = settings->strict || strchr(word, 's') != nullptr;
             continue;
         }
         const char *value = nullptr;
