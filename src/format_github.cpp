@@ -63,17 +63,7 @@ class GithubFormat : public Reporter
         appendFailureMessage(&line_, status, errorNumber);
         line_.append('\n');
         line_.write(setup_.out);
-        line_.clear();
-        line_.append(failureText(status));
-        line_.append(' ');
-        appendUntrusted(&line_, escaped_.view(), setup_.errIsTerminal);
-        if (errorNumber != 0) {
-            line_.append(": ");
-            line_.append(strerror(errorNumber));
-        }
-        line_.append('\n');
-        flushOutput(setup_.out);
-        line_.write(setup_.err);
+        tellFileFailure(escaped_.view(), status, errorNumber);
     }
 
   protected:

@@ -9,16 +9,27 @@
 
 #include "format.h"
 
+// What is told of each failure of a file: its text before the name, and its
+// name as a record.
+static const struct {
+    const char *text;
+    const char *check;
+} failures[] = {
+    {"failed to read file", "read-failed"}, // (ok and writeFailed: unused)
+    {"failed to open file", "open-failed"},
+    {"failed to read file", "read-failed"},
+    {"failed to read file", "read-failed"},
+    {"input file is output file", "input-is-output"},
+};
+
+const char *failureText(FileStatus status)
+{
+    return failures[static_cast<size_t>(status)].text;
+}
+
 const char *failureCheck(FileStatus status)
 {
-    switch (status) {
-    case FileStatus::openFailed:
-        return "open-failed";
-    case FileStatus::isOutput:
-        return "input-is-output";
-    default:
-        return "read-failed";
-    }
+    return failures[static_cast<size_t>(status)].check;
 }
 
 void appendFailureMessage(LineBuffer *line, FileStatus status, int errorNumber)
@@ -30,28 +41,22 @@ void appendFailureMessage(LineBuffer *line, FileStatus status, int errorNumber)
     }
 }
 
-const char *failureText(FileStatus status)
+void Reporter::reportFileFailure(const char *name, FileStatus status,
+                                 int errorNumber)
 {
-    switch (status) {
-    case FileStatus::openFailed:
-        return "failed to open file";
-    case FileStatus::isOutput:
-        return "input file is output file";
-    default:
-        return "failed to read file";
-    }
+    tellFileFailure(name, status, errorNumber);
 }
 
 // The output is flushed first so that a combined log keeps the order of
 // events; a failure of either stream shows in the exit status through the
 // output's error flag.
-void Reporter::reportFileFailure(const char *name, FileStatus status,
-                                 int errorNumber)
+void Reporter::tellFileFailure(std::string_view shownName, FileStatus status,
+                               int errorNumber)
 {
     LineBuffer line;
     line.append(failureText(status));
     line.append(' ');
-    appendUntrusted(&line, name, setup_.errIsTerminal);
+    appendUntrusted(&line, shownName, setup_.errIsTerminal);
     if (errorNumber != 0) {
         line.append(": ");
         line.append(strerror(errorNumber));

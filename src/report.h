@@ -150,6 +150,10 @@ class Reporter
   protected:
     Reporter() = default;
     ~Reporter() = default;
+    // Writes "TEXT NAME: REASON" on the error stream for a file that could
+    // not be read, the name as the format shows it.
+    void tellFileFailure(std::string_view shownName, FileStatus status,
+                         int errorNumber);
     // Sets the format's own state up for a run.
     virtual void reset()
     {
