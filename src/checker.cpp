@@ -342,15 +342,13 @@ static int finishOutput(int status)
     return status;
 }
 
-// Writes "BEFORE PROGRAM AFTER" on standard error, the program's name as
+// Writes the usage message on standard error, with the program's name as
 // invoked, which whoever started the program chose.
-static void tellWithName(const char *before, const char *programName,
-                         const char *after)
+static void tellUsage(const char *programName)
 {
-    bool terminal = isatty(STDERR_FILENO) != 0;
-    (void)fputs(before, stderr);
-    writeUntrusted(stderr, programName, terminal);
-    (void)fputs(after, stderr);
+    (void)fputs("USAGE: ", stderr);
+    writeUntrusted(stderr, programName, isatty(STDERR_FILENO) != 0);
+    (void)fputs(" <config_file_name>\n", stderr);
 }
 
 // The run under way, for the end that want of memory brings.
@@ -368,7 +366,7 @@ static void endForWantOfMemory()
             runReporter->abandonRun();
         }
         (void)fflush(stdout);
-        tellWithName("", runProgramName, ": out of memory\n");
+        tellProblem(runProgramName, "out of memory");
     }
     _exit(statusFailed);
 }
@@ -442,7 +440,7 @@ static int runChecker(int argc, char **argv, const char *programName,
         if (!complaint.view().empty()) {
             tellProblem(programName, complaint.view());
         }
-        tellWithName("USAGE: ", programName, " <config_file_name>\n");
+        tellUsage(programName);
         return statusFailed;
     case ACTION_HELP: {
         LineBuffer help;
@@ -481,7 +479,7 @@ int main(int argc, char **argv)
     // tests.)
     // GCOVR_EXCL_START
     if (fileNames == nullptr) {
-        tellWithName("", programName, ": out of memory\n");
+        tellProblem(programName, "out of memory");
         return statusFailed;
     }
     // GCOVR_EXCL_STOP

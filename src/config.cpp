@@ -510,6 +510,9 @@ static void readDirective(WarningState *warn, const char *line, size_t count,
 // Drops the line's warnings that the file's directives turn off.
 static void dropTurnedOff(WarningState *warn, WarningSet off)
 {
+    if (off == 0) {
+        return;
+    }
     size_t kept = 0;
     for (size_t k = 0; k < warn->count; k++) {
         if ((off & warningBit(warn->found[k].kind)) == 0) {
@@ -615,8 +618,11 @@ static void judgeLineAs(char *line, size_t count, long long lineNum,
     }
     if (warned) {
         // Suppressed warnings have had their effect: a carriage return is
-        // not looked for again, a target is remembered.
-        dropTurnedOff(warn, off);
+        // not looked for again, a target is remembered. (Those of other
+        // lines are dropped above.)
+        if (isStatement) {
+            dropTurnedOff(warn, off);
+        }
         sortWarnings(warn);
         verdict.warnings = warn->found;
         verdict.warningCount = warn->count;

@@ -70,16 +70,19 @@ size_t hidePoint(const SourcePiece &piece)
 {
     std::string_view text(piece.text, piece.len);
     LineHistory history = historyOf(piece);
-    size_t comma = history.commaBefore;
-    if (comma == noPosition && text.find(',') != std::string_view::npos) {
-        comma = piece.offset + text.find(',');
-    }
-    size_t colon = history.colonBefore;
-    if (colon == noPosition && text.find(':') != std::string_view::npos) {
-        colon = piece.offset + text.find(':');
-    }
-    size_t first = comma != noPosition ? comma : colon;
-    return first == noPosition ? noPosition : first + 1;
+    // The earlier pieces' first comma or colon, or else this piece's.
+    auto first = [&text, &piece](size_t before, char c) {
+        if (before != noPosition) {
+            return before;
+        }
+        size_t here = text.find(c);
+        return here == std::string_view::npos ? noPosition
+                                              : piece.offset + here;
+    };
+    size_t comma = first(history.commaBefore, ',');
+    size_t colon = first(history.colonBefore, ':');
+    size_t point = comma != noPosition ? comma : colon;
+    return point == noPosition ? noPosition : point + 1;
 }
 
 // Appends the name that a directive's warning points at, from the line: a
