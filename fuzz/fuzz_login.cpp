@@ -7,7 +7,7 @@
 #include <cstring>
 #include <memory>
 
-#include "config.h"
+#include "reader/config.h"
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {

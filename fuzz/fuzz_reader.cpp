@@ -8,7 +8,9 @@
 #include <cstring>
 #include <vector>
 
-#include "format_table.h"
+#include "diagnose/inspect.h"
+#include "formats/registry.h"
+#include "reader/config.h"
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
@@ -25,9 +27,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     }
     const FormatInfo *format = &formatTable[(data[0] & 7U) % formatCount];
-    ReporterSetup setup = {(data[0] & 8U) != 0,  (data[0] & 16U) != 0,
-                           (data[0] & 32U) != 0, 2,
-                           stdout,               stdout};
+    EmitterSetup setup;
+    setup.quiet = (data[0] & 8U) != 0;
+    setup.maskPasswords = (data[0] & 16U) != 0;
+    setup.color = (data[0] & 32U) != 0;
+    setup.fileCount = 2;
+    setup.streams.err = stdout;
     WarningSet warnings = (data[0] & 64U) != 0 ? allWarnings : 0;
     data++;
     size--;
@@ -44,9 +49,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         fgetc(file);
     }
     // Several files in one run, to exercise the headers too.
-    Reporter *reporter = format->make(setup);
-    reporter->startRun("fuzz");
-    FileStatus status = inspectStream(file, "fuzz", reporter, warnings);
+    Emitter *reporter = startFormat(format, setup);
+    reporter->beginRun("fuzz");
+    InspectOptions options;
+    options.warnings = warnings;
+    FileStatus status = inspectStream(file, "fuzz", reporter, options);
     reporter->endRun();
     fclose(file);
     // Every fault is on a line of its own: no more faults than bytes, and

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "checks.h"
+#include "checks/checks.h"
 
 namespace
 {

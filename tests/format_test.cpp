@@ -11,9 +11,9 @@
 #include <random>
 #include <string>
 
-#include "format.h"
-#include "format_table.h"
+#include "diagnose/inspect.h"
 #include "memory_output.h"
+#include "support/escape.h"
 
 namespace
 {
@@ -115,11 +115,11 @@ const std::string eAcute = [] {
 }();
 
 // Checks `text` as the content of the file `name`, unless it cannot be opened.
-void inspectText(Reporter *reporter, const char *name, std::string text, bool opens = true)
+void inspectText(Emitter *reporter, const char *name, std::string text, bool opens = true)
 {
     FILE *stream = opens ? fmemopen(&text[0], text.size(), "r") : nullptr;
     errno = ENOENT; // why it could not be opened
-    inspectStream(stream, name, reporter, allWarnings);
+    inspectStream(stream, name, reporter, InspectOptions{allWarnings});
     if (stream != nullptr) {
         fclose(stream);
     }
@@ -130,9 +130,8 @@ void inspectText(Reporter *reporter, const char *name, std::string text, bool op
 std::string runFormat(const FormatInfo *format)
 {
     MemoryOutput out;
-    ReporterSetup setup = {false, false, false, 4, out.file, out.file};
-    Reporter *reporter = format->make(setup);
-    reporter->startRun("iscsi-config-check");
+    Emitter *reporter = startTestFormat(format, out.file, out.file, 4);
+    reporter->beginRun("iscsi-config-check");
     inspectText(reporter, "a.conf", everyCheck());
     inspectText(reporter, "we\"ird%:,na\nme\xFF.conf", "target = 1.2.3 1 2 Initiator:h,p\n");
     inspectText(reporter, "missing.conf", "", false);
@@ -142,9 +141,8 @@ std::string runFormat(const FormatInfo *format)
     // and content as '?', valid UTF-8 as it is; passwords hidden in the
     // view wherever the line is cut or mistyped; names that look like CI
     // commands; separators and C1 controls in JSON; columns after non-ASCII.
-    setup = {false, true, true, 2, out.file, out.file, true, true};
-    reporter = format->make(setup);
-    reporter->startRun("iscsi-config-check\x1b]0;x\x07");
+    reporter = startTestFormat(format, out.file, out.file, 2, false, true, true, true);
+    reporter->beginRun("iscsi-config-check\x1b]0;x\x07");
     inspectText(reporter, "b\x1b[2J\xC2\x9B\xE2\x80\xA8\xC3\xA9##[stop-commands]t.conf",
                 "target = 10.0.0.1 860 1 Initiator:n,pw \x1b[1A\x9B\xC2\x85\xC3\xA9\n"
                 "target = 10.0.0.2 860 1 Initiator:n,\ntarget = 1.2.3 860 1 Initiator:n,p\n"
@@ -201,8 +199,7 @@ namespace
 std::string ttyView(const std::string &text, std::string *views = nullptr)
 {
     MemoryOutput out;
-    ReporterSetup setup = {true, false, false, 1, out.file, out.file};
-    Reporter *reporter = findFormat("tty")->make(setup);
+    Emitter *reporter = startTestFormat(findFormat("tty"), out.file, out.file, 1, true);
     inspectText(reporter, "p.conf", text);
     std::string all = out.text();
     for (size_t at = 0; views != nullptr && at < all.size();) {

@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "checks.h"
-#include "config.h"
+#include "checks/checks.h"
+#include "reader/config.h"
 
 namespace
 {

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "formats/registry.h"
+
 struct MemoryOutput {
     char *data = nullptr;
     size_t size = 0;
@@ -33,5 +35,24 @@ struct MemoryOutput {
         return out.text();
     }
 };
+
+// The emitter of `format` set up for a test run: its options, and both
+// streams (each taken for a terminal or not).
+inline Emitter *startTestFormat(const FormatInfo *format, FILE *out, FILE *err,
+                                size_t fileCount = 1, bool quiet = false,
+                                bool maskPasswords = false, bool color = false,
+                                bool terminals = false)
+{
+    EmitterSetup setup;
+    setup.quiet = quiet;
+    setup.maskPasswords = maskPasswords;
+    setup.color = color;
+    setup.fileCount = fileCount;
+    setup.streams.out = out;
+    setup.streams.err = err;
+    setup.streams.outIsTerminal = terminals;
+    setup.streams.errIsTerminal = terminals;
+    return startFormat(format, setup);
+}
 
 #endif

@@ -10,10 +10,10 @@
 #include <sys/types.h>
 #include <vector>
 
-#include "config.h"
-#include "format_table.h"
+#include "diagnose/inspect.h"
 #include "memory_output.h"
-#include "targets.h"
+#include "reader/config.h"
+#include "reader/targets.h"
 
 namespace
 {
@@ -25,10 +25,9 @@ std::string judgeStream(FILE *stream, FileStatus *status, std::string *err,
 {
     MemoryOutput out;
     MemoryOutput errors;
-    ReporterSetup setup = {false, false, false, 1, out.file, errors.file};
-    Reporter *reporter = reportFormat()->make(setup);
-    *status =
-        inspectStream(stream, "disk.conf", reporter, warnings, blockSize);
+    Emitter *reporter = startTestFormat(reportFormat(), out.file, errors.file);
+    *status = inspectStream(stream, "disk.conf", reporter, InspectOptions{warnings},
+                            blockSize);
     *err = errors.text();
     fclose(stream);
     return out.text();
@@ -104,7 +103,7 @@ TEST(ReaderStream, EndOfFileAfterAFullPieceAddsNoLine)
 // every fault.
 TEST(ReaderStream, CountsDoNotDependOnTheFormat)
 {
-    struct Silent : Reporter {
+    struct Silent : Emitter {
     } silent;
     std::string text = "x\ntarget = 1.2.3.4 3260 2 Initiator:h,p\n# c\ny\n";
     FILE *stream = fmemopen(&text[0], text.size(), "r");

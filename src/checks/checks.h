@@ -1,0 +1,97 @@
+// The checks: every fault the reader finds (an error) and every warning it
+// can be asked for, in one table that gives each its name, severity, message,
+// summary and explanation. Formats, options and documents all read it.
+#ifndef ISCSI_CONFIG_CHECK_CHECKS_CHECKS_H
+#define ISCSI_CONFIG_CHECK_CHECKS_CHECKS_H
+
+#include <cstddef>
+#include <string_view>
+
+#include "checks/kinds.h"
+
+enum class Severity { error, warning };
+
+// What is known of one check.
+struct CheckInfo {
+    std::string_view name; // stable, as in -W NAME and the machine formats
+    // The message. A pattern may hold placeholders, filled in from the line:
+    // {octal} (the character's code in octal behind a literal 0), {value}
+    // (the warning's number), {hex} (that number in two hexadecimal digits),
+    // {name} (the name at the warning's position, the number its length),
+    // {address} and {port} (the statement's); and
+    // alternatives separated by "|", of which a warning's variant picks one.
+    std::string_view message;
+    const char *summary;     // what it finds, in a sentence or a phrase
+    const char *explanation; // the manual's description, after the summary
+    const char *badLine;     // a line that the check finds
+    const char *fixedLine;   // that line mended
+    Severity severity;
+    int kind; // the FaultKind of an error, the WarningKind of a warning
+    // True when the report format gives the diagnostic's position; the
+    // login-parameter faults are reported without one.
+    bool positioned;
+    bool patterned; // the message holds a placeholder or a "|"
+
+    // An error's row, and a warning's: the kind comes first, so that the
+    // table can be held to the kinds' order.
+    constexpr CheckInfo(FaultKind fault, std::string_view checkName,
+                        bool isPositioned, std::string_view text,
+                        const char *checkSummary, const char *longer,
+                        const char *bad, const char *fixed)
+        : CheckInfo(Severity::error, fault, checkName, isPositioned, text,
+                    checkSummary, longer, bad, fixed)
+    {
+    }
+    constexpr CheckInfo(WarningKind warning, std::string_view checkName,
+                        std::string_view text, const char *checkSummary,
+                        const char *longer, const char *bad, const char *fixed)
+        : CheckInfo(Severity::warning, warning, checkName, true, text,
+                    checkSummary, longer, bad, fixed)
+    {
+    }
+
+  private:
+    constexpr CheckInfo(Severity checkSeverity, int checkKind,
+                        std::string_view checkName, bool isPositioned,
+                        std::string_view text, const char *checkSummary,
+                        const char *longer, const char *bad, const char *fixed)
+        : name(checkName), message(text), summary(checkSummary),
+          explanation(longer), badLine(bad), fixedLine(fixed),
+          severity(checkSeverity), kind(checkKind), positioned(isPositioned),
+          patterned(text.find_first_of("{|") != std::string_view::npos)
+    {
+    }
+};
+
+// Every error, in the order of the fault kinds, then every warning, in the
+// order of the warning kinds; checks.cpp refuses to compile otherwise.
+constexpr size_t errorCheckCount = FAULT_KIND_COUNT - 1;
+constexpr size_t checkCount = errorCheckCount + WARN_KIND_COUNT;
+extern const CheckInfo checkTable[checkCount];
+
+// The check of a fault (not FAULT_NONE), and of a warning kind.
+inline const CheckInfo *checkOf(FaultKind fault)
+{
+    return &checkTable[static_cast<size_t>(fault) - 1];
+}
+inline const CheckInfo *checkOf(WarningKind kind)
+{
+    return &checkTable[errorCheckCount + static_cast<size_t>(kind)];
+}
+
+// The place of a check in the table.
+inline size_t tableIndex(const CheckInfo *check)
+{
+    return static_cast<size_t>(check - checkTable);
+}
+
+// The check named `name`, or null.
+const CheckInfo *findCheck(std::string_view name);
+
+// The warning kind of a check that is a warning.
+inline WarningKind warningKindOf(const CheckInfo *check)
+{
+    return static_cast<WarningKind>(check->kind);
+}
+
+#endif

@@ -1,0 +1,187 @@
+// The step between the reader and the formats: each verdict becomes the
+// target of a sound statement or finished diagnostics, handed to the
+// consumer; and the driver that reads one file.
+#include "diagnose/inspect.h"
+
+#include <cerrno>
+#include <sys/stat.h>
+
+#include "diagnose/step.h"
+
+namespace
+{
+
+// One file's inspection: where its events go, what it needs, and the
+// storage of what is handed over. The target and the diagnostic are built
+// here rather than on the stack of each call, where the stack protector
+// would guard them at a cost of a few percent of the default path's
+// instructions.
+struct Inspection {
+    DiagnosticConsumer *consumer;
+    bool excerpt;        // the consumer wants excerpts
+    bool charColumn;     // and columns in characters
+    bool restOnTerminal; // the rest of a line goes to a terminal
+    LineBuffer message;
+    LineBuffer excerptText;
+    LineBuffer rest;
+    Target target;
+    Diagnostic diagnostic;
+};
+
+} // namespace
+
+// Hands one diagnostic of the line of `verdict` to the consumer.
+static void emit(Inspection *inspection, const Verdict *verdict,
+                 const CheckInfo *check, size_t pos, const Warning *warning)
+{
+    Diagnostic *diagnostic = &inspection->diagnostic;
+    diagnostic->check = check;
+    diagnostic->lineNum = verdict->lineNum;
+    diagnostic->pos = pos;
+    diagnostic->message =
+        check->patterned
+            ? fillMessage(&inspection->message, check, verdict, warning)
+            : check->message;
+    if (inspection->excerpt) {
+        setExcerpt(diagnostic, verdict->source, &inspection->excerptText);
+    }
+    if (inspection->charColumn) {
+        diagnostic->charColumn = characterColumn(verdict->source, pos);
+    }
+    inspection->consumer->takeDiagnostic(*diagnostic);
+}
+
+// Hands the target of a sound statement to the consumer.
+static void emitTarget(Inspection *inspection, const Verdict *verdict)
+{
+    Target *target = &inspection->target;
+    target->lineNum = verdict->lineNum;
+    target->addr = verdict->addr;
+    target->port = verdict->port;
+    target->nConnections = verdict->nConnections;
+    target->loginParams = {verdict->loginParams, verdict->loginParamsLen};
+    target->identifier = {verdict->loginParams + loginKeywordLen,
+                          verdict->commaPos - loginKeywordLen};
+    target->rest = {verdict->loginParams, verdict->restLen};
+    if (inspection->restOnTerminal) {
+        inspection->rest.clear();
+        appendShownOnTerminal(&inspection->rest, target->rest);
+        target->rest = inspection->rest.view();
+    }
+    inspection->consumer->emitTarget(*target);
+}
+
+// Hands the warnings of a line to the consumer.
+static void emitWarnings(Inspection *inspection, const Verdict *verdict)
+{
+    for (size_t k = 0; k < verdict->warningCount; k++) {
+        const Warning *warning = &verdict->warnings[k];
+        emit(inspection, verdict, checkOf(warning->kind), warning->pos,
+             warning);
+    }
+}
+
+// Hands the outcome of a line and then its warnings to the consumer; stops
+// the reading once nobody can see what it prints.
+static int takeVerdict(void *context, const Verdict *verdict)
+{
+    auto *inspection = static_cast<Inspection *>(context);
+    if (verdict->isStatement) {
+        if (verdict->fault == FAULT_NONE) {
+            emitTarget(inspection, verdict);
+        } else {
+            emit(inspection, verdict, checkOf(verdict->fault), verdict->pos,
+                 nullptr);
+        }
+    }
+    if (verdict->warningCount != 0) {
+        emitWarnings(inspection, verdict);
+    }
+    return outputFailed(inspection->consumer->output()) ? 1 : 0;
+}
+
+// Shows what has been judged before the reader waits for more input.
+static void showJudged(void *context)
+{
+    flushOutput(static_cast<Inspection *>(context)->consumer->output());
+}
+
+FileStatus inspectStream(FILE *file, const char *name,
+                         DiagnosticConsumer *consumer,
+                         const InspectOptions &options, size_t readBlockSize)
+{
+    int errorNumber = errno;
+    consumer->beginFile(name);
+    FileStatus status = FileStatus::openFailed;
+    if (file != nullptr) {
+        const ConsumerNeeds &needs = consumer->needs();
+        Inspection inspection = {consumer, needs.excerpt, needs.charColumn,
+                                 consumer->streams().outIsTerminal,
+                                 {}, {}, {}, {}, {}};
+        ReaderHooks hooks = {};
+        hooks.onVerdict = takeVerdict;
+        hooks.beforeWait = showJudged;
+        hooks.context = &inspection;
+        hooks.readBlockSize = readBlockSize;
+        hooks.warnings = options.warnings;
+        hooks.directives = options.directives;
+        hooks.history = (needs.excerpt ? HISTORY_MARKS : 0U) |
+                        (needs.charColumn ? HISTORY_CHARS : 0U);
+        switch (readConfigStream(file, &hooks)) {
+        case ReadResult::ok:
+            status = FileStatus::ok;
+            break;
+        case ReadResult::readFailed:
+            status = FileStatus::readFailed;
+            errorNumber = hooks.readErrno;
+            break;
+        case ReadResult::stopped:
+            status = FileStatus::writeFailed;
+            break;
+        }
+    }
+    if (status == FileStatus::openFailed || status == FileStatus::readFailed) {
+        consumer->emitFileFailure(status, errorNumber);
+    }
+    consumer->endFile();
+    return status;
+}
+
+// True when `file` is the same regular file as `out`: reading it while the
+// report grows it would never end.
+static bool isSameFile(FILE *file, FILE *out)
+{
+    struct stat fileStatus = {};
+    struct stat outStatus = {};
+    return fstat(fileno(file), &fileStatus) == 0 &&
+           fstat(fileno(out), &outStatus) == 0 && S_ISREG(fileStatus.st_mode) &&
+           fileStatus.st_dev == outStatus.st_dev &&
+           fileStatus.st_ino == outStatus.st_ino;
+}
+
+FileStatus inspectOpened(FILE *file, const char *name,
+                         DiagnosticConsumer *consumer,
+                         const InspectOptions &options)
+{
+    if (file != nullptr && fileno(consumer->output()) >= 0 &&
+        isSameFile(file, consumer->output())) {
+        consumer->beginFile(name);
+        consumer->emitFileFailure(FileStatus::isOutput, 0);
+        consumer->endFile();
+        return FileStatus::isOutput;
+    }
+    return inspectStream(file, name, consumer, options);
+}
+
+FileStatus inspectFile(const char *name, DiagnosticConsumer *consumer,
+                       const InspectOptions &options)
+{
+    FILE *file = fopen(name, "r");
+    FileStatus status = inspectOpened(file, name, consumer, options);
+    if (file != nullptr) {
+        // Nothing was written to the file, so closing it cannot lose
+        // anything.
+        (void)fclose(file);
+    }
+    return status;
+}

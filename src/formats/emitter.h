@@ -1,0 +1,65 @@
+// The interface every output format implements: the events of a whole run
+// around those of each file, which the diagnostic step hands on. A format
+// lays out what it is given; the names, the excerpts and the columns come
+// finished and safe for the stream they go to.
+#ifndef ISCSI_CONFIG_CHECK_FORMATS_EMITTER_H
+#define ISCSI_CONFIG_CHECK_FORMATS_EMITTER_H
+
+#include <cstddef>
+#include <cstdio>
+#include <string_view>
+
+#include "diagnose/diagnostic.h"
+
+// What every format is given when it is set up for a run.
+struct EmitterSetup {
+    bool quiet = false;         // no banner and no reports
+    bool maskPasswords = false; // passwords in reports replaced by a mask
+    bool color = false;         // the tty format colours its output
+    size_t fileCount = 1;       // files the run checks
+    ConsumerStreams streams;
+};
+
+// The events of one run, in this order: startRun; for each file the
+// consumer's events (beginFile to endFile); endRun. Each format overrides
+// what it prints.
+class Emitter : public DiagnosticConsumer
+{
+  public:
+    // Sets the emitter up for a run, its own state included, with the needs
+    // its format declares; the format table calls it.
+    Emitter *setUp(const EmitterSetup &setup, const ConsumerNeeds &needs)
+    {
+        setup_ = setup;
+        setUpConsumer(setup.streams, needs);
+        reset();
+        return this;
+    }
+
+    // Starts the run of the program started under `programName`.
+    void beginRun(std::string_view programName);
+    virtual void endRun()
+    {
+    }
+    // The run ends at once, for want of memory: a format whose output is
+    // one document closes it, without allocating, so that it stays valid.
+    virtual void abandonRun()
+    {
+    }
+
+  protected:
+    Emitter() = default;
+    ~Emitter() = default;
+    // Sets the format's own state up for a run.
+    virtual void reset()
+    {
+    }
+    // The run starts; `programName` as the output may show it.
+    virtual void startRun(std::string_view /*programName*/)
+    {
+    }
+
+    EmitterSetup setup_;
+};
+
+#endif

@@ -1,0 +1,44 @@
+// The gcc format: diagnostics only, as "FILE:LINE:COLUMN: error: MESSAGE"
+// (and "warning: MESSAGE [-WNAME]"), the form that editors and CI tools
+// read. The column counts bytes from 1.
+#include "formats/emitter.h"
+
+namespace
+{
+
+class GccFormat : public Emitter
+{
+  protected:
+    void emitDiagnostic(const Diagnostic &diagnostic) override
+    {
+        const CheckInfo *check = diagnostic.check;
+        // The text's parts and two numbers.
+        line_.clear();
+        char *out =
+            line_.reserve(32 + 2 * maxNumberLen + name_.shown.size() +
+                          diagnostic.message.size() + check->name.size());
+        out = put(out, name_.shown);
+        out = putNumber(put(out, ":"), diagnostic.lineNum);
+        out = putNumber(put(out, ":"), diagnostic.pos + 1);
+        if (check->severity == Severity::error) {
+            out = put(put(out, ": error: "), diagnostic.message);
+        } else {
+            out = put(put(out, ": warning: "), diagnostic.message);
+            out = put(put(put(out, " [-W"), check->name), "]");
+        }
+        line_.commit(put(out, "\n"));
+        line_.write(streams_.out);
+    }
+
+  private:
+    LineBuffer line_;
+};
+
+GccFormat gccFormat;
+
+} // namespace
+
+Emitter *gccEmitter()
+{
+    return &gccFormat;
+}

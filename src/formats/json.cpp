@@ -1,0 +1,94 @@
+// The JSON format: JSON Lines, one object per line in the order the report
+// format prints its lines. A diagnostic gives its file, line, column,
+// severity, check and message; a sound statement its file, line, address,
+// port, connections and initiator, never its password.
+#include "formats/emitter.h"
+
+namespace
+{
+
+class JsonFormat : public Emitter
+{
+  public:
+    void emitTarget(const Target &target) override
+    {
+        if (setup_.quiet) {
+            return;
+        }
+        startLine(target.lineNum);
+        line_.append(",\"address\":\"");
+        appendAddress(&line_, target.addr);
+        line_.append("\",\"port\":");
+        line_.appendNumber(target.port);
+        line_.append(",\"connections\":");
+        line_.appendNumber(target.nConnections);
+        line_.append(",\"initiator\":");
+        appendJsonString(&line_, target.identifier);
+        line_.append("}\n");
+        line_.write(streams_.out);
+    }
+
+    // A record of the file that could not be read, besides the message on
+    // standard error: a dashboard that reads only the records sees it.
+    void emitFileFailure(FileStatus status, int errorNumber) override
+    {
+        line_.clear();
+        line_.append("{\"file\":");
+        line_.append(name_.shown);
+        line_.append(",\"severity\":\"error\",\"check\":\"");
+        line_.append(failureCheck(status));
+        line_.append("\",\"message\":");
+        text_.clear();
+        appendFailureMessage(&text_, status, errorNumber);
+        appendJsonString(&line_, text_.view());
+        line_.append("}\n");
+        line_.write(streams_.out);
+        tellFileFailure(status, errorNumber);
+    }
+
+  protected:
+    // Every line of the file begins alike: built once.
+    void startFile() override
+    {
+        prefix_.clear();
+        prefix_.append("{\"file\":");
+        prefix_.append(name_.shown);
+        prefix_.append(",\"line\":");
+    }
+
+    void emitDiagnostic(const Diagnostic &diagnostic) override
+    {
+        startLine(diagnostic.lineNum);
+        line_.append(",\"column\":");
+        line_.appendNumber(diagnostic.pos + 1);
+        line_.append(diagnostic.check->severity == Severity::error
+                         ? ",\"severity\":\"error\",\"check\":\""
+                         : ",\"severity\":\"warning\",\"check\":\"");
+        line_.append(diagnostic.check->name);
+        line_.append("\",\"message\":");
+        appendJsonString(&line_, diagnostic.message);
+        line_.append("}\n");
+        line_.write(streams_.out);
+    }
+
+  private:
+    void startLine(long long lineNum)
+    {
+        line_.clear();
+        line_.append(prefix_.view());
+        line_.appendNumber(lineNum);
+    }
+
+    LineBuffer prefix_;
+    LineBuffer line_;
+    LineBuffer text_;
+};
+
+JsonFormat jsonFormat;
+
+} // namespace
+
+Emitter *jsonEmitter()
+{
+    return &jsonFormat;
+}

@@ -1,0 +1,49 @@
+// The table of output formats; the first is the default.
+#include "formats/registry.h"
+
+#include <cstring>
+
+// Each format's emitter, in its own file.
+Emitter *reportEmitter();
+Emitter *gccEmitter();
+Emitter *jsonEmitter();
+Emitter *sarifEmitter();
+Emitter *githubEmitter();
+Emitter *ttyEmitter();
+
+// What a format needs of the diagnostic step: excerpts of the lines,
+// columns in characters, and how it writes a file's name.
+static constexpr ConsumerNeeds needing(bool excerpt, bool charColumn, NameStyle names)
+{
+    ConsumerNeeds needs;
+    needs.excerpt = excerpt;
+    needs.charColumn = charColumn;
+    needs.nameStyle = names;
+    return needs;
+}
+
+const FormatInfo formatTable[] = {
+    {"report", reportEmitter, needing(false, false, NameStyle::asGiven),
+     "report (the default);"},
+    {"gcc", gccEmitter, needing(false, false, NameStyle::asGiven),
+     "gcc: diagnostics only, as\nFILE:LINE:COLUMN: error: MESSAGE;"},
+    {"json", jsonEmitter, needing(false, false, NameStyle::json),
+     "json: JSON Lines;\n"},
+    {"sarif", sarifEmitter, needing(false, true, NameStyle::uri),
+     "sarif: a SARIF 2.1.0 log;"},
+    {"github", githubEmitter, needing(false, false, NameStyle::command),
+     "github: workflow\nannotations;"},
+    {"tty", ttyEmitter, needing(true, false, NameStyle::asGiven),
+     "tty: for a terminal, with the line\nand a caret"},
+};
+const size_t formatCount = sizeof formatTable / sizeof formatTable[0];
+
+const FormatInfo *findFormat(const char *name)
+{
+    for (const FormatInfo &format : formatTable) {
+        if (strcmp(name, format.name) == 0) {
+            return &format;
+        }
+    }
+    return nullptr;
+}

@@ -1,0 +1,166 @@
+// The sarif format: one SARIF 2.1.0 log for the whole run, written as the run
+// goes: the tool and its rules (every check, errors and warnings) first, then
+// each result as it is found, then the invocation, which tells whether every
+// file could be read. Only the files that could not be are remembered.
+#include "formats/emitter.h"
+#include "support/allocate.h"
+
+// A rule's short description: an error's message is a fixed text (up to the
+// values it may carry); a warning's carries values, and its summary stands
+// in.
+static std::string_view ruleTitle(const CheckInfo *check)
+{
+    if (check->severity == Severity::warning) {
+        return check->summary;
+    }
+    std::string_view title = headOf(check->message, check->message.find('{'));
+    return headOf(title, title.find_last_not_of(' ') + 1);
+}
+
+// Appends the level of a check's severity.
+static void appendLevel(LineBuffer *line, const CheckInfo *check)
+{
+    line->append(check->severity == Severity::error ? "\"error\""
+                                                    : "\"warning\"");
+}
+
+namespace
+{
+
+// A file that could not be opened or read.
+struct FailedFile {
+    std::string_view name; // the argument itself, which lives for the run
+    FileStatus status;
+    int errorNumber;
+};
+
+class SarifFormat : public Emitter
+{
+  public:
+    void startRun(std::string_view /*programName*/) override
+    {
+        line_.clear();
+        line_.append(
+            "{\"$schema\":\"https://json.schemastore.org/sarif-2.1.0.json\","
+            "\"version\":\"2.1.0\",\"runs\":[{\"tool\":{\"driver\":{"
+            "\"name\":\"iscsi-config-check\",\"version\":\"" ICC_VERSION
+            "\",\"semanticVersion\":\"" ICC_VERSION "\",\"rules\":[\n");
+        for (const CheckInfo &check : checkTable) {
+            line_.append("{\"id\":");
+            appendJsonString(&line_, check.name);
+            line_.append(",\"shortDescription\":{\"text\":");
+            appendJsonString(&line_, ruleTitle(&check));
+            line_.append("},\"fullDescription\":{\"text\":");
+            appendJsonString(&line_, check.summary);
+            line_.append("},\"help\":{\"text\":");
+            appendJsonString(&line_, check.explanation);
+            line_.append("},\"defaultConfiguration\":{\"level\":");
+            appendLevel(&line_, &check);
+            line_.append(&check == &checkTable[checkCount - 1] ? "}}\n"
+                                                               : "}},\n");
+        }
+        line_.append("]}},\"columnKind\":\"unicodeCodePoints\",\"results\":[");
+        line_.write(streams_.out);
+        started_ = true;
+    }
+
+    void emitFileFailure(FileStatus status, int errorNumber) override
+    {
+        tellFileFailure(status, errorNumber);
+        if (failedCount_ == failedCapacity_) {
+            failedCapacity_ = failedCapacity_ == 0 ? 16 : failedCapacity_ * 2;
+            failed_ = static_cast<FailedFile *>(
+                allocateOrAbort(failed_, failedCapacity_ * sizeof(FailedFile)));
+        }
+        failed_[failedCount_++] = {name_.given, status, errorNumber};
+    }
+
+    void abandonRun() override
+    {
+        if (started_ && !outputFailed(streams_.out)) {
+            (void)fputs("\n],\"invocations\":[{\"executionSuccessful\":false,"
+                        "\"toolExecutionNotifications\":[{\"level\":\"error\","
+                        "\"message\":{\"text\":\"out of memory\"}}]}]}]}\n",
+                        streams_.out);
+        }
+    }
+
+    void endRun() override
+    {
+        line_.clear();
+        line_.append(
+            failedCount_ == 0
+                ? "\n],\"invocations\":[{\"executionSuccessful\":true,"
+                : "\n],\"invocations\":[{\"executionSuccessful\":false,");
+        line_.append("\"toolExecutionNotifications\":[");
+        for (size_t k = 0; k < failedCount_; k++) {
+            const FailedFile *file = &failed_[k];
+            line_.append(k == 0 ? "\n" : ",\n");
+            line_.append("{\"level\":\"error\",\"message\":{\"text\":");
+            text_.clear();
+            text_.append(failureText(file->status));
+            text_.append(' ');
+            text_.append(file->name);
+            if (file->errorNumber != 0) {
+                text_.append(": ");
+                text_.append(strerror(file->errorNumber));
+            }
+            appendJsonString(&line_, text_.view());
+            line_.append("},\"locations\":[{\"physicalLocation\":{"
+                         "\"artifactLocation\":{\"uri\":");
+            appendUriString(&line_, file->name);
+            line_.append("}}}]}");
+        }
+        line_.append("]}]}]}\n");
+        line_.write(streams_.out);
+    }
+
+  protected:
+    void reset() override
+    {
+        firstResult_ = true;
+        started_ = false;
+        failedCount_ = 0;
+    }
+
+    void emitDiagnostic(const Diagnostic &diagnostic) override
+    {
+        line_.clear();
+        line_.append(firstResult_ ? "\n{\"ruleId\":\"" : ",\n{\"ruleId\":\"");
+        firstResult_ = false;
+        line_.append(diagnostic.check->name);
+        line_.append("\",\"ruleIndex\":");
+        line_.appendNumber(tableIndex(diagnostic.check));
+        line_.append(",\"level\":");
+        appendLevel(&line_, diagnostic.check);
+        line_.append(",\"message\":{\"text\":");
+        appendJsonString(&line_, diagnostic.message);
+        line_.append("},\"locations\":[{\"physicalLocation\":{"
+                     "\"artifactLocation\":{\"uri\":");
+        line_.append(name_.shown);
+        line_.append("},\"region\":{\"startLine\":");
+        line_.appendNumber(diagnostic.lineNum);
+        line_.append(",\"startColumn\":");
+        line_.appendNumber(diagnostic.charColumn);
+        line_.append("}}}]}");
+        line_.write(streams_.out);
+    }
+
+  private:
+    LineBuffer line_;
+    LineBuffer text_;
+    bool firstResult_ = true;
+    bool started_ = false; // the log's opening is written
+    FailedFile *failed_ = nullptr;
+    size_t failedCount_ = 0;
+    size_t failedCapacity_ = 0;
+};
+
+SarifFormat sarifFormat;
+
+} // namespace
+
+Emitter *sarifEmitter()
+{
+    return &sarifFormat;
+}

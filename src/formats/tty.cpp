@@ -1,0 +1,176 @@
+// The tty format, for a person at a terminal: each diagnostic as the gcc
+// format prints it, then the piece of the line it is about with a caret under
+// its column, and at the end a count of errors, warnings and files. Reports of
+// sound statements are left out, and neither passwords nor their lengths
+// are ever shown.
+#include "formats/emitter.h"
+
+// The colours, as gcc writes them.
+static const std::string_view colorLocation = "\033[01m\033[K";
+static const std::string_view colorError = "\033[01;31m\033[K";
+static const std::string_view colorWarning = "\033[01;35m\033[K";
+static const std::string_view colorCaret = "\033[01;32m\033[K";
+static const std::string_view colorEnd = "\033[m\033[K";
+
+// Bytes of a line shown at most, and how many of them before the column.
+static const size_t viewWidth = 80;
+static const size_t viewLead = 40;
+
+// Width of the line-number gutter at least.
+static const size_t gutterWidth = 5;
+
+namespace
+{
+
+class TtyFormat : public Emitter
+{
+  public:
+    void emitFileFailure(FileStatus status, int errorNumber) override
+    {
+        tellFileFailure(status, errorNumber);
+        fileFailed_ = true;
+        filesNotRead_++;
+    }
+
+    void endFile() override
+    {
+        if (!fileFailed_) {
+            filesChecked_++;
+        }
+    }
+
+    // "E errors, W warnings, F files checked", each singular for 1, and
+    // ", N files not read" when a file was not.
+    void endRun() override
+    {
+        if (setup_.quiet) {
+            return;
+        }
+        line_.clear();
+        appendCount(errorCount(), " error", ", ");
+        appendCount(warningCount(), " warning", ", ");
+        appendCount(filesChecked_, " file", " checked");
+        if (filesNotRead_ > 0) {
+            line_.append(", ");
+            appendCount(filesNotRead_, " file", " not read");
+        }
+        line_.append('\n');
+        line_.write(streams_.out);
+    }
+
+  protected:
+    void reset() override
+    {
+        filesChecked_ = 0;
+        filesNotRead_ = 0;
+    }
+
+    void startFile() override
+    {
+        fileFailed_ = false;
+    }
+
+    void emitDiagnostic(const Diagnostic &diagnostic) override
+    {
+        bool isError = diagnostic.check->severity == Severity::error;
+        line_.clear();
+        startColor(colorLocation);
+        line_.append(name_.shown);
+        line_.append(':');
+        line_.appendNumber(diagnostic.lineNum);
+        line_.append(':');
+        line_.appendNumber(diagnostic.pos + 1);
+        line_.append(':');
+        endColor();
+        line_.append(' ');
+        startColor(isError ? colorError : colorWarning);
+        line_.append(isError ? "error: " : "warning: ");
+        endColor();
+        line_.append(diagnostic.message);
+        if (!isError) {
+            line_.append(" [-W");
+            line_.append(diagnostic.check->name);
+            line_.append(']');
+        }
+        line_.append('\n');
+        appendExcerpt(diagnostic.excerpt, diagnostic.excerptColumn,
+                      diagnostic.lineNum);
+        line_.write(streams_.out);
+    }
+
+  private:
+    void appendCount(long long count, std::string_view noun,
+                     std::string_view after)
+    {
+        line_.appendNumber(count);
+        line_.append(noun);
+        line_.append(count == 1 ? "" : "s");
+        line_.append(after);
+    }
+
+    void startColor(std::string_view color)
+    {
+        if (setup_.color) {
+            line_.append(color);
+        }
+    }
+
+    void endColor()
+    {
+        if (setup_.color) {
+            line_.append(colorEnd);
+        }
+    }
+
+    // The excerpt of the line, at most viewWidth bytes of it around
+    // `column`, and a caret under that column.
+    void appendExcerpt(std::string_view text, size_t column, long long lineNum)
+    {
+        size_t len = text.size();
+        size_t start = 0;
+        if (column > viewLead && len > viewWidth) {
+            start = column - viewLead < len - viewWidth ? column - viewLead
+                                                        : len - viewWidth;
+        }
+        size_t end = start + viewWidth < len ? start + viewWidth : len;
+
+        size_t digits = 1;
+        for (long long n = lineNum; n >= 10; n /= 10) {
+            digits++;
+        }
+        size_t width = digits > gutterWidth ? digits : gutterWidth;
+        line_.appendRepeated(' ', width - digits);
+        line_.appendNumber(lineNum);
+        line_.append(" | ");
+        if (start > 0) {
+            line_.append("...");
+        }
+        line_.append(headOf(tailOf(text, start), end - start));
+        if (end < len) {
+            line_.append("...");
+        }
+        line_.append('\n');
+
+        line_.appendRepeated(' ', width);
+        line_.append(" | ");
+        line_.appendRepeated(' ', column - start + (start > 0 ? 3 : 0));
+        startColor(colorCaret);
+        line_.append('^');
+        endColor();
+        line_.append('\n');
+    }
+
+    bool fileFailed_ = false;
+    long long filesChecked_ = 0;
+    long long filesNotRead_ = 0;
+    LineBuffer line_;
+};
+
+TtyFormat ttyFormat;
+
+} // namespace
+
+Emitter *ttyEmitter()
+{
+    return &ttyFormat;
+}

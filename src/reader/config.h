@@ -1,0 +1,166 @@
+// Client configuration reader: judges every line of an initiator's
+// configuration file and hands the verdict on each line to its caller.
+// readConfigStream and findLoginParamsFault never print. The two entry
+// points at the end, readConfigFile and checkLoginParams, print in the
+// report format: they join the reader to that format, so their code lives
+// above both, in src/cli/config_print.cpp.
+#ifndef ISCSI_CONFIG_CHECK_READER_CONFIG_H
+#define ISCSI_CONFIG_CHECK_READER_CONFIG_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+#include "checks/kinds.h"
+#include "support/utf8.h"
+
+// The keyword that begins the login-parameters field.
+constexpr char loginKeyword[] = "Initiator:";
+constexpr size_t loginKeywordLen = sizeof loginKeyword - 1;
+
+// One warning on a line.
+struct Warning {
+    WarningKind kind;
+    // Which of the kind's messages applies (a port written as 0 has one of
+    // its own, and so have a zero byte and each fault of a directive).
+    unsigned variant;
+    size_t pos; // zero-based offset in the physical line
+    // The number as taken (WARN_ADDRESS_RANGE, WARN_PORT_RANGE,
+    // WARN_COUNT_RANGE), the line that first defined the target
+    // (WARN_DUPLICATE_TARGET), the byte (WARN_CONTROL_CHAR), or the length
+    // of the name at `pos` (WARN_BAD_DIRECTIVE).
+    long long value;
+};
+
+// The most warnings one line can get: no kind is found more than once per
+// address number.
+constexpr size_t maxLineWarnings = size_t{4} * WARN_KIND_COUNT;
+
+// No position: a line that holds no such character.
+constexpr size_t noPosition = static_cast<size_t>(-1);
+
+// What the earlier pieces of a physical line held, as far as the reader
+// was asked to note it (ReaderHooks::history).
+struct LineHistory {
+    size_t commaBefore; // the first comma, or noPosition
+    size_t colonBefore; // the first colon, or noPosition
+    CharCount charsBefore;
+};
+
+// What the reader notes of the earlier pieces of a long line: the first
+// comma and colon (where a password may begin), and the characters.
+enum : unsigned {
+    HISTORY_MARKS = 1U,
+    HISTORY_CHARS = 2U,
+};
+
+// The piece of a physical line that a verdict is about, as read (zero bytes
+// included); valid while the verdict is handled.
+struct SourcePiece {
+    const char *text;
+    size_t len;
+    size_t offset; // where it starts in the physical line
+    // What the earlier pieces held; read it through historyOf, since the
+    // first piece of a line has none.
+    const LineHistory *history;
+};
+
+// What the earlier pieces of the line of `piece` held.
+inline LineHistory historyOf(const SourcePiece &piece)
+{
+    return piece.offset == 0 ? LineHistory{noPosition, noPosition, {}}
+                             : *piece.history;
+}
+
+// The outcome of judging one line (or one piece of a long line).
+struct Verdict {
+    // False for an empty or comment line, which is handed over only for its
+    // warnings; such a line has no fault and no report.
+    bool isStatement;
+    FaultKind fault;
+    long long lineNum;
+    // Zero-based offset in the physical line: where a statement fault was
+    // found, or where the login-parameters field begins.
+    size_t pos;
+    unsigned charCode; // FAULT_ADDRESS_CHAR: the character found
+    // The values of a sound statement.
+    int32_t nConnections;
+    uint32_t addr[4];
+    uint32_t port;
+    const char *loginParams; // the field, followed by the rest of its line
+    size_t loginParamsLen;   // the field's length
+    size_t commaPos;         // where the field's comma stands
+    size_t restLen;          // the field and the rest of its line
+    // The line's warnings, in order of position, then of kind.
+    const Warning *warnings;
+    size_t warningCount;
+    SourcePiece source;
+};
+
+// How a reading ended.
+enum class ReadResult {
+    ok,         // at the end of the input
+    readFailed, // a read failed part-way; what came before is judged
+    stopped,    // the verdicts' consumer asked to stop
+};
+
+// Where the reader sends its verdicts, and how it reads.
+struct ReaderHooks {
+    // Takes the verdict on one line; a nonzero result stops the reading
+    // before the next line.
+    int (*onVerdict)(void *context, const Verdict *verdict);
+    // Called before a read that may wait for its bytes (the input is a pipe
+    // or a terminal), so that the verdicts so far can be shown; may be null.
+    void (*beforeWait)(void *context);
+    void *context;
+    // Bytes asked for per read, at most maxReadBlockSize; 0 for the default.
+    size_t readBlockSize;
+    // The warnings to look for; with none, the reader needs no more than
+    // its fixed storage.
+    WarningSet warnings;
+    // Whether the file's directives may turn warnings off.
+    bool directives;
+    // What to note of the earlier pieces of a long line (HISTORY_ bits).
+    unsigned history;
+    // Set by the reader when a read failed: the system's error number.
+    int readErrno;
+};
+
+// The largest read block, and the default one.
+constexpr size_t maxReadBlockSize = 65536;
+
+// Judges every line read from an already opened stream and hands each
+// verdict to `hooks`. Leaves the stream open and prints nothing; allocates
+// only to remember targets for WARN_DUPLICATE_TARGET.
+ReadResult readConfigStream(FILE *file, ReaderHooks *hooks);
+
+// The first fault of a login-parameters field of `len` characters from
+// `field` (not terminated), or FAULT_NONE when it is sound. Nothing at or past
+// the count is read, and the pointer is not read at all when the count is 0.
+FaultKind findLoginParamsFault(const char *field, size_t len);
+
+// findLoginParamsFault, which also sets `*comma` to the comma's position in
+// a sound field.
+FaultKind judgeLoginParams(const char *field, size_t len, size_t *comma);
+
+// The entry points that print, in the report format with no option
+// (defined in src/cli/config_print.cpp).
+
+// Name of the configuration file that readConfigFile reads; points at the
+// command-line argument itself, which lives for the whole run.
+extern const char *clientConfigFile;
+
+// Reads and judges the file named by clientConfigFile, printing a report or a
+// diagnostic for every target statement on standard output and an open or
+// read failure on standard error. Returns 0 when the file was read to its
+// end, 1 when it could not be opened, 2 when reading failed part-way and 3
+// when standard output failed.
+int readConfigFile();
+
+// Judges one login-parameters field, as findLoginParamsFault does. Returns 0
+// for a sound field, or -1 after printing its diagnostic on standard output,
+// prefixed with `lineNum`.
+int checkLoginParams(long long lineNum, const char *loginParams,
+                     size_t loginParamsLen);
+
+#endif

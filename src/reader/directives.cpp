@@ -1,0 +1,84 @@
+// Directives: comments that turn warnings off for the next statement or
+// for the rest of the file.
+#include <cstring>
+#include <string_view>
+
+#include "checks/checks.h"
+#include "reader/judge.h"
+
+// The directive's word, and what may follow it.
+static const char directiveWord[] = "iscsi-config-check:";
+static const size_t directiveWordLen = sizeof directiveWord - 1;
+
+// Reads a comment line that begins "#", blanks and "iscsi-config-check:":
+// "disable=" or "disable-file=" and names separated by commas, then blanks
+// and a final carriage return at most. Turns the named warnings off as it
+// says, and tells what it cannot read as bad-directive warnings.
+static void readDirective(WarningState *warn, const char *line, size_t count,
+                          size_t pos)
+{
+    pos = skipBlanks(line, pos + directiveWordLen);
+    size_t start = pos;
+    bool wholeFile = strncmp(line + pos, "disable-file=", 13) == 0;
+    if (wholeFile) {
+        pos += 13;
+    } else if (strncmp(line + pos, "disable=", 8) == 0) {
+        pos += 8;
+    }
+    size_t end = count;
+    if (end > 0 && line[end - 1] == '\r') {
+        end--;
+    }
+    while (end > pos && isBlank(line[end - 1])) {
+        end--;
+    }
+    bool formed = pos > start && end > pos && line[pos] != ',' &&
+                  line[end - 1] != ',' &&
+                  memchr(line + pos, ' ', end - pos) == nullptr &&
+                  memchr(line + pos, '\t', end - pos) == nullptr &&
+                  memchr(line + pos, '\0', end - pos) == nullptr &&
+                  strstr(line + pos, ",,") == nullptr;
+    if (!formed) {
+        addWarning(warn, WARN_BAD_DIRECTIVE, 0);
+        return;
+    }
+    WarningSet off = 0;
+    while (pos < end) {
+        const char *comma =
+            static_cast<const char *>(memchr(line + pos, ',', end - pos));
+        size_t len = comma != nullptr ? static_cast<size_t>(comma - line) - pos
+                                      : end - pos;
+        std::string_view name(line + pos, len);
+        const CheckInfo *check = findCheck(name);
+        if (name == "all") {
+            off |= allWarnings;
+        } else if (check != nullptr && check->severity == Severity::warning) {
+            off |= warningBit(warningKindOf(check));
+        } else {
+            addWarning(warn, WARN_BAD_DIRECTIVE, pos,
+                       static_cast<long long>(len), check == nullptr ? 1 : 2);
+        }
+        pos += len + 1;
+    }
+    if (wholeFile) {
+        warn->fileOff |= off;
+        warn->emptyFileOff =
+            warn->emptyFileOff || (off & warningBit(WARN_EMPTY_FILE)) != 0;
+    } else {
+        warn->nextLineOff |= off;
+    }
+}
+
+
+void readDirectiveLine(WarningState *warn, char *line, size_t count)
+{
+    if (count < 2 || !isBlank(line[1])) {
+        return;
+    }
+    size_t pos = skipBlanks(line, 1);
+    if (count - pos >= directiveWordLen &&
+        memcmp(line + pos, directiveWord, directiveWordLen) == 0) {
+        line[count] = '\0';
+        readDirective(warn, line, count, pos);
+    }
+}

@@ -1,0 +1,125 @@
+// What the parts of the reader share: the line buffer's size, the blanks,
+// the warnings found on a line and what they remember across lines, and the
+// steps one part hands to another. Only the reader includes it.
+#ifndef ISCSI_CONFIG_CHECK_READER_JUDGE_H
+#define ISCSI_CONFIG_CHECK_READER_JUDGE_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "reader/config.h"
+#include "reader/targets.h"
+
+// Bytes of one line the reader holds; longer lines are judged in pieces.
+constexpr size_t lineBufSize = 512;
+
+// True for the blanks of the file format: space and horizontal tab.
+inline bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+// Returns the first position at or after `pos` that does not hold a blank.
+inline size_t skipBlanks(const char *line, size_t pos)
+{
+    while (isBlank(line[pos])) {
+        pos++;
+    }
+    return pos;
+}
+
+// The warnings asked for, what they remember across the lines of a file, and
+// those found on the current line.
+struct WarningState {
+    WarningSet enabled;
+    bool carriageReturnSeen; // the file's first such line is reported
+    bool controlSeen;        // the current physical line's is reported
+    bool statementSeen;      // the file holds a target statement
+    TargetTable targets;     // used for WARN_DUPLICATE_TARGET only
+    Warning found[maxLineWarnings];
+    size_t count;
+    // What the file's directives turn off: for the next statement's line,
+    // for that line's pieces, and to the end of the file.
+    bool directives; // they are obeyed
+    WarningSet nextLineOff;
+    WarningSet lineOff;
+    WarningSet fileOff;
+    bool emptyFileOff; // disable-file=empty-file anywhere
+};
+
+// True when warnings are `warned` for at all and `warn` asks for some of
+// `kinds`.
+template <bool warned>
+inline bool wants(const WarningState *warn, WarningSet kinds)
+{
+    return warned && (warn->enabled & kinds) != 0;
+}
+
+// Adds a warning of `kind` at `pos` when it is asked for.
+inline void addWarning(WarningState *warn, WarningKind kind, size_t pos,
+                       long long value = 0, unsigned variant = 0)
+{
+    if ((warn->enabled & warningBit(kind)) != 0 &&
+        warn->count < maxLineWarnings) {
+        warn->found[warn->count++] = {kind, variant, pos, value};
+    }
+}
+
+// One run of the reader: where its verdicts go, and its warnings (null when
+// none is asked for).
+struct ReaderRun {
+    const ReaderHooks *hooks;
+    WarningState *warn;
+    bool stopped; // the consumer asked to stop
+    // What the earlier pieces of the current physical line held, when it is
+    // a long one and the hooks ask for it.
+    LineHistory history;
+};
+
+// Judges one line, or one piece of an over-long line (`lastPiece` tells that
+// the line ends after it), and hands over its verdict: `count` bytes as read,
+// which may include zero bytes, with room for one more after them.
+void judgeLine(char *line, size_t count, long long lineNum, size_t offset,
+               bool lastPiece, ReaderRun *run);
+
+// The warnings (warnings.cpp).
+
+// The value of the digits from `start` to `end` as written, whatever their
+// number: it saturates at the largest 64-bit value, over every limit.
+// `taken` is their value modulo 2^32, which is the value itself for nine
+// digits or fewer (the common case, which needs no second pass).
+uint64_t writtenValue(const char *line, size_t start, size_t end,
+                      uint32_t taken);
+
+// The warnings on address number digits from `start` to `end` (`offset`
+// places them in the physical line), whose value modulo 2^32 is `taken`.
+void warnOnAddressNumber(WarningState *warn, const char *line, size_t start,
+                         size_t end, size_t offset, uint32_t taken);
+
+// The warnings on port digits, whose value modulo 2^32 is `taken`.
+void warnOnPort(WarningState *warn, const char *line, size_t start,
+                size_t end, size_t offset, uint32_t taken);
+
+// Text after sound login parameters that nobody checks: anything but blanks
+// and one final carriage return before the end (the first zero byte).
+void warnOnTrailingText(WarningState *warn, const char *line, size_t fieldEnd,
+                        size_t offset);
+
+// The warnings of the line itself, whatever it holds: a byte order mark, a
+// long line's second piece, a carriage return at the line's end, a control
+// character.
+void warnOnLine(WarningState *warn, const char *line, size_t count,
+                long long lineNum, size_t offset, bool lastPiece);
+
+// Puts the line's warnings in order of position, then of kind.
+void sortWarnings(WarningState *warn);
+
+// Drops the line's warnings that the file's directives turn off.
+void dropTurnedOff(WarningState *warn, WarningSet off);
+
+// Reads the comment line of `count` bytes (room for one more after them) as
+// a directive when it is one: "#", blanks and "iscsi-config-check:"
+// (directives.cpp).
+void readDirectiveLine(WarningState *warn, char *line, size_t count);
+
+#endif

@@ -1,0 +1,177 @@
+// The warnings the reader finds on numbers, on the text after a statement
+// and on the line itself, and the order they are handed over in.
+#include <cstring>
+
+#include "reader/judge.h"
+
+// The value of the digits from `start` to `end` as written, whatever their
+// number: it saturates at the largest 64-bit value, over every limit.
+// `taken` is their value modulo 2^32, which is the value itself for nine
+// digits or fewer (the common case, which needs no second pass).
+uint64_t writtenValue(const char *line, size_t start, size_t end,
+                             uint32_t taken)
+{
+    if (end - start <= 9) {
+        return taken;
+    }
+    const uint64_t limit = (UINT64_MAX - 9) / 10;
+    uint64_t value = 0;
+    for (size_t k = start; k < end; k++) {
+        if (value > limit) {
+            return UINT64_MAX;
+        }
+        value = value * 10 + static_cast<uint64_t>(line[k] - '0');
+    }
+    return value;
+}
+
+// The warnings on address number digits from `start` to `end` (`offset`
+// places them in the physical line), whose value modulo 2^32 is `taken`.
+void warnOnAddressNumber(WarningState *warn, const char *line,
+                                size_t start, size_t end, size_t offset,
+                                uint32_t taken)
+{
+    if (end - start >= 2 && line[start] == '0') {
+        addWarning(warn, WARN_LEADING_ZERO, offset + start);
+    }
+    if (writtenValue(line, start, end, taken) > 255) {
+        addWarning(warn, WARN_ADDRESS_RANGE, offset + start, taken & 0xFFU);
+    }
+}
+
+// The warnings on port digits, whose value modulo 2^32 is `taken`.
+void warnOnPort(WarningState *warn, const char *line, size_t start,
+                       size_t end, size_t offset, uint32_t taken)
+{
+    uint64_t written = writtenValue(line, start, end, taken);
+    if (written == 0) {
+        addWarning(warn, WARN_PORT_RANGE, offset + start, 0, 1);
+    } else if (written > 65535) {
+        addWarning(warn, WARN_PORT_RANGE, offset + start, taken & 0xFFFFU);
+    }
+}
+
+// Text after sound login parameters that nobody checks: anything but blanks
+// and one final carriage return before the end (the first zero byte).
+void warnOnTrailingText(WarningState *warn, const char *line,
+                               size_t fieldEnd, size_t offset)
+{
+    size_t pos = skipBlanks(line, fieldEnd);
+    if (line[pos] == '\0' || (line[pos] == '\r' && line[pos + 1] == '\0')) {
+        return;
+    }
+    addWarning(warn, WARN_TRAILING_TEXT, offset + pos);
+}
+
+// Puts the line's warnings in order of position, then of kind (a handful at
+// most, so insertion sort).
+void sortWarnings(WarningState *warn)
+{
+    for (size_t k = 1; k < warn->count; k++) {
+        Warning moved = warn->found[k];
+        size_t j = k;
+        while (j > 0 && (warn->found[j - 1].pos > moved.pos ||
+                         (warn->found[j - 1].pos == moved.pos &&
+                          warn->found[j - 1].kind > moved.kind))) {
+            warn->found[j] = warn->found[j - 1];
+            j--;
+        }
+        warn->found[j] = moved;
+    }
+}
+
+// True for a control character: C0 but the tab, and DEL.
+static bool isControl(unsigned char c)
+{
+    return (c < 0x20 && c != '\t') || c == 0x7F;
+}
+
+// A high bit set for some byte of `word` that is under 0x20 or equal to
+// 0x7F, and none when there is no such byte.
+static uint64_t suspectBytes(uint64_t word)
+{
+    const uint64_t ones = 0x0101010101010101ULL;
+    const uint64_t highs = 0x8080808080808080ULL;
+    uint64_t del = word ^ (ones * 0x7F);
+    return (((word - ones * 0x20) & ~word) | ((del - ones) & ~del)) & highs;
+}
+
+// The first control character of the `len` bytes at `bytes`, or
+// noPosition. Sixteen bytes are looked at a time, for a byte under 0x20 or
+// equal to 0x7F (a tab among them sends the sixteen to the byte-wise test):
+// with -W all, every byte of the file passes here.
+static size_t firstControl(const unsigned char *bytes, size_t len)
+{
+    const unsigned char *end = bytes + len;
+    const unsigned char *at = bytes;
+    for (; end - at >= 16; at += 16) {
+        uint64_t words[2];
+        memcpy(words, at, sizeof words);
+        if ((suspectBytes(words[0]) | suspectBytes(words[1])) == 0) {
+            continue;
+        }
+        for (const unsigned char *byte = at; byte < at + 16; byte++) {
+            if (isControl(*byte)) {
+                return static_cast<size_t>(byte - bytes);
+            }
+        }
+    }
+    for (; at < end; at++) {
+        if (isControl(*at)) {
+            return static_cast<size_t>(at - bytes);
+        }
+    }
+    return noPosition;
+}
+
+// Drops the line's warnings that the file's directives turn off.
+void dropTurnedOff(WarningState *warn, WarningSet off)
+{
+    if (off == 0) {
+        return;
+    }
+    size_t kept = 0;
+    for (size_t k = 0; k < warn->count; k++) {
+        if ((off & warningBit(warn->found[k].kind)) == 0) {
+            warn->found[kept++] = warn->found[k];
+        }
+    }
+    warn->count = kept;
+}
+
+// The byte order mark of UTF-8, which some editors put at a file's start.
+static const char byteOrderMark[] = {'\xEF', '\xBB', '\xBF'};
+
+// The warnings of the line itself, whatever it holds: a byte order mark, a
+// long line's second piece, a carriage return at the line's end.
+void warnOnLine(WarningState *warn, const char *line, size_t count,
+                       long long lineNum, size_t offset, bool lastPiece)
+{
+    if (lineNum == 1 && offset == 0 && count >= sizeof byteOrderMark &&
+        memcmp(line, byteOrderMark, sizeof byteOrderMark) == 0) {
+        addWarning(warn, WARN_BOM, 0);
+    }
+    if (offset == lineBufSize && count > 0) {
+        addWarning(warn, WARN_LONG_LINE, offset);
+    }
+    bool endsInReturn = lastPiece && count > 0 && line[count - 1] == '\r';
+    if (endsInReturn && !warn->carriageReturnSeen &&
+        (warn->enabled & warningBit(WARN_CARRIAGE_RETURN)) != 0) {
+        warn->carriageReturnSeen = true;
+        addWarning(warn, WARN_CARRIAGE_RETURN, offset + count - 1);
+    }
+    if (offset == 0) {
+        warn->controlSeen = false;
+    }
+    if (!warn->controlSeen &&
+        (warn->enabled & warningBit(WARN_CONTROL_CHAR)) != 0) {
+        const auto *bytes = reinterpret_cast<const unsigned char *>(line);
+        size_t at = firstControl(bytes, endsInReturn ? count - 1 : count);
+        if (at != noPosition) {
+            warn->controlSeen = true;
+            addWarning(warn, WARN_CONTROL_CHAR, offset + at, bytes[at],
+                       bytes[at] == 0 ? 1 : 0);
+        }
+    }
+}
+

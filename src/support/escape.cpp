@@ -1,0 +1,166 @@
+// The escapers of what others supply.
+#include "support/escape.h"
+
+#include <cstring>
+
+#include "support/utf8.h"
+
+const char upperHexDigits[] = "0123456789ABCDEF";
+const char lowerHexDigits[] = "0123456789abcdef";
+
+// Calls `emit` with each piece of `text` as a terminal is to see it: a
+// character, or "?" for a control character.
+template <typename Emit>
+static void forEachShown(std::string_view text, Emit emit)
+{
+    const auto *bytes = reinterpret_cast<const unsigned char *>(text.data());
+    size_t k = 0;
+    while (k < text.size()) {
+        unsigned char c = bytes[k];
+        size_t n = c < 0x80 ? 1 : utf8SequenceLen(bytes + k, text.size() - k);
+        bool control = (c < 0x20 && c != '\t') || c == 0x7F ||
+                       (n == 2 && c == 0xC2 && bytes[k + 1] < 0xA0) ||
+                       (n == 0 && c < 0xA0);
+        n = n == 0 ? 1 : n;
+        emit(control ? std::string_view("?") : headOf(tailOf(text, k), n));
+        k += n;
+    }
+}
+
+void appendShownOnTerminal(LineBuffer *line, std::string_view text)
+{
+    forEachShown(text, [line](std::string_view piece) { line->append(piece); });
+}
+
+void writeUntrusted(FILE *out, std::string_view text, bool terminal)
+{
+    if (!terminal) {
+        (void)fwrite(text.data(), 1, text.size(), out);
+        return;
+    }
+    forEachShown(text, [out](std::string_view piece) {
+        (void)fwrite(piece.data(), 1, piece.size(), out);
+    });
+}
+
+// Appends "\u00XY" for the byte `c`.
+static void appendUnicodeEscape(LineBuffer *line, unsigned char c)
+{
+    line->append("\\u00");
+    line->append(lowerHexDigits[c >> 4]);
+    line->append(lowerHexDigits[c & 0xF]);
+}
+
+void appendJsonString(LineBuffer *line, std::string_view text)
+{
+    const auto *bytes = reinterpret_cast<const unsigned char *>(text.data());
+    size_t len = text.size();
+    line->append('"');
+    size_t k = 0;
+    while (k < len) {
+        // Most text is plain ASCII, copied a run at a time.
+        size_t run = k;
+        while (run < len && bytes[run] >= 0x20 && bytes[run] < 0x7F &&
+               bytes[run] != '"' && bytes[run] != '\\') {
+            run++;
+        }
+        line->append(headOf(tailOf(text, k), run - k));
+        k = run;
+        if (k == len) {
+            break;
+        }
+        unsigned char c = bytes[k];
+        if (c >= 0x80) {
+            size_t n = utf8SequenceLen(bytes + k, len - k);
+            if (n == 2 && c == 0xC2 && bytes[k + 1] < 0xA0) {
+                appendUnicodeEscape(line, bytes[k + 1]);
+            } else if (n == 3 && c == 0xE2 && bytes[k + 1] == 0x80 &&
+                       (bytes[k + 2] == 0xA8 || bytes[k + 2] == 0xA9)) {
+                line->append(bytes[k + 2] == 0xA8 ? "\\u2028" : "\\u2029");
+            } else {
+                line->append(n == 0 ? std::string_view("\xEF\xBF\xBD") // U+FFFD
+                                    : headOf(tailOf(text, k), n));
+            }
+            k += n == 0 ? 1 : n;
+            continue;
+        }
+        k++;
+        // The characters with an escape of their own, and their letters.
+        static const char named[] = "\"\\\n\r\t\b\f";
+        static const char letters[] = "\"\\nrtbf";
+        const auto *escape =
+            static_cast<const char *>(memchr(named, c, sizeof named - 1));
+        if (escape != nullptr) {
+            line->append('\\');
+            line->append(letters[escape - named]);
+        } else {
+            appendUnicodeEscape(line, c);
+        }
+    }
+    line->append('"');
+}
+
+void appendUriString(LineBuffer *line, std::string_view text)
+{
+    line->append('"');
+    for (char byte : text) {
+        auto c = static_cast<unsigned char>(byte);
+        bool unreserved = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                          (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+                          c == '_' || c == '~' || c == '/';
+        if (unreserved) {
+            line->append(byte);
+        } else {
+            line->append('%');
+            line->append(upperHexDigits[c >> 4]);
+            line->append(upperHexDigits[c & 0xF]);
+        }
+    }
+    line->append('"');
+}
+
+void appendCommandEscaped(LineBuffer *line, std::string_view text,
+                          bool property)
+{
+    for (size_t k = 0; k < text.size(); k++) {
+        char c = text[k];
+        if (property && c == '#' && k > 0 && text[k - 1] == '#' &&
+            k + 1 < text.size() && text[k + 1] == '[') {
+            line->append("%23");
+        } else if (c == '%') {
+            line->append("%25");
+        } else if (c == '\r') {
+            line->append("%0D");
+        } else if (c == '\n') {
+            line->append("%0A");
+        } else if (property && c == ':') {
+            line->append("%3A");
+        } else if (property && c == ',') {
+            line->append("%2C");
+        } else {
+            line->append(c);
+        }
+    }
+}
+
+void appendName(LineBuffer *line, std::string_view name, NameStyle style,
+                bool terminal)
+{
+    switch (style) {
+    case NameStyle::asGiven:
+        appendUntrusted(line, name, terminal);
+        break;
+    case NameStyle::command: {
+        LineBuffer escaped;
+        appendCommandEscaped(&escaped, name, true);
+        appendUntrusted(line, escaped.view(), terminal);
+        break;
+    }
+    case NameStyle::json:
+        appendJsonString(line, name);
+        break;
+    case NameStyle::uri:
+        appendUriString(line, name);
+        break;
+    }
+}
