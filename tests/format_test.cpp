@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <regex>
 #include <string>
 
 #include "diagnose/inspect.h"
@@ -165,6 +166,66 @@ std::string runFormat(const FormatInfo *format)
 class FormatTest : public testing::TestWithParam<size_t>
 {
 };
+
+// The rules every format keeps, whatever it lays out, on hostile names and
+// content run both into a pipe and onto a terminal (colour off): with
+// passwords masked, no byte of a password (its alphabet, Q and Z, is used
+// nowhere else) reaches either stream; onto a terminal, no control
+// character; and a format that writes names for workflow commands lets
+// neither stream forge one (the runner reads "::name ...::" at a line's
+// start and "##[name ...]" anywhere).
+TEST_P(FormatTest, KeepsTheSafetyRules)
+{
+    const FormatInfo *format = &formatTable[GetParam()];
+    const std::string hostile = "h\x1b[2J\x07\x7f##[error]x\n::warning file=y::z\xc2\x9b\x9b.conf";
+    const std::string content = "target = 1.2.3.4 3260 2 Initiator:h,QZQ \x1b[1A\x9b\n"
+                                "target = 1.2.3.4 3260 2 Initiator:h,QZ!Q\n"
+                                "target = 1.2.3 3260 2 Initator:h,QZZQ\x07\n"
+                                "target = 1.2.3.4 3260 2 " +
+                                std::string(480, ' ') + "Initiator:host,QQQZZZQQQZZZ\n" +
+                                "##[error]\x1b]0;t\x07\n::error::x\n";
+    for (bool terminal : {false, true}) {
+        MemoryOutput out;
+        MemoryOutput err;
+        Emitter *emitter =
+            startTestFormat(format, out.file, err.file, 2, false, true, false, terminal);
+        emitter->beginRun("iscsi-config-check\x1b]0;x\x07");
+        inspectText(emitter, hostile.c_str(), content);
+        inspectText(emitter, hostile.c_str(), "", false);
+        emitter->endRun();
+        const std::string streams[] = {out.text(), err.text()};
+        for (const std::string &stream : streams) {
+            bool isErr = &stream == &streams[1];
+            std::string where = std::string(format->name) + (isErr ? " stderr" : " stdout") +
+                                (terminal ? " on a terminal: " : ": ");
+            EXPECT_EQ(stream.find_first_of("QZ"), std::string::npos) << where << stream;
+            for (size_t k = 0; terminal && k < stream.size(); k++) {
+                auto c = static_cast<unsigned char>(stream[k]);
+                bool c1 = c == 0xC2 && k + 1 < stream.size() &&
+                          static_cast<unsigned char>(stream[k + 1]) < 0xA0;
+                ASSERT_TRUE((c >= 0x20 && c != 0x7F && (c < 0x80 || c > 0x9F) && !c1) ||
+                            c == '\n' || c == '\t')
+                    << where << "byte " << k << " of " << stream;
+            }
+            if (format->needs.nameStyle != NameStyle::command) {
+                continue;
+            }
+            EXPECT_EQ(stream.find("##["), std::string::npos) << where << stream;
+            for (size_t at = 0; at < stream.size(); at = stream.find('\n', at) + 1) {
+                std::string line = stream.substr(at, stream.find('\n', at) - at);
+                static const std::regex own(
+                    "::(error|warning) file=[^:,]*(,line=[0-9]+,col=[0-9]+)?,title=[a-z-]+::.*");
+                EXPECT_TRUE(line.find_first_not_of(" \t") == std::string::npos ||
+                            line.compare(line.find_first_not_of(" \t"), 2, "::") != 0 ||
+                            (!isErr && std::regex_match(line, own)))
+                    << where << line;
+                if (stream.find('\n', at) == std::string::npos) {
+                    break;
+                }
+            }
+        }
+    }
+}
 
 TEST_P(FormatTest, WritesTheExpectedBytes)
 {

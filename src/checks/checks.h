@@ -11,6 +11,12 @@
 
 enum class Severity { error, warning };
 
+// The word for a severity, as every format writes it: "error" or "warning".
+constexpr std::string_view severityName(Severity severity)
+{
+    return severity == Severity::error ? "error" : "warning";
+}
+
 // What is known of one check.
 struct CheckInfo {
     std::string_view name; // stable, as in -W NAME and the machine formats

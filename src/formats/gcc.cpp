@@ -20,10 +20,9 @@ class GccFormat : public Emitter
         out = put(out, name_.shown);
         out = putNumber(put(out, ":"), diagnostic.lineNum);
         out = putNumber(put(out, ":"), diagnostic.pos + 1);
-        if (check->severity == Severity::error) {
-            out = put(put(out, ": error: "), diagnostic.message);
-        } else {
-            out = put(put(out, ": warning: "), diagnostic.message);
+        out = put(put(put(out, ": "), severityName(check->severity)), ": ");
+        out = put(out, diagnostic.message);
+        if (check->severity == Severity::warning) {
             out = put(put(put(out, " [-W"), check->name), "]");
         }
         line_.commit(put(out, "\n"));

@@ -30,9 +30,9 @@ class GithubFormat : public Emitter
     void emitDiagnostic(const Diagnostic &diagnostic) override
     {
         line_.clear();
-        line_.append(diagnostic.check->severity == Severity::error
-                         ? "::error file="
-                         : "::warning file=");
+        line_.append("::");
+        line_.append(severityName(diagnostic.check->severity));
+        line_.append(" file=");
         line_.append(name_.shown);
         line_.append(",line=");
         line_.appendNumber(diagnostic.lineNum);

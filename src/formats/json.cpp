@@ -61,9 +61,9 @@ class JsonFormat : public Emitter
         startLine(diagnostic.lineNum);
         line_.append(",\"column\":");
         line_.appendNumber(diagnostic.pos + 1);
-        line_.append(diagnostic.check->severity == Severity::error
-                         ? ",\"severity\":\"error\",\"check\":\""
-                         : ",\"severity\":\"warning\",\"check\":\"");
+        line_.append(",\"severity\":\"");
+        line_.append(severityName(diagnostic.check->severity));
+        line_.append("\",\"check\":\"");
         line_.append(diagnostic.check->name);
         line_.append("\",\"message\":");
         appendJsonString(&line_, diagnostic.message);

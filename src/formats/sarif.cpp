@@ -20,8 +20,9 @@ static std::string_view ruleTitle(const CheckInfo *check)
 // Appends the level of a check's severity.
 static void appendLevel(LineBuffer *line, const CheckInfo *check)
 {
-    line->append(check->severity == Severity::error ? "\"error\""
-                                                    : "\"warning\"");
+    line->append('"');
+    line->append(severityName(check->severity));
+    line->append('"');
 }
 
 namespace

@@ -84,7 +84,8 @@ class TtyFormat : public Emitter
         endColor();
         line_.append(' ');
         startColor(isError ? colorError : colorWarning);
-        line_.append(isError ? "error: " : "warning: ");
+        line_.append(severityName(diagnostic.check->severity));
+        line_.append(": ");
         endColor();
         line_.append(diagnostic.message);
         if (!isError) {
