@@ -1,7 +1,8 @@
 // Feeds arbitrary bytes through the whole reader as a file's content: any
 // byte value, lines of any length, zero bytes, no final newline. The first
-// byte chooses the output format, its options and whether every warning is
-// on.
+// byte chooses the options (quiet, masked passwords, colour, every warning,
+// directives obeyed, streams taken for terminals) and the second the output
+// format, from the table of formats: a new format is fuzzed too.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -23,19 +24,23 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    if (size == 0) {
+    if (size < 2) {
         return 0;
     }
-    const FormatInfo *format = &formatTable[(data[0] & 7U) % formatCount];
+    const FormatInfo *format = &formatTable[data[1] % formatCount];
     EmitterSetup setup;
     setup.quiet = (data[0] & 8U) != 0;
     setup.maskPasswords = (data[0] & 16U) != 0;
     setup.color = (data[0] & 32U) != 0;
     setup.fileCount = 2;
     setup.streams.err = stdout;
-    WarningSet warnings = (data[0] & 64U) != 0 ? allWarnings : 0;
-    data++;
-    size--;
+    setup.streams.outIsTerminal = (data[0] & 4U) != 0;
+    setup.streams.errIsTerminal = (data[0] & 4U) != 0;
+    InspectOptions options;
+    options.warnings = (data[0] & 64U) != 0 ? allWarnings : 0;
+    options.directives = (data[0] & 128U) == 0;
+    data += 2;
+    size -= 2;
 
     // fmemopen wants a writable buffer of at least one byte.
     std::vector<char> content(data, data + size);
@@ -51,8 +56,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // Several files in one run, to exercise the headers too.
     Emitter *reporter = startFormat(format, setup);
     reporter->beginRun("fuzz");
-    InspectOptions options;
-    options.warnings = warnings;
     FileStatus status = inspectStream(file, "fuzz", reporter, options);
     reporter->endRun();
     fclose(file);
