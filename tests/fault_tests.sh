@@ -10,16 +10,31 @@
 # printed), anything else on failure.
 set -u
 checker=$1 case=$2
+
+# Every failure names the case and the line of this script that found it,
+# and ends the run; an exit that no check reported is named as well.
+reported=
+fail() {
+    echo "FAIL ($case, ${0##*/}:${BASH_LINENO[-2]}): $*"
+    reported=1
+    exit 1
+}
+finish() {
+    local status=$?
+    rm -rf "$tmp"
+    case $status in
+    0 | 77) ;;
+    *) [ -n "$reported" ] || echo "FAIL ($case): stopped with status $status" ;;
+    esac
+}
 tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-cd "$tmp" || exit 2
+trap finish EXIT
+cd "$tmp" || fail "cannot enter $tmp"
 banner='iscsi-config-check....'
 statement='target = 1.2.3.4 3260 2 Initiator:h,p'
 
 # Runs the checker under the fixed program name on the given arguments.
 run() { (exec -a iscsi-config-check "$checker" "$@") </dev/null; }
-
-fail() { echo "FAIL ($case): $*"; exit 1; }
 
 # Compares file $1 with the text $2 (which gets a final newline).
 expect_file() {
@@ -104,9 +119,11 @@ input-is-output)
     # run would otherwise feed on its own report.
     printf '%s\n' "target = 1.2.3 1 2 Initiator:h,p" >f.conf
     cp f.conf g.conf
+    # shellcheck disable=SC2094 # the file read is the output, on purpose
     run -q f.conf g.conf >>f.conf 2>err
     [ $? = 1 ] || fail "status with >>, expected 1"
     expect_file err 'input file is output file f.conf'
+    # shellcheck disable=SC2094 # the file read is the output, on purpose
     run -q --format=gcc g.conf z.conf >z.conf 2>err
     [ $? = 1 ] || fail "status with >, expected 1"
     expect_file err 'input file is output file z.conf'
@@ -124,7 +141,7 @@ out-of-memory)
         [ "$status" = 1 ] || fail "$format: status $status, expected 1"
         expect_file err 'iscsi-config-check: out of memory'
     done
-    [ "$(wc -c <report.out)" -gt 1000 ] && cmp report.out full.out 2>&1 | grep -q '^cmp: EOF on report.out' ||
+    { [ "$(wc -c <report.out)" -gt 1000 ] && cmp report.out full.out 2>&1 | grep -q '^cmp: EOF on report.out'; } ||
         fail "the report is no prefix of the whole"
     if command -v jq >/dev/null; then
         jq -e '.runs[0].invocations[0].executionSuccessful == false' sarif.out >/dev/null ||
@@ -191,10 +208,11 @@ unreadable)
     # unlike switching to another user, this works wherever the checkout lies.
     as_user=()
     if [ "$(id -u)" = 0 ]; then
-        as_user=(setpriv --inh-caps=-all --bounding-set=-dac_override,-dac_read_search)
+        as_user=(setpriv --inh-caps=-all '--bounding-set=-dac_override,-dac_read_search')
     fi
     printf '%s\n' "$statement" >secret.conf
     chmod 000 secret.conf
+    # shellcheck disable=SC2016 # $0 is the checker, expanded by the inner bash
     "${as_user[@]}" bash -c 'exec -a iscsi-config-check "$0" secret.conf secret.conf' \
         "$checker" >out 2>err </dev/null
     status=$?

@@ -30,16 +30,21 @@ text=$(fold <<<"$rendered")
 # Every line of the README's Vim example can be pasted from the page as it
 # renders at the usual width: no adjusted or escaped blank may creep in.
 page80=$(groff -man -Tutf8 -rLL=78n "$page" 2>/dev/null | sed 's/.\x08//g' | sed "s/[‘’]/'/g")
+# shellcheck disable=SC2016 # the backticks are the README's code fences, not commands
 while IFS= read -r line; do
+    # shellcheck disable=SC2001 # the blanks at the start of every line, not of the text
     grep -q -F -x -- "$line" < <(sed 's/^ *//' <<<"$page80") || fail "not pasteable from the page: \"$line\""
 done < <(sed -n '/^```vim$/,/^```$/p' "$root/README.md" | grep -v '^```')
 
-# String literals of the code, comments, include lines and the help text
-# (checked below) left out; those with fewer than three letters are
+# String literals of the code (every .cpp and .h file under src/, in its
+# sub-folders too), comments, include lines, compile-time assertions and the
+# help text (checked below) left out; those with fewer than three letters are
 # punctuation and formats. A message's alternatives ("|") are checked each,
 # and its placeholders ("{value}") stand for any text.
-literals=$(sed -e 's|//.*||' -e '/^#include/d' -e '/^static const char help[A-Z][a-z]*\[\]/,/;$/d' \
-    "$root"/src/*.cpp | grep -o '"[^"]*"' | sed 's/^"//; s/"$//; s/\\n$//' | tr '|' '\n' | sort -u)
+mapfile -d '' sources < <(find "$root/src" \( -name '*.cpp' -o -name '*.h' \) -print0 | sort -z)
+[ ${#sources[@]} -gt 0 ] || { fail "no source file under $root/src"; sources=(/dev/null); }
+literals=$(sed -e 's|//.*||' -e '/^#include/d' -e '/static_assert(/d' -e '/^static const char help[A-Z][a-z]*\[\]/,/;$/d' \
+    "${sources[@]}" | grep -o '"[^"]*"' | sed 's/^"//; s/"$//; s/\\n$//' | tr '|' '\n' | sort -u)
 while IFS= read -r literal; do
     letters=${literal//[^A-Za-z]/}
     [ ${#letters} -ge 3 ] || continue
@@ -71,7 +76,7 @@ options_of() { grep -o -E '(^|[ ,])--?[a-z][a-z-]*(=[A-Z]+)?' | tr -d ' ,' | sor
 help_options=$(grep -E '^  +-' <<<"$help" | sed 's/  [a-z].*//' | options_of)
 page_options=$(sed -n '/^OPTIONS$/,/^[A-Z]/p' <<<"$rendered" | grep -E '^ {7}-' | options_of)
 [ "$help_options" = "$page_options" ] ||
-    fail "options differ: --help has $(echo $help_options), the page $(echo $page_options)"
+    fail "options differ: --help has $(fold <<<"$help_options"), the page $(fold <<<"$page_options")"
 for option in $help_options; do
     case $option in --help | --version) continue ;; esac
     option=${option/=FORMAT/=report}

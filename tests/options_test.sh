@@ -3,24 +3,50 @@
 #
 #   options_test.sh CHECKER GEN_CONFIG GROUP
 #
-# GROUP is command-line, strict, quiet-mask, gcc, warnings, settings,
-# formats or agree. Each case states
-# the exit status, then every line of standard output prefixed "1|" and of
-# standard error prefixed "2|", byte for byte.
+# GROUP is usage, values, files, strict, quiet-mask, gcc, warnings,
+# settings, formats or agree. Each case states the exit status, then every
+# line of standard output prefixed "1|" and of standard error prefixed "2|",
+# byte for byte. A failed case is named by its group, the line of this script
+# that states it and its command line.
+#
+# KEEP set and not empty: the work folder stays, and its name is printed;
+# each failed case's files (out, err, expected, actual, diff.txt, command)
+# are copied to failed-N/ in it before a later case overwrites them.
 set -u
 checker=$1 gen_config=$2 group=$3
+failed=0 failures=0
 tmp=$(mktemp -d)
-trap '[ -n "${KEEP:-}" ] || rm -rf "$tmp"' EXIT
-cd "$tmp" || exit 2
+# shellcheck disable=SC2317 # run by the EXIT trap (not followed past the final exit)
+finish() {
+    local status=$?
+    if [ "$status" != 0 ] && [ "$status" != 77 ] && [ "$failures" = 0 ]; then
+        echo "FAIL ($group): stopped with status $status"
+    fi
+    if [ -n "${KEEP:-}" ]; then
+        echo "KEEP set: the work folder is kept in $tmp"
+    else
+        rm -rf "$tmp"
+    fi
+}
+trap finish EXIT
 export LC_ALL=C ASAN_OPTIONS=detect_leaks=0 # (no leak checks under strace)
-failed=0
-fail() { echo "FAIL: $*"; failed=1; }
+
+# Reports a failed case, by the line of this script that called fail (or
+# $fail_line, set by expect).
+fail() {
+    echo "FAIL ($group, ${0##*/}:${fail_line:-${BASH_LINENO[0]}}): $*"
+    failed=1 failures=$((failures + 1))
+}
+# Reports a failure that ends the group.
+give_up() { fail "$@"; exit 1; }
+cd "$tmp" || give_up "cannot enter $tmp"
 
 # Runs the checker as iscsi-config-check with the arguments given, its
 # standard output to $OUT if set, and compares the status and both streams
 # with the expectation on standard input. $TRACE may hold a strace command.
 expect() {
     : >out
+    cat >expected
     (exec -a iscsi-config-check ${TRACE:-} "$checker" "$@") >"${OUT:-out}" 2>err </dev/null
     local status=$?
     { echo "$status"; sed 's/^/1|/' out; sed 's/^/2|/' err; } >actual
@@ -28,7 +54,15 @@ expect() {
         # The prefixes hide a missing final newline: none may be missing.
         [ ! -s $stream ] || [ -z "$(tail -c 1 $stream)" ] || echo "(no final newline)" >>actual
     done
-    diff -u - actual >diff || { fail "iscsi-config-check $*"; cat -A diff | head -n 30; }
+    diff -u --label expected --label actual expected actual >diff.txt && return
+    local command="${TRACE:+$TRACE }iscsi-config-check $*${OUT:+ >$OUT}"
+    fail_line=${BASH_LINENO[0]} fail "$command"
+    cat -A diff.txt | head -n 30
+    if [ -n "${KEEP:-}" ]; then
+        local kept=$tmp/failed-$failures
+        mkdir -p "$kept" && cp out err expected actual diff.txt "$kept"/ &&
+            printf '%s\n' "$command" >"$kept/command" && echo "(its files: $kept)"
+    fi
 }
 
 usage='2|USAGE: iscsi-config-check <config_file_name>'
@@ -37,7 +71,7 @@ printf 'target = 1.2.3.4 3260 2 Initiator:h,p\n\ntarget = 10.0.0.1 860 1 Initiat
 printf 'target = 1.2.3.4 3260 2 Initiator:h,p\ntarget = 1.2.3 3260 2 Initiator:h,p\n' >faulty.conf
 
 case $group in
-command-line)
+usage)
     expect --version <<<'0
 1|iscsi-config-check 2.4.0'
     # The first of a usage error, --help and --version decides, wherever it
@@ -58,6 +92,8 @@ command-line)
         expect $args <<<"1
 $usage"
     done
+    ;;
+values)
     # A bad value, or none, is told in a line of its own before the usage.
     p='2|iscsi-config-check:'
     while IFS='|' read -r args message; do
@@ -79,8 +115,10 @@ sound.conf -W|option '-W' needs a value
 -Wno-parse sound.conf|'parse' is an error, not a warning: errors are always checked
 --explain=leading-zeroes|unknown check 'leading-zeroes'; did you mean 'leading-zero'?
 EOF
-    # Options apply wherever they stand; "--" ends them; short options
-    # combine; a later --format wins.
+    ;;
+files)
+    # Options apply wherever they stand among the files; "--" ends them;
+    # short options combine; a later --format wins.
     cp sound.conf ./-dash.conf
     expect -q -- -dash.conf <<<0
     expect faulty.conf -qs <<<'2
@@ -244,7 +282,8 @@ settings)
     # The file of options: found here or up to the repository's top, its
     # options before the command line's, refused when others could write it
     # or when it holds what it may not; --config and --no-config.
-    mkdir -p repo/.git repo/sub/deep && cp faulty.conf repo/sub/deep/ && cd repo/sub/deep || exit 2
+    { mkdir -p repo/.git repo/sub/deep && cp faulty.conf repo/sub/deep/ && cd repo/sub/deep; } ||
+        give_up "cannot make repo/sub/deep"
     printf '%s\r\n' '--format=gcc -W leading-zero # the team' '-s' >../../.iscsi-config-check
     chmod 644 ../../.iscsi-config-check
     printf 'target = 010.0.0.1 3260 2 Initiator:h,p\n' >z.conf
@@ -289,9 +328,10 @@ $("$checker" --help | sed 's/^/1|/')"
 1|empty.conf:1:1: warning: file defines no target [-Wempty-file]'
     (exec -a iscsi-config-check "$checker" --stdin-filename=in.conf) <faulty.conf >out 2>&1
     [ "$(cat out)" = "in.conf:2:15: error: illegal character in address 040" ] || fail "stdin: $(cat out)"
+    # shellcheck disable=SC2094 # standard input is the output, on purpose
     (exec -a iscsi-config-check "$checker" --stdin-filename=in.conf) <z.conf >>z.conf 2>err
     [ "$(cat err)" = "input file is output file in.conf" ] || fail "stdin is output: $(cat err)"
-    cd "$tmp" || exit 2
+    cd "$tmp" || give_up "cannot enter $tmp"
     ;;
 formats)
     # The formats as their readers take them (each format's bytes are the
@@ -320,7 +360,7 @@ formats)
     # Names made to forge CI workflow commands forge none on either stream:
     # a model of the runner's two syntaxes ("::name ...::" at a line's start,
     # "##[name ...]" anywhere) finds only the checker's own annotations.
-    mkdir forged && cd forged || exit 2
+    { mkdir forged && cd forged; } || give_up "cannot make forged"
     cp ../faulty.conf 'a##[warning file=README.md;line=1]Reviewed: no faults.conf'
     mkdir 'z##[stop-commands]tok.conf'
     ln -s missing.conf $'l\n::add-mask::hunter2.conf'
@@ -332,7 +372,7 @@ formats)
     awk '/##\[/ || /^[ \t]*::/ { print "err: forged: " $0; bad = 1 } END { exit bad }' err ||
         fail "github: a command forged on standard error"
     [ "$(wc -l <out) $(wc -l <err)" = "3 2" ] || fail "github: $(cat out err)"
-    cd .. || exit 2
+    cd .. || give_up "cannot leave forged"
     command -v jq >/dev/null || { echo "SKIP: no jq, the JSON and SARIF readers' checks"; exit 77; }
     "$checker" --format=json -W all sound.conf q* >json.out 2>&1
     jq -e -s 'length == 4 and .[3].file == "q\"\\\u0001\t\ufffd\u00e9.conf"' json.out >/dev/null ||
@@ -367,7 +407,7 @@ agree)
     for format in gcc json sarif github; do
         "$checker" -W all --format="$format" g.conf >"$format.out" || fail "$format: status"
     done
-    [ "$(grep -c ': warning: ' gcc.out)" -gt 1000 ] && [ "$(grep -c ': error: ' gcc.out)" -gt 1000 ] ||
+    { [ "$(grep -c ': warning: ' gcc.out)" -gt 1000 ] && [ "$(grep -c ': error: ' gcc.out)" -gt 1000 ]; } ||
         fail "too few diagnostics generated"
     sed 's/^g\.conf:\([0-9]*\):\([0-9]*\): \([a-z]*\): \(.*\)/\1 \2 \3 \4/; s/ \[-W[a-z-]*\]$//' \
         gcc.out >gcc.tuples
@@ -404,9 +444,12 @@ for tuple in open("gcc.tuples", "rb"):
         github.out | cmp -s - json.names || fail "github names its checks otherwise"
     ;;
 *)
-    echo "unknown group $group"
-    exit 2
+    fail "unknown group"
     ;;
 esac
-[ "$failed" = 0 ] && echo "ok: $group"
+if [ "$failed" = 0 ]; then
+    echo "ok: $group"
+else
+    echo "FAIL ($group): $failures failed"
+fi
 exit "$failed"

@@ -30,6 +30,7 @@ export PATH=$tmp/bin:$PATH
 
 mkdir "$tmp/work" && cd "$tmp/work" || exit 2
 git init -q
+# shellcheck disable=SC2016 # the backticks are the README's code fences, not commands
 sed -n '/^```yaml$/,/^```$/p' "$root/README.md" | sed -n '/^repos:/,/^```$/p' | grep -v '^```' |
     sed "s|https://example.org/iscsi-config-check.git|$tmp/hook|; s|COMMIT|$rev|" >.pre-commit-config.yaml
 grep -q "$rev" .pre-commit-config.yaml || fail "no snippet with the placeholders in the README"
@@ -40,7 +41,7 @@ s='target = 10.0.0.1 3260 2 Initiator:h,p'
 printf '%s\n' "$s" >iscsi/good.conf
 printf 'target = 1.2.3 3260 2 Initiator:h,p\n' >roles-nginx.conf
 mkdir -p roles/web/files && printf 'server { listen 80; }\n' >roles/web/files/nginx.conf
-git add . && git commit -q -m good >log 2>&1 || { cat log; fail "a sound file, or another program's, was refused"; }
+{ git add . && git commit -q -m good >log 2>&1; } || { cat log; fail "a sound file, or another program's, was refused"; }
 printf '%s\n' 'target = 300.1.2.3 3260 2 Initiator:h,p' >iscsi/wrapped-address.conf
 printf '%s\n' 'target = 10.0.0.1 65536 2 Initiator:h,p' >iscsi/wrapped-port.conf
 printf '%s\n' "$s" "$s" >iscsi/duplicate.conf
