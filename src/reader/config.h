@@ -139,10 +139,6 @@ ReadResult readConfigStream(FILE *file, ReaderHooks *hooks);
 // the count is read, and the pointer is not read at all when the count is 0.
 FaultKind findLoginParamsFault(const char *field, size_t len);
 
-// findLoginParamsFault, which also sets `*comma` to the comma's position in
-// a sound field.
-FaultKind judgeLoginParams(const char *field, size_t len, size_t *comma);
-
 // The entry points that print, in the report format with no option
 // (defined in src/cli/config_print.cpp).
 
