@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # Checks the manual page against the program: it renders without a warning
-# (groff, and mandoc's lint), every text the program can print (each message
-# literal in src/) appears in it, every entry of --help stands in it and its
-# options are the program's, and its version is the program's.
+# (groff, and mandoc's lint), the texts of the program that it quotes stand in
+# it as the program prints them, every entry of --help stands in it and its
+# options are the program's, and its version is the program's. (The entries
+# of the checks come from the table of checks; doc.generated holds them.)
 #
 #   man_page_test.sh SOURCE_DIR CHECKER
 set -u
 root=$1 checker=$2
+# (The program is also run in a folder of its own.)
+case $checker in /*) ;; */*) checker=$PWD/$checker ;; esac
 page=$root/doc/iscsi-config-check.1
 command -v groff >/dev/null || { echo "SKIP: groff is not installed"; exit 77; }
 failed=0
@@ -36,26 +39,51 @@ while IFS= read -r line; do
     grep -q -F -x -- "$line" < <(sed 's/^ *//' <<<"$page80") || fail "not pasteable from the page: \"$line\""
 done < <(sed -n '/^```vim$/,/^```$/p' "$root/README.md" | grep -v '^```')
 
-# String literals of the code (every .cpp and .h file under src/, in its
-# sub-folders too), comments, include lines, compile-time assertions and the
-# help text (checked below) left out; those with fewer than three letters are
-# punctuation and formats. A message's alternatives ("|") are checked each,
-# and its placeholders ("{value}") stand for any text.
-mapfile -d '' sources < <(find "$root/src" \( -name '*.cpp' -o -name '*.h' \) -print0 | sort -z)
-[ ${#sources[@]} -gt 0 ] || { fail "no source file under $root/src"; sources=(/dev/null); }
-literals=$(sed -e 's|//.*||' -e '/^#include/d' -e '/static_assert(/d' -e '/^static const char help[A-Z][a-z]*\[\]/,/;$/d' \
-    "${sources[@]}" | grep -o '"[^"]*"' | sed 's/^"//; s/"$//; s/\\n$//' | tr '|' '\n' | sort -u)
-while IFS= read -r literal; do
-    letters=${literal//[^A-Za-z]/}
-    [ ${#letters} -ge 3 ] || continue
-    # getopt's option string, digit tables, and pieces of JSON, whose
-    # escaped quotes this extraction cannot follow
-    [[ $literal =~ ^-[A-Za-z:]+$ || $literal =~ ^[0-9A-Fa-f]+$ || $literal == *\\* ]] && continue
-    # Trim the blanks and separators that join pieces of a line.
-    trimmed=$(printf '%s' "$literal" | sed 's/^[ ,:]*//; s/[ ,:=]*$//')
-    pattern=$(printf '%s' "$trimmed" | sed 's/[][\.*^$/]/\\&/g; s/%s/.*/g; s/{[a-z]*}/.*/g')
-    grep -q -- "$pattern" <<<"$text" || fail "not in the manual page: \"$literal\""
-done <<<"$literals"
+# The texts of the program that the page quotes, as the page renders them,
+# with * where the page writes a placeholder (a name, a number, a message);
+# after "|", a command that makes the program print the text, run in a folder
+# that holds the files below, with `run` for the program. A text without one
+# is provoked by the fault tests (out of memory) or needs another user.
+work=$(mktemp -d) || exit 1
+trap 'rm -rf "$work"' EXIT
+mkdir "$work/open"
+printf 'target = 1.2.3.4 3260 2 Initiator:h,p\n' | tee "$work/sound.conf" "$work/self.conf" >"$work/open/sound.conf"
+printf 'target = 010.2.3.4 3260 2 Initiator:h,p\n' >"$work/warn.conf"
+printf -- '--help\n' >"$work/help.opts"
+printf -- '-q\n' >"$work/open/.iscsi-config-check"
+chmod 666 "$work/open/.iscsi-config-check"
+# shellcheck disable=SC2317 # called by the commands, through eval
+run() { "$checker" "$@"; }
+while IFS='|' read -r quoted command; do
+    # shellcheck disable=SC2001 # one expression for every special character
+    regex=$(sed 's/[]\\.^$[]/\\&/g' <<<"$quoted")
+    grep -q -- "${regex//\*/[^ ]*}" <<<"$text" || fail "not in the manual page: \"$quoted\""
+    [ -n "$command" ] || continue
+    output=$(cd "$work" && eval "$command" 2>&1)
+    grep -q -- "${regex//\*/.*}" <<<"$output" ||
+        fail "the program does not print \"$quoted\" for: $command"
+done <<'EOF'
+line *, nConnections = *, target addr = *, portNum = *, loginParamsLen = *, loginParams = *|run sound.conf
+==> * <==|run sound.conf warn.conf
+line *, pos *, warning: * [-W*]|run -W all warn.conf
+USAGE: * <config_file_name>|run
+failed to open file *|run missing.conf
+failed to read file *|run .
+*: unknown format '*' (report, gcc, json, sarif, github, tty)|run --format=bogus sound.conf
+*: unknown --color value '*' (auto, always, never)|run --color=bogus sound.conf
+*: unknown warning '*'; did you mean '*'?|run -W leading-zeros sound.conf
+*: unknown warning '*' (--list-checks lists the checks)|run -W bogus sound.conf
+*: '*' is an error, not a warning: errors are always checked|run -W parse sound.conf
+*: option '*' needs a value|run sound.conf --format
+*: unknown check '*'|run --explain=bogus
+*: *:*: '*' is not allowed here|run --config=help.opts sound.conf
+*: ignoring *: writable by others|cd open && run sound.conf
+*: ignoring *: owned by another user|
+input file is output file *|run self.conf >>self.conf
+*: out of memory|
+failed to write output|run sound.conf >/dev/full
+, * files not read|run --format=tty missing.conf missing.conf
+EOF
 
 # Each entry of --help (the usage line without "Usage:", the summary, each
 # option with its description) stands in the page, case aside.

@@ -1,5 +1,6 @@
-// The table of checks. The summaries and explanations are the manual's
-// descriptions of the checks, word for word (a test holds them to it).
+// The table of checks: the one place where each check's texts are written.
+// The manual page's entries and the README's table of warnings are
+// generated from it (make docs; a test fails when they are stale).
 #include "checks/checks.h"
 
 #include <algorithm>
