@@ -305,6 +305,27 @@ $("$checker" --no-config --list-checks | sed 's/^/1|/; s/^\(1|control-char\twarn
     printf -- '-q\n--format=gcc z.conf\n' >.iscsi-config-check
     expect z.conf <<<"1
 2|iscsi-config-check: $PWD/.iscsi-config-check:2: 'z.conf' is not allowed here"
+    # Every spelling a file of options holds: letters alone and together,
+    # long options, --colour for --color, "-W NAME" across a blank or a
+    # tab, a comment word; later words win, and the command line's over
+    # them, where the file's warnings stay unless it turns them off. Words
+    # it may not hold are refused whole: no abbreviation, no value for a
+    # flag, none missing, no option of the command line alone.
+    printf '%s\n' '-q -s -qs -sq # -x' '--quiet --strict --mask-passwords' '--format=report --colour=never' \
+        $'-W\tleading-zero --color=always -Wall -W no-bom' '--warn=no-trailing-text' >.iscsi-config-check
+    expect z.conf <<<'2
+1|line 1, pos 9, warning: address number with a leading zero: other tools read it as octal [-Wleading-zero]'
+    printf -- '--format=gcc -W leading-zero -W control-char\n' >.iscsi-config-check
+    expect --format=json -W no-leading-zero --list-checks <<<"0
+$("$checker" --no-config --list-checks | sed 's/^/1|/; s/^\(1|control-char\twarning\t\)off/\1on/')"
+    for word in --format --format\ gcc --quiet=x --mask --qu --config=x --no-config --help -qW -qWall -x - --; do
+        printf -- '-q\n-s %s\n' "$word" >.iscsi-config-check
+        expect z.conf <<<"1
+2|iscsi-config-check: $PWD/.iscsi-config-check:2: '${word%% *}' is not allowed here"
+    done
+    printf -- '-q -W\n' >.iscsi-config-check
+    expect z.conf <<<"1
+2|iscsi-config-check: $PWD/.iscsi-config-check:1: option '-W' needs a value"
     printf -- '-W leading-zeros\n' >.iscsi-config-check
     expect --help <<<"0
 $("$checker" --help | sed 's/^/1|/')"

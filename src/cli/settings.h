@@ -1,53 +1,52 @@
-// What a run is asked to do, from the command line and from a project's
-// file of options, `.iscsi-config-check`: the values of the options that
-// both take, judged alike, with a message that says what is wrong.
+// The run's settings: what the options that a project's file of options may
+// hold too (`.iscsi-config-check`) ask for, with their defaults, and the
+// setters that judge an option's value and say what is wrong with it.
 #ifndef ISCSI_CONFIG_CHECK_CLI_SETTINGS_H
 #define ISCSI_CONFIG_CHECK_CLI_SETTINGS_H
 
-#include <cstddef>
+#include <string_view>
 
-#include "support/line_buffer.h"
+#include "checks/kinds.h"
 #include "formats/registry.h"
+#include "support/line_buffer.h"
 
-// When the tty format colours its output, in the order of colorChoices.
-enum ColorChoice { COLOR_AUTO, COLOR_ALWAYS, COLOR_NEVER, COLOR_UNKNOWN };
+// When the tty format colours its output.
+enum ColorChoice { COLOR_AUTO, COLOR_ALWAYS, COLOR_NEVER };
 
-// The options that a file of options may hold too. Warnings named are
-// turned on in `warningsOn` and off in `warningsOff`, the later winning, so
-// that options given later apply over those of the file.
+// The settings, each at its default until an option sets it. The file of
+// options is applied first, then the command line's options in their order,
+// so that a later value wins (--format, --color), a flag stays set (--quiet,
+// --strict, --mask-passwords), and each -W turns warnings on or off over
+// what came before.
 struct Settings {
-    const FormatInfo *format; // null: not given
-    ColorChoice color;        // COLOR_UNKNOWN: not given
-    bool quiet;
-    bool strict;
-    bool maskPasswords;
-    WarningSet warningsOn;
-    WarningSet warningsOff;
+    const FormatInfo *format = reportFormat();
+    ColorChoice color = COLOR_AUTO;
+    bool quiet = false;
+    bool strict = false;
+    bool maskPasswords = false;
+    WarningSet warnings = 0; // the warnings turned on
 };
 
-// Codes of the options, as getopt_long returns them.
-enum OptionCode {
-    OPTION_QUIET = 'q',
-    OPTION_STRICT = 's',
-    OPTION_WARN = 'W',
-    OPTION_MASK_PASSWORDS = 256,
-    OPTION_FORMAT,
-    OPTION_COLOR,
-    OPTION_HELP,
-    OPTION_VERSION,
-    OPTION_CONFIG,
-    OPTION_NO_CONFIG,
-    OPTION_NO_DIRECTIVES,
-    OPTION_LIST_CHECKS,
-    OPTION_EXPLAIN,
-    OPTION_STDIN_FILENAME,
-};
-
-// Applies the option `code` with `value` (null for none) to `settings`.
-// Returns false, with what is wrong in `complaint` ("unknown format 'x'
+// How an option sets a setting: with `value` (null for an option that takes
+// none); false, with what is wrong in `complaint` ("unknown format 'x'
 // (...)", without the program's name), for a value that it does not take.
-bool applySetting(Settings *settings, int code, const char *value,
-                  LineBuffer *complaint);
+using SettingSetter = bool (*)(Settings *settings, const char *value,
+                               LineBuffer *complaint);
+
+// The setters, one for each option that sets a setting.
+bool setQuiet(Settings *settings, const char *value, LineBuffer *complaint);
+bool setStrict(Settings *settings, const char *value, LineBuffer *complaint);
+bool setMaskPasswords(Settings *settings, const char *value,
+                      LineBuffer *complaint);
+bool setFormat(Settings *settings, const char *value, LineBuffer *complaint);
+bool setColor(Settings *settings, const char *value, LineBuffer *complaint);
+// NAME or all turns on, no-NAME or no-all off.
+bool setWarning(Settings *settings, const char *value, LineBuffer *complaint);
+
+// Whether the tty format colours: always, never, or by default where a
+// person reads (standard output is a terminal, NO_COLOR is unset or empty,
+// and TERM is set, not empty and not dumb).
+bool colorsOutput(const Settings *settings);
 
 // Appends to `complaint` the message for an unknown check `name` (after a
 // "no-" for a warning turned off): with the closest known name when one is
@@ -60,19 +59,5 @@ void complainOfUnknownCheck(LineBuffer *complaint, const char *what,
 // characters as '?' when it is a terminal: the name and the text may come
 // from whoever started the program, or from a file.
 void tellProblem(const char *programName, std::string_view text);
-
-// Reads the file of options `path` into `settings`. Returns false after
-// telling on standard error, as "PROGRAM: FILE:LINE: ...", what is wrong;
-// a file that cannot be opened is "failed to open file FILE" when `given`
-// (named with --config), and a file that others could have written is
-// ignored, with a word on standard error.
-bool readSettingsFile(const char *path, bool given, const char *programName,
-                      Settings *settings);
-
-// Finds the project's file of options: `.iscsi-config-check` in the current
-// folder, then in each parent up to and including the first that holds a
-// `.git` entry (only the current folder when none does). Writes its path to
-// `path` (`size` bytes); false when there is none.
-bool findSettingsFile(char *path, size_t size);
 
 #endif

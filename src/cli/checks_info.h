@@ -1,0 +1,15 @@
+// What --list-checks and --explain print of the table of checks.
+#ifndef ISCSI_CONFIG_CHECK_CLI_CHECKS_INFO_H
+#define ISCSI_CONFIG_CHECK_CLI_CHECKS_INFO_H
+
+#include "checks/checks.h"
+
+// Prints each check on a line: its name, severity, whether `warnings` (the
+// warnings turned on) turn it on, and its summary, separated by tabs.
+void listChecks(WarningSet warnings);
+
+// Prints what the manual says of one check, wrapped to fit a terminal, with
+// a bad line and its fixed form.
+void explainCheck(const CheckInfo *check);
+
+#endif

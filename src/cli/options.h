@@ -1,0 +1,121 @@
+// The options, one row each in optionTable: how the command line and a file
+// of options spell them, their entries in --help, and what each sets.
+// getopt_long's description of the options, the words a file of options
+// accepts and the text of --help are all made from the table, so that an
+// option is one row and the code that uses what it sets.
+#ifndef ISCSI_CONFIG_CHECK_CLI_OPTIONS_H
+#define ISCSI_CONFIG_CHECK_CLI_OPTIONS_H
+
+#include <cstddef>
+
+#include "cli/settings.h"
+#include "support/line_buffer.h"
+
+// What the command line asks for.
+enum Action {
+    ACTION_CHECK,
+    ACTION_HELP,
+    ACTION_VERSION,
+    ACTION_USAGE,
+    ACTION_LIST_CHECKS,
+    ACTION_EXPLAIN,
+};
+
+struct OptionInfo;
+
+// An option of the command line that sets a setting, with its value (null
+// for none), kept to be applied over the file of options.
+struct GivenSetting {
+    const OptionInfo *option;
+    const char *value;
+};
+
+// What the command line asks for, and, once resolveSettings has settled
+// them, the settings of the run.
+struct CommandLine {
+    Action action = ACTION_CHECK;
+    const char *settingsPath = nullptr; // --config=FILE
+    bool readsSettings = true;          // no --no-config
+    bool directives = true;             // no --no-directives
+    const char *explained = nullptr;    // the check that --explain names
+    const char *stdinName = nullptr;    // --stdin-filename=NAME
+    // The file names in the order given: at most one per argument.
+    const char **fileNames = nullptr;
+    size_t fileCount = 0;
+    // The options that set settings, in the order given (room for
+    // `givenRoom`).
+    GivenSetting *given = nullptr;
+    size_t givenCount = 0;
+    size_t givenRoom = 0;
+    Settings settings;
+};
+
+// How an option sets what the command line alone asks for, as a setting's
+// setter does (settings.h).
+using CommandSetter = bool (*)(CommandLine *command, const char *value,
+                               LineBuffer *complaint);
+
+// What an option sets: a setting, or what the command line alone asks for;
+// the other setter is null.
+struct OptionEffect {
+    SettingSetter setting = nullptr;
+    CommandSetter command = nullptr;
+    bool setsSetting = false; // the setter is `setting`
+};
+
+// Whether a file of options may hold an option.
+enum class InFile : unsigned char { no, yes };
+
+// What --help lists after an option's own words: the formats' parts, or the
+// warnings' names.
+enum class HelpList : unsigned char { none, formats, warnings };
+
+struct OptionInfo {
+    const char *name; // the long option, after "--"
+    // The value it requires, by its name in --help (FORMAT in
+    // --format=FORMAT); null for an option that takes none.
+    const char *value;
+    // Its words in --help after the option, wrapped by hand: a newline
+    // starts a continuation line. Null for another spelling of the option
+    // in the row above: --help does not list it, and getopt_long takes the
+    // one for the other (so that an abbreviation of both is no ambiguity).
+    const char *help;
+    OptionEffect effect;
+    char letter; // the short option, after "-"; '\0' for none
+    InFile inFile;
+    HelpList helpList;
+
+    // A row, in the order the table reads.
+    constexpr OptionInfo(const char *longName, char shortName,
+                         const char *valueName, InFile where,
+                         const char *helpWords, HelpList listed,
+                         OptionEffect sets)
+        : name(longName), value(valueName), help(helpWords), effect(sets),
+          letter(shortName), inFile(where), helpList(listed)
+    {
+    }
+};
+
+// Every option, in the order of --help.
+extern const OptionInfo optionTable[];
+extern const size_t optionCount;
+
+// Reads the command line strictly from left to right: options and file
+// names may be mixed, and options apply to every file wherever they stand.
+// "--" makes every later word a file name. The first of a usage error,
+// --help and --version decides; no file name at all is a usage error,
+// unless the checks are listed or explained or standard input read. What is
+// wrong with an option's value goes to `complaint`.
+Action parseCommandLine(int argc, char **argv, CommandLine *command,
+                        LineBuffer *complaint);
+
+// Settles the run's settings in `command`: the defaults, then the file of
+// options (--config's, the project's unless --no-config, or none), then the
+// command line's options in their order. False after telling what is wrong
+// with the file.
+bool resolveSettings(const char *programName, CommandLine *command);
+
+// Frees what parseCommandLine allocated.
+void releaseCommandLine(CommandLine *command);
+
+#endif
