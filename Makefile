@@ -40,7 +40,7 @@ asan:
 fuzz:
 	CC=clang CXX=clang++ $(CMAKE) -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	    -DICC_FUZZ=ON -DBUILD_TESTING=OFF -DICC_WERROR=ON
-	$(CMAKE) --build build/fuzz -j $(JOBS) --target fuzz_reader fuzz_login
+	$(CMAKE) --build build/fuzz -j $(JOBS) --target $(notdir $(basename $(wildcard fuzz/fuzz_*.cpp)))
 	fuzz/run.sh build/fuzz/fuzz $(FUZZ_SECONDS)
 
 # Line and branch coverage of src/ and its sub-folders from the whole suite

@@ -10,7 +10,8 @@
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
-extern "C" __attribute__((weak)) int LLVMFuzzerInitialize(int *argc, char ***argv);
+extern "C" __attribute__((weak)) int LLVMFuzzerInitialize(int *argc,
+                                                          char ***argv);
 
 namespace
 {
@@ -49,8 +50,8 @@ int main(int argc, char **argv)
         std::vector<std::string> paths;
         if (S_ISDIR(status.st_mode)) {
             DIR *folder = opendir(argv[k]);
-            for (dirent *entry = folder != nullptr ? readdir(folder) : nullptr; entry != nullptr;
-                 entry = readdir(folder)) {
+            for (dirent *entry = folder != nullptr ? readdir(folder) : nullptr;
+                 entry != nullptr; entry = readdir(folder)) {
                 if (entry->d_name[0] != '.') {
                     paths.push_back(std::string(argv[k]) + "/" + entry->d_name);
                 }

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Runs each fuzz target for a bounded time on a corpus seeded from the golden
-# cases; any crash, leak, time-out or sanitizer report fails the run.
+# Runs each fuzz target (every fuzz/fuzz_*.cpp) for a bounded time on a
+# corpus seeded from the golden cases, the example and the target's own
+# seeds in fuzz/seeds/TARGET; any crash, leak, time-out or sanitizer report
+# fails the run.
 #
 #   fuzz/run.sh FUZZ_BINARY_DIR [SECONDS]
 #
@@ -12,10 +14,14 @@ bin_dir=$1
 seconds=${2:-60}
 corpus_root=$root/build/fuzz-corpus
 
-for target in fuzz_reader fuzz_login; do
+for source in "$root"/fuzz/fuzz_*.cpp; do
+    target=$(basename "$source" .cpp)
     corpus=$corpus_root/$target
     mkdir -p "$corpus" "$corpus_root/artifacts"
     cp -n "$root"/tests/golden/*.conf "$root"/examples/*.conf "$corpus"/ 2>/dev/null || true
+    if [ -d "$root/fuzz/seeds/$target" ]; then
+        cp -n "$root/fuzz/seeds/$target"/* "$corpus"/ 2>/dev/null || true
+    fi
     echo "== $target: $seconds s"
     "$bin_dir/$target" "$corpus" \
         -max_total_time="$seconds" -max_len=4096 -timeout=10 -rss_limit_mb=2048 \

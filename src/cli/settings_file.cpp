@@ -175,24 +175,36 @@ bool readSettingsFile(const char *path, bool given, const char *programName,
             return true;
         }
     }
+    LineBuffer text;
+    for (int c = fgetc(file); c != EOF; c = fgetc(file)) {
+        text.append(static_cast<char>(c));
+    }
+    (void)fclose(file);
+    return applySettingsText(text.view(), path, programName, settings);
+}
+
+bool applySettingsText(std::string_view text, const char *path,
+                       const char *programName, Settings *settings)
+{
     LineBuffer line;
-    bool sound = true;
     long long lineNum = 0;
-    int c = 0;
-    while (sound && c != EOF) {
+    for (;;) {
+        size_t end = text.find('\n');
         line.clear();
-        while ((c = fgetc(file)) != EOF && c != '\n') {
-            line.append(static_cast<char>(c));
-        }
+        line.append(headOf(text, end));
         lineNum++;
         if (!line.view().empty() && line.view().back() == '\r') {
             line.commit(line.reserve(0) - 1); // a final carriage return
         }
         line.append('\0');
-        sound = applyLine(line.data(), path, lineNum, programName, settings);
+        if (!applyLine(line.data(), path, lineNum, programName, settings)) {
+            return false;
+        }
+        if (end == std::string_view::npos) {
+            return true;
+        }
+        text.remove_prefix(end + 1);
     }
-    (void)fclose(file);
-    return sound;
 }
 
 // Writes "FOLDER/NAME" for the first `len` bytes of `folder` (the root is

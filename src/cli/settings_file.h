@@ -4,6 +4,7 @@
 #define ISCSI_CONFIG_CHECK_CLI_SETTINGS_FILE_H
 
 #include <cstddef>
+#include <string_view>
 
 #include "cli/settings.h"
 
@@ -14,6 +15,11 @@
 // ignored, with a word on standard error.
 bool readSettingsFile(const char *path, bool given, const char *programName,
                       Settings *settings);
+
+// Applies the lines of `text`, the content of the file of options `path`,
+// to `settings`; false after telling what is wrong, as readSettingsFile.
+bool applySettingsText(std::string_view text, const char *path,
+                       const char *programName, Settings *settings);
 
 // Finds the project's file of options: `.iscsi-config-check` in the current
 // folder, then in each parent up to and including the first that holds a

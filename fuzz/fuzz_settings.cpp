@@ -1,0 +1,36 @@
+// Reads arbitrary bytes as the content of a file of options: any byte value,
+// words and lines of any length, zero bytes, no final newline. Whatever it
+// holds, the settings stay within what the options can set, and a text of
+// words none of which is an option or a comment is refused.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string_view>
+
+#include "cli/settings_file.h"
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    // The complaints are not examined here: they go to the null device,
+    // while the fuzzer's own messages keep the standard error it opened.
+    stderr = fopen("/dev/null", "w");
+    if (stderr == nullptr) {
+        abort();
+    }
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    Settings settings;
+    std::string_view text(reinterpret_cast<const char *>(data), size);
+    bool applied = applySettingsText(text, "fuzz", "fuzz", &settings);
+    bool noOption = text.find_first_of("#-") == std::string_view::npos &&
+                    text.find('\0') == std::string_view::npos &&
+                    text.find_first_not_of(" \t\r\n") != std::string_view::npos;
+    if (settings.format == nullptr || (settings.warnings & ~allWarnings) != 0 ||
+        (applied && noOption)) {
+        abort();
+    }
+    return 0;
+}
