@@ -31,14 +31,15 @@ const JsonCase jsonCases[] = {
     {"\"\\/", "\\\"\\\\/"},
     {"\n\r\t\b\f", "\\n\\r\\t\\b\\f"},
     {std::string("\x00\x01\x1F\x7F", 4), "\\u0000\\u0001\\u001f\\u007f"},
-    {"\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80", "\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"},
-    {"\xC0\xAF", fffd + fffd},               // overlong
-    {"\xE0\x80\xAF", fffd + fffd + fffd},    // overlong
-    {"\xED\xA0\x80", fffd + fffd + fffd},    // surrogate
+    {"\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80",
+     "\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"},
+    {"\xC0\xAF", fffd + fffd},                       // overlong
+    {"\xE0\x80\xAF", fffd + fffd + fffd},            // overlong
+    {"\xED\xA0\x80", fffd + fffd + fffd},            // surrogate
     {"\xF4\x90\x80\x80", fffd + fffd + fffd + fffd}, // past U+10FFFF
     {"\xF5\x80", fffd + fffd},
-    {"x\xE2\x82", "x" + fffd + fffd},        // cut short
-    {"\xE2\x28\xA1", fffd + "(" + fffd},     // not a continuation
+    {"x\xE2\x82", "x" + fffd + fffd},    // cut short
+    {"\xE2\x28\xA1", fffd + "(" + fffd}, // not a continuation
     {"\x80\xBF", fffd + fffd},
 };
 
@@ -51,8 +52,7 @@ TEST_P(JsonStringTest, EscapesAndReplaces)
     LineBuffer line;
     line.append("x");
     appendJsonString(&line, GetParam().bytes);
-    EXPECT_EQ(std::string(line.view()),
-              "x\"" + GetParam().expected + "\"");
+    EXPECT_EQ(std::string(line.view()), "x\"" + GetParam().expected + "\"");
 }
 
 INSTANTIATE_TEST_SUITE_P(Bytes, JsonStringTest, testing::ValuesIn(jsonCases));
@@ -67,25 +67,36 @@ namespace
 {
 
 // Every error and every warning, a sound statement, a remark after one, a
-// tab, a byte that is not ASCII, a zero byte, long lines, and two of more than 512
-// bytes: a comment whose second piece is a sound statement, and a statement
+// tab, a byte that is not ASCII, a zero byte, long lines, and two of more than
+// 512 bytes: a comment whose second piece is a sound statement, and a statement
 // defined again in its own second piece.
 std::string everyCheck()
 {
-    const std::string sound = "target = 192.168.10.5 3260 2 Initiator:db01,Secret";
+    const std::string sound =
+        "target = 192.168.10.5 3260 2 Initiator:db01,Secret";
     std::string text = "\xEF\xBB\xBF# byte order mark\r\n" + sound + "\n";
     for (const char *line :
-         {"x", "target = 1..3.4 1 2 Initiator:h,p", "target =\t1.2.3 3260 2 Initiator:h,p",
-          "target = 1.2.\xC3\xA9.4 3260 2 Initiator:h,p", "target = 1.2.3.4 x 2 Initiator:h,p",
-          "target = 1.2.3.4 3260 0 Initiator:h,p", "target = 1.2.3.4 3260 2 ",
-          "target = 1.2.3.4 3260 2 initiator:h,p", "target = 1.2.3.4 3260 2 Initiator:,p",
-          "target = 1.2.3.4 3260 2 Initiator:h!,p", "target = 1.2.3.4 3260 2 Initiator:host",
-          "target = 1.2.3.4 3260 2 Initiator:iiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiii",
+         {"x",
+          "target = 1..3.4 1 2 Initiator:h,p",
+          "target =\t1.2.3 3260 2 Initiator:h,p",
+          "target = 1.2.\xC3\xA9.4 3260 2 Initiator:h,p",
+          "target = 1.2.3.4 x 2 Initiator:h,p",
+          "target = 1.2.3.4 3260 0 Initiator:h,p",
+          "target = 1.2.3.4 3260 2 ",
+          "target = 1.2.3.4 3260 2 initiator:h,p",
+          "target = 1.2.3.4 3260 2 Initiator:,p",
+          "target = 1.2.3.4 3260 2 Initiator:h!,p",
+          "target = 1.2.3.4 3260 2 Initiator:host",
+          "target = 1.2.3.4 3260 2 "
+          "Initiator:"
+          "iiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiii",
           "target = 1.2.3.4 3260 2 Initiator:h,p,q",
           "target = 1.2.3.4 3260 2 Initiator:h,0123456789abcdef!",
           "target = 1.2.3.4 3260 2 Initiator:h,0123456789abcdefx",
-          "target = 010.0.0.1 3260 1 Initiator:h,p", "target = 300.1.2.3 3260 1 Initiator:h,p",
-          "target = 1.2.3.4 0 1 Initiator:h,p", "target = 1.2.3.4 70000 1 Initiator:h,p",
+          "target = 010.0.0.1 3260 1 Initiator:h,p",
+          "target = 300.1.2.3 3260 1 Initiator:h,p",
+          "target = 1.2.3.4 0 1 Initiator:h,p",
+          "target = 1.2.3.4 70000 1 Initiator:h,p",
           "target = 1.2.3.4 3260 99999 Initiator:h,p",
           "target = 1.2.3.5 3260 2 Initiator:h,s3cret\tremark"}) {
         text += std::string(line) + "\n";
@@ -97,11 +108,13 @@ std::string everyCheck()
     const std::string blanks(100, ' ');
     text += "\tTarget = 1.2.3.4 3260 2 Initiator:h,secret " + blanks + "x\n";
     text += "target = 1.2.3.4 3260 2 Initiator:h,secret " + blanks + "x\n";
-    text += blanks.substr(40) + "target = 1.2.3 3260 2 Initiator:h,p" + blanks.substr(20) + "#\n";
+    text += blanks.substr(40) + "target = 1.2.3 3260 2 Initiator:h,p" +
+            blanks.substr(20) + "#\n";
     // A field that would begin past the piece's end; a second piece's faults.
     text += "target = 1.2.3.4 1 2" + std::string(492, ' ') + "Initiator:h,p\n";
     text += std::string(513, ' ') + "target = 1.2.3.4 1 2 Initiator:h!,p\n";
-    text += "#" + std::string(511, 'x') + "target = 9.9.9.9 3260 2 Initiator:h,pw\n";
+    text += "#" + std::string(511, 'x') +
+            "target = 9.9.9.9 3260 2 Initiator:h,pw\n";
     std::string once = "target = 8.8.8.8 3260 1 Initiator:h,p";
     return text + once + std::string(512 - once.size(), ' ') + once + "\n";
 }
@@ -116,7 +129,8 @@ const std::string eAcute = [] {
 }();
 
 // Checks `text` as the content of the file `name`, unless it cannot be opened.
-void inspectText(Emitter *reporter, const char *name, std::string text, bool opens = true)
+void inspectText(Emitter *reporter, const char *name, std::string text,
+                 bool opens = true)
 {
     FILE *stream = opens ? fmemopen(&text[0], text.size(), "r") : nullptr;
     errno = ENOENT; // why it could not be opened
@@ -134,30 +148,41 @@ std::string runFormat(const FormatInfo *format)
     Emitter *reporter = startTestFormat(format, out.file, out.file, 4);
     reporter->beginRun("iscsi-config-check");
     inspectText(reporter, "a.conf", everyCheck());
-    inspectText(reporter, "we\"ird%:,na\nme\xFF.conf", "target = 1.2.3 1 2 Initiator:h,p\n");
+    inspectText(reporter, "we\"ird%:,na\nme\xFF.conf",
+                "target = 1.2.3 1 2 Initiator:h,p\n");
     inspectText(reporter, "missing.conf", "", false);
-    inspectText(reporter, "empty.conf", "# iscsi-config-check: disable=bogus\n");
+    inspectText(reporter, "empty.conf",
+                "# iscsi-config-check: disable=bogus\n");
     reporter->endRun();
     // Masked and coloured, onto a terminal: control characters from names
     // and content as '?', valid UTF-8 as it is; passwords hidden in the
     // view wherever the line is cut or mistyped; names that look like CI
     // commands; separators and C1 controls in JSON; columns after non-ASCII.
-    reporter = startTestFormat(format, out.file, out.file, 2, false, true, true, true);
+    reporter =
+        startTestFormat(format, out.file, out.file, 2, false, true, true, true);
     reporter->beginRun("iscsi-config-check\x1b]0;x\x07");
-    inspectText(reporter, "b\x1b[2J\xC2\x9B\xE2\x80\xA8\xC3\xA9##[stop-commands]t.conf",
-                "target = 10.0.0.1 860 1 Initiator:n,pw \x1b[1A\x9B\xC2\x85\xC3\xA9\n"
-                "target = 10.0.0.2 860 1 Initiator:n,\ntarget = 1.2.3 860 1 Initiator:n,p\n"
-                "target = 10.0.0.1 3260 2 Initator:host1,Sup3rSecret\n"
-                "target = 1.\xC3\xA9 3260 2 Initiator:host1;Sup3rSecret\n"
-                "target = 1.2.3 3260 2 Initiator:h,Xq9-prod pw\n"
-                "target = 1.2.3.4 3260 2 " + std::string(470, ' ') + "Initiator:hostname,S3cretPassw0rd\n"
-                "target = 1.2.3.4 3260 2 " + std::string(480, ' ') + "Initiator:hostname,S3cretPassw0rd\n"
-                "#\xFF" + eAcute + std::string(410, 'x') + "t\n");
+    inspectText(
+        reporter, "b\x1b[2J\xC2\x9B\xE2\x80\xA8\xC3\xA9##[stop-commands]t.conf",
+        "target = 10.0.0.1 860 1 Initiator:n,pw \x1b[1A\x9B\xC2\x85\xC3\xA9\n"
+        "target = 10.0.0.2 860 1 Initiator:n,\ntarget = 1.2.3 860 1 "
+        "Initiator:n,p\n"
+        "target = 10.0.0.1 3260 2 Initator:host1,Sup3rSecret\n"
+        "target = 1.\xC3\xA9 3260 2 Initiator:host1;Sup3rSecret\n"
+        "target = 1.2.3 3260 2 Initiator:h,Xq9-prod pw\n"
+        "target = 1.2.3.4 3260 2 " +
+            std::string(470, ' ') +
+            "Initiator:hostname,S3cretPassw0rd\n"
+            "target = 1.2.3.4 3260 2 " +
+            std::string(480, ' ') +
+            "Initiator:hostname,S3cretPassw0rd\n"
+            "#\xFF" +
+            eAcute + std::string(410, 'x') + "t\n");
     inspectText(reporter, "l\n::add-mask::hunter2.conf", "", false);
     reporter->endRun();
     // The version changes with every release; the expected files do not.
     std::string text = out.text();
-    for (size_t at = 0; (at = text.find("\"" ICC_VERSION "\"", at)) != std::string::npos;) {
+    for (size_t at = 0;
+         (at = text.find("\"" ICC_VERSION "\"", at)) != std::string::npos;) {
         text.replace(at + 1, strlen(ICC_VERSION), "VERSION");
     }
     return text;
@@ -177,18 +202,20 @@ class FormatTest : public testing::TestWithParam<size_t>
 TEST_P(FormatTest, KeepsTheSafetyRules)
 {
     const FormatInfo *format = &formatTable[GetParam()];
-    const std::string hostile = "h\x1b[2J\x07\x7f##[error]x\n::warning file=y::z\xc2\x9b\x9b.conf";
-    const std::string content = "target = 1.2.3.4 3260 2 Initiator:h,QZQ \x1b[1A\x9b\n"
-                                "target = 1.2.3.4 3260 2 Initiator:h,QZ!Q\n"
-                                "target = 1.2.3 3260 2 Initator:h,QZZQ\x07\n"
-                                "target = 1.2.3.4 3260 2 " +
-                                std::string(480, ' ') + "Initiator:host,QQQZZZQQQZZZ\n" +
-                                "##[error]\x1b]0;t\x07\n::error::x\n";
+    const std::string hostile =
+        "h\x1b[2J\x07\x7f##[error]x\n::warning file=y::z\xc2\x9b\x9b.conf";
+    const std::string content =
+        "target = 1.2.3.4 3260 2 Initiator:h,QZQ \x1b[1A\x9b\n"
+        "target = 1.2.3.4 3260 2 Initiator:h,QZ!Q\n"
+        "target = 1.2.3 3260 2 Initator:h,QZZQ\x07\n"
+        "target = 1.2.3.4 3260 2 " +
+        std::string(480, ' ') + "Initiator:host,QQQZZZQQQZZZ\n" +
+        "##[error]\x1b]0;t\x07\n::error::x\n";
     for (bool terminal : {false, true}) {
         MemoryOutput out;
         MemoryOutput err;
-        Emitter *emitter =
-            startTestFormat(format, out.file, err.file, 2, false, true, false, terminal);
+        Emitter *emitter = startTestFormat(format, out.file, err.file, 2, false,
+                                           true, false, terminal);
         emitter->beginRun("iscsi-config-check\x1b]0;x\x07");
         inspectText(emitter, hostile.c_str(), content);
         inspectText(emitter, hostile.c_str(), "", false);
@@ -196,28 +223,35 @@ TEST_P(FormatTest, KeepsTheSafetyRules)
         const std::string streams[] = {out.text(), err.text()};
         for (const std::string &stream : streams) {
             bool isErr = &stream == &streams[1];
-            std::string where = std::string(format->name) + (isErr ? " stderr" : " stdout") +
+            std::string where = std::string(format->name) +
+                                (isErr ? " stderr" : " stdout") +
                                 (terminal ? " on a terminal: " : ": ");
-            EXPECT_EQ(stream.find_first_of("QZ"), std::string::npos) << where << stream;
+            EXPECT_EQ(stream.find_first_of("QZ"), std::string::npos)
+                << where << stream;
             for (size_t k = 0; terminal && k < stream.size(); k++) {
                 auto c = static_cast<unsigned char>(stream[k]);
                 bool c1 = c == 0xC2 && k + 1 < stream.size() &&
                           static_cast<unsigned char>(stream[k + 1]) < 0xA0;
-                ASSERT_TRUE((c >= 0x20 && c != 0x7F && (c < 0x80 || c > 0x9F) && !c1) ||
-                            c == '\n' || c == '\t')
+                ASSERT_TRUE(
+                    (c >= 0x20 && c != 0x7F && (c < 0x80 || c > 0x9F) && !c1) ||
+                    c == '\n' || c == '\t')
                     << where << "byte " << k << " of " << stream;
             }
             if (format->needs.nameStyle != NameStyle::command) {
                 continue;
             }
             EXPECT_EQ(stream.find("##["), std::string::npos) << where << stream;
-            for (size_t at = 0; at < stream.size(); at = stream.find('\n', at) + 1) {
-                std::string line = stream.substr(at, stream.find('\n', at) - at);
+            for (size_t at = 0; at < stream.size();
+                 at = stream.find('\n', at) + 1) {
+                std::string line =
+                    stream.substr(at, stream.find('\n', at) - at);
                 static const std::regex own(
-                    "::(error|warning) file=[^:,]*(,line=[0-9]+,col=[0-9]+)?,title=[a-z-]+::.*");
-                EXPECT_TRUE(line.find_first_not_of(" \t") == std::string::npos ||
-                            line.compare(line.find_first_not_of(" \t"), 2, "::") != 0 ||
-                            (!isErr && std::regex_match(line, own)))
+                    "::(error|warning) "
+                    "file=[^:,]*(,line=[0-9]+,col=[0-9]+)?,title=[a-z-]+::.*");
+                EXPECT_TRUE(
+                    line.find_first_not_of(" \t") == std::string::npos ||
+                    line.compare(line.find_first_not_of(" \t"), 2, "::") != 0 ||
+                    (!isErr && std::regex_match(line, own)))
                     << where << line;
                 if (stream.find('\n', at) == std::string::npos) {
                     break;
@@ -230,17 +264,20 @@ TEST_P(FormatTest, KeepsTheSafetyRules)
 TEST_P(FormatTest, WritesTheExpectedBytes)
 {
     const FormatInfo *format = &formatTable[GetParam()];
-    std::string path = std::string(ICC_TEST_DIR "/formats/") + format->name + ".out";
+    std::string path =
+        std::string(ICC_TEST_DIR "/formats/") + format->name + ".out";
     std::string actual = runFormat(format);
     if (getenv("ICC_UPDATE_EXPECTED") != nullptr) {
         std::ofstream(path, std::ios::binary) << actual;
     }
     std::ifstream file(path, std::ios::binary);
-    std::string expected((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::string expected((std::istreambuf_iterator<char>(file)),
+                         std::istreambuf_iterator<char>());
     EXPECT_EQ(actual, expected) << "differs from " << path;
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryFormat, FormatTest, testing::Range(size_t{0}, formatCount),
+INSTANTIATE_TEST_SUITE_P(EveryFormat, FormatTest,
+                         testing::Range(size_t{0}, formatCount),
                          [](const testing::TestParamInfo<size_t> &info) {
                              return std::string(formatTable[info.param].name);
                          });
@@ -260,13 +297,15 @@ namespace
 std::string ttyView(const std::string &text, std::string *views = nullptr)
 {
     MemoryOutput out;
-    Emitter *reporter = startTestFormat(findFormat("tty"), out.file, out.file, 1, true);
+    Emitter *reporter =
+        startTestFormat(findFormat("tty"), out.file, out.file, 1, true);
     inspectText(reporter, "p.conf", text);
     std::string all = out.text();
     for (size_t at = 0; views != nullptr && at < all.size();) {
         size_t end = all.find('\n', at) + 1;
         std::string line = all.substr(at, end - at);
-        bool isView = line.find(" | ") != std::string::npos && line.find_first_of("0123456789") < line.find(" | ");
+        bool isView = line.find(" | ") != std::string::npos &&
+                      line.find_first_of("0123456789") < line.find(" | ");
         if (isView && views->find(line) == std::string::npos) {
             *views += line;
         }
@@ -278,17 +317,21 @@ std::string ttyView(const std::string &text, std::string *views = nullptr)
 TEST(TtyView, ShowsNoPasswordNorItsLength)
 {
     std::mt19937 random(7);
-    auto pick = [&random](size_t n) { return static_cast<size_t>(random() % n); };
-    const char *const keywords[] = {"Initiator:", "Initator:", "initiator:", "Initiator;h,",
-                                    "Init:"};
+    auto pick = [&random](size_t n) {
+        return static_cast<size_t>(random() % n);
+    };
+    const char *const keywords[] = {
+        "Initiator:", "Initator:", "initiator:", "Initiator;h,", "Init:"};
     const char *const separators[] = {",", ";", " ", ".", "\x1b", ",,"};
     for (int round = 0; round < 3000; round++) {
-        std::string head = pick(2) == 0 ? "target = 1.2.3 3260 2 " : "\tTarget = 1.2.3.4 1 0 ";
+        std::string head =
+            pick(2) == 0 ? "target = 1.2.3 3260 2 " : "\tTarget = 1.2.3.4 1 0 ";
         head += std::string(pick(3) == 0 ? pick(40) : 470 + pick(50), ' ');
         std::string keyword = keywords[pick(5)];
         head += keyword + "h" + std::string(pick(4), 'x');
         // A colon before the separator, or a comma as it.
-        head += keyword.find(':') == std::string::npos ? "," : separators[pick(6)];
+        head +=
+            keyword.find(':') == std::string::npos ? "," : separators[pick(6)];
         std::string password;
         for (size_t k = 1 + pick(30); k > 0; k--) {
             password += "QZ \x07"[pick(k > 1 ? 4 : 2)];
@@ -298,7 +341,8 @@ TEST(TtyView, ShowsNoPasswordNorItsLength)
         ASSERT_EQ(view.find_first_of("QZ"), std::string::npos) << view;
         std::string shortViews;
         // (A control byte in a password is a diagnostic of its own.)
-        if (head.size() + password.size() < 500 && password.find('\x07') == std::string::npos) {
+        if (head.size() + password.size() < 500 &&
+            password.find('\x07') == std::string::npos) {
             ttyView(head + "Q\n", &shortViews);
             ASSERT_EQ(shortViews, views) << view;
         }

@@ -26,8 +26,8 @@ std::string judgeStream(FILE *stream, FileStatus *status, std::string *err,
     MemoryOutput out;
     MemoryOutput errors;
     Emitter *reporter = startTestFormat(reportFormat(), out.file, errors.file);
-    *status = inspectStream(stream, "disk.conf", reporter, InspectOptions{warnings},
-                            blockSize);
+    *status = inspectStream(stream, "disk.conf", reporter,
+                            InspectOptions{warnings}, blockSize);
     *err = errors.text();
     fclose(stream);
     return out.text();
@@ -129,11 +129,11 @@ TEST(ReaderFile, PrintingEntryPointsWriteTheReport)
         EXPECT_EQ(checkLoginParams(4294967301LL, "x", 1), -1);
         EXPECT_EQ(checkLoginParams(7, "Initiator:h,p", 13), 0);
     });
-    EXPECT_EQ(out,
-              "line 1, nConnections = 2, target addr = 1.2.3.4, portNum = 3260, "
-              "loginParamsLen = 13, loginParams = Initiator:h,p \n"
-              "line 2, pos 0, parse error \n"
-              "line 4294967301: missing 'Initiator:' keyword\n");
+    EXPECT_EQ(
+        out, "line 1, nConnections = 2, target addr = 1.2.3.4, portNum = 3260, "
+             "loginParamsLen = 13, loginParams = Initiator:h,p \n"
+             "line 2, pos 0, parse error \n"
+             "line 4294967301: missing 'Initiator:' keyword\n");
     remove(name.c_str());
 }
 
@@ -175,9 +175,10 @@ TEST(ReaderStream, OutcomesDoNotDependOnWhereReadBlocksEnd)
 
     for (size_t blockSize : {1, 7, 64, 511, 513}) {
         for (size_t k = 0; k <= blockSize; k++) {
-            std::string out = judgeText(std::string(k, '\n') + lines,
-                                        blockSize, warnings);
-            ASSERT_EQ(out, shiftLineNumbers(expected, static_cast<long long>(k)))
+            std::string out =
+                judgeText(std::string(k, '\n') + lines, blockSize, warnings);
+            ASSERT_EQ(out,
+                      shiftLineNumbers(expected, static_cast<long long>(k)))
                 << "after " << k << " empty lines, blocks of " << blockSize;
         }
     }
@@ -195,7 +196,9 @@ namespace
 uint64_t probesFor(TargetTable table, const std::vector<uint64_t> &keys)
 {
     for (size_t k = 0; k < keys.size(); k++) {
-        EXPECT_TRUE(rememberTarget(&table, keys[k], static_cast<long long>(k) + 1).isNew);
+        EXPECT_TRUE(
+            rememberTarget(&table, keys[k], static_cast<long long>(k) + 1)
+                .isNew);
     }
     EXPECT_EQ(rememberTarget(&table, keys[0], 9).firstLine, 1);
     uint64_t probes = table.probes;

@@ -115,9 +115,15 @@ FileStatus inspectStream(FILE *file, const char *name,
     FileStatus status = FileStatus::openFailed;
     if (file != nullptr) {
         const ConsumerNeeds &needs = consumer->needs();
-        Inspection inspection = {consumer, needs.excerpt, needs.charColumn,
+        Inspection inspection = {consumer,
+                                 needs.excerpt,
+                                 needs.charColumn,
                                  consumer->streams().outIsTerminal,
-                                 {}, {}, {}, {}, {}};
+                                 {},
+                                 {},
+                                 {},
+                                 {},
+                                 {}};
         ReaderHooks hooks = {};
         hooks.onVerdict = takeVerdict;
         hooks.beforeWait = showJudged;

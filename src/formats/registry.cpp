@@ -13,7 +13,8 @@ Emitter *ttyEmitter();
 
 // What a format needs of the diagnostic step: excerpts of the lines,
 // columns in characters, and how it writes a file's name.
-static constexpr ConsumerNeeds needing(bool excerpt, bool charColumn, NameStyle names)
+static constexpr ConsumerNeeds needing(bool excerpt, bool charColumn,
+                                       NameStyle names)
 {
     ConsumerNeeds needs;
     needs.excerpt = excerpt;

@@ -26,4 +26,3 @@ void LineBuffer::grow(size_t n)
     data_ = static_cast<char *>(allocateOrAbort(data_, grown));
     capacity_ = grown;
 }
-
