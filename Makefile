@@ -25,6 +25,13 @@ build: $(RELEASE)/CMakeCache.txt
 run: build
 	$(RELEASE)/iscsi-config-check $(EXAMPLE)
 
+# Installs the release build under PREFIX, staged under DESTDIR when that is
+# set (cmake --install reads DESTDIR from the environment).
+PREFIX ?= /usr/local
+.PHONY: install
+install: build
+	DESTDIR="$(DESTDIR)" $(CMAKE) --install $(RELEASE) --prefix "$(PREFIX)"
+
 # Builds the checker and its tests and runs every test.
 test: build
 	$(CTEST) --test-dir $(RELEASE) --output-on-failure --timeout 300 -j $(JOBS)

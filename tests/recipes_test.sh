@@ -1,0 +1,392 @@
+#!/usr/bin/env bash
+# The README's recipes, taken from README.md as written and run by their real
+# clients, one group per run:
+#
+#   recipes_test.sh SOURCE_DIR CHECKER BUILD_DIR [GROUP]
+#
+#   vim           :make fills the quickfix list, warnings typed as warnings,
+#                 for a file whose name holds a blank and a quote
+#   emacs         flymake (in batch) reports the buffer as it stands, unsaved
+#                 edits included, and leaves other conf-mode files alone
+#   ansible       a local playbook's template task refuses a faulty render,
+#                 keeps the file in place, and logs no password
+#   puppet        the same for puppet apply and a file resource
+#   pull-request  the base branch's options and no directives judge a change
+#                 that relaxed both
+#   install       make install, as the README gives it, with PREFIX and DESTDIR
+#
+# Without GROUP every group runs. A group whose client is not installed is
+# skipped, saying so; the status is 77 when every group run was skipped.
+# The checker's folder comes first in PATH, so the recipes' plain
+# iscsi-config-check is the one under test, and everything runs in a fresh
+# temporary folder with no file of options above it. Each client run is
+# bounded by TIME_LIMIT seconds (default 120).
+set -u
+root=$(realpath "$1") checker=$(realpath "$2") build=$(realpath "$3") group=${4:-all}
+
+if [ "$group" = all ]; then
+    ran=0 failed=0
+    for g in vim emacs ansible puppet pull-request install; do
+        "$0" "$root" "$checker" "$build" "$g"
+        case $? in 0) ran=$((ran + 1)) ;; 77) ;; *) failed=$((failed + 1)) ;; esac
+    done
+    [ "$failed" = 0 ] || exit 1
+    [ "$ran" -gt 0 ] || exit 77
+    exit 0
+fi
+
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+failures=0
+fail() {
+    echo "FAIL ($group, ${0##*/}:${BASH_LINENO[0]}): $*"
+    failures=$((failures + 1))
+}
+give_up() {
+    echo "FAIL ($group, ${0##*/}:${BASH_LINENO[0]}): $*"
+    exit 1
+}
+skip() {
+    echo "SKIP ($group): $*"
+    exit 77
+}
+# Ends the group: its verdict.
+finish() {
+    [ "$failures" = 0 ] || exit 1
+    echo "ok ($group): $*"
+    exit 0
+}
+# Shows a client's log, control characters made visible and the test's
+# password hidden.
+show() { sed "s/$password/[password]/g" "$1" | cat -v | head -n "${2:-40}"; }
+# Compares the expected and the actual file, showing the differences as show
+# does.
+same() {
+    diff -u "$1" "$2" >diff.txt && return
+    show diff.txt
+    return 1
+}
+bounded() { timeout -k 5 "${TIME_LIMIT:-120}" "$@"; }
+
+# The fenced block of language LANG (the COUNT-th, default the first) in the
+# README's section whose heading reads HEADING.
+recipe() {
+    awk -v heading="$1" -v lang="$2" -v count="${3:-1}" '
+        fenced && /^```[[:space:]]*$/ { fenced = 0; if (taking) exit; next }
+        fenced { if (taking) print; next }
+        /^```/ {
+            fenced = 1
+            if (in_section && $0 == "```" lang) taking = (++seen == count)
+            next
+        }
+        /^#+ / { title = $0; sub(/^#+ /, "", title); in_section = (title == heading) }
+    ' "$root/README.md"
+}
+# Writes the recipe to FILE, and fails the group when there is none.
+take_recipe() {
+    recipe "$1" "$2" "${4:-1}" >"$3"
+    [ -s "$3" ] || give_up "no \`\`\`$2 block in the README's section '$1'"
+}
+
+export HOME=$tmp/home TMPDIR=$tmp LC_ALL=C.UTF-8 SHELL=/bin/sh
+export PATH=${checker%/*}:$PATH
+mkdir -p "$HOME" "$tmp/work"
+cd "$tmp/work" || give_up "cannot enter $tmp/work"
+[ "$(command -v iscsi-config-check)" = "$checker" ] || give_up "iscsi-config-check on the PATH is not $checker"
+dir=$PWD
+while :; do
+    [ ! -e "$dir/.iscsi-config-check" ] || give_up "$dir/.iscsi-config-check would change the checks: run the test elsewhere (TMPDIR)"
+    [ "$dir" != / ] || break
+    dir=$(dirname "$dir")
+done
+
+password=Pw7-qZ3x9Kt
+sound="target = 10.0.0.1 3260 2 Initiator:db01,$password"
+wrapped="target = 300.0.0.1 3260 2 Initiator:db02,$password"
+faulty="target = 1.2.3 3260 2 Initiator:db03,$password"
+
+# The checker's own gcc-format diagnostics of FILE (named NAME), as
+# NAME|LINE|COLUMN|e-or-w|MESSAGE: what an editor should show.
+expected_diagnostics() {
+    iscsi-config-check --no-config --format=gcc -W all --stdin-filename="$2" <"$1" |
+        sed -E 's/^(.*):([0-9]+):([0-9]+): (e)rror: /\1|\2|\3|\4|/; s/^(.*):([0-9]+):([0-9]+): (w)arning: /\1|\2|\3|\4|/'
+}
+# The command word of a configuration-management line (after "KEY: '" or
+# "KEY => '") must be found on the PATH as the checker under test.
+uses_checker_from_path() {
+    local word
+    word=$(sed -n "s/.*$1[^']*'\([^ ']*\).*/\1/p" "$2" | head -n 1)
+    [ "$(command -v "$word")" = "$checker" ] || fail "$1 runs '$word', not the iscsi-config-check found on the PATH"
+}
+
+case $group in
+vim)
+    command -v vim >/dev/null || skip "vim is not installed"
+    take_recipe 'Use in an editor' vim recipe.vim
+    mkdir iscsi
+    name="iscsi/rack 2's.conf"
+    printf '%s\n' "$sound" "$wrapped" "$faulty" >"$name"
+    cat >after.vim <<'EOF'
+call writefile(map(getqflist(), {_, e -> bufname(e.bufnr) . '|' . e.lnum . '|' . e.col . '|' . e.type . '|' . e.text}), 'quickfix.txt')
+let s:lines = ['dir/a b.conf:4:15: error: illegal character in address 040 [address-char]',
+      \ 'dir/a b.conf:5:1: warning: file begins with a byte order mark [-Wbom]',
+      \ 'a.conf:6: note: not a diagnostic']
+let s:efm = empty(&l:errorformat) ? &errorformat : &l:errorformat
+call writefile(map(getqflist({'lines': s:lines, 'efm': s:efm}).items,
+      \ {_, e -> (e.bufnr ? bufname(e.bufnr) : '') . '|' . e.lnum . '|' . e.col . '|' . e.type . '|' . e.valid . '|' . e.text}), 'parsed.txt')
+qall!
+EOF
+    bounded vim -N -u NONE -i NONE -n -es -c 'source recipe.vim' -c 'source after.vim' "$name" </dev/null >vim.log 2>&1
+    [ -f quickfix.txt ] || { show vim.log; give_up "vim did not get through the recipe"; }
+    expected_diagnostics "$name" "$name" >expected.txt
+    if ! grep -q '|w|' expected.txt || ! grep -q '|e|' expected.txt; then
+        give_up "the sample file lacks an error or a warning"
+    fi
+    same expected.txt quickfix.txt || fail "the quickfix list of :make differs from the checker's diagnostics (type e or w)"
+    cat >expected.txt <<'EOF'
+dir/a b.conf|4|15|e|1|illegal character in address 040 [address-char]
+dir/a b.conf|5|1|w|1|file begins with a byte order mark [-Wbom]
+|0|0||0|a.conf:6: note: not a diagnostic
+EOF
+    same expected.txt parsed.txt || fail "the recipe's errorformat misreads gcc-format lines"
+    finish "Vim's :make lists errors and warnings by type, for a name with a blank and a quote"
+    ;;
+
+emacs)
+    command -v emacs >/dev/null || skip "emacs is not installed"
+    take_recipe 'Use in an editor' elisp iscsi-config-check.el
+    mkdir -p iscsi iscsi/sub Storage roles/web/files
+    printf '%s\n' "$sound" >iscsi/initiator.conf
+    for f in nginx.conf roles/web/files/nginx.conf iscsi/sub/site.conf Storage/ISCSI-rack.conf initiator-b.conf; do
+        printf 'server { listen 80; }\n' >"$f"
+    done
+    # The buffer as it will stand: the saved line and two unsaved ones.
+    printf '%s\n' "$sound" "$wrapped" "$faulty" >edited.conf
+    expected_diagnostics edited.conf x | cut -d'|' -f2- >expected.txt
+    cat >>expected.txt <<'EOF'
+nginx.conf|conf|off
+roles/web/files/nginx.conf|conf|off
+iscsi/sub/site.conf|conf|off
+Storage/ISCSI-rack.conf|conf|on
+initiator-b.conf|conf|on
+EOF
+    cat >drive.el <<EOF
+(require 'flymake)
+(defvar root default-directory)
+(defun checked-p ()
+  (if (and (bound-and-true-p flymake-mode)
+           (memq 'iscsi-config-check-flymake flymake-diagnostic-functions))
+      "on" "off"))
+(defun diagnostics-now ()
+  "Runs flymake on the current buffer and waits for the recipe's report."
+  (flymake-start nil t)
+  (let ((deadline (+ (float-time) 30)))
+    (while (and (not (memq 'iscsi-config-check-flymake (flymake-reporting-backends)))
+                (< (float-time) deadline))
+      (accept-process-output nil 0.05)))
+  (sort (flymake-diagnostics)
+        (lambda (a b) (< (flymake-diagnostic-beg a) (flymake-diagnostic-beg b)))))
+(with-temp-file "results.txt"
+  (let ((out (current-buffer)))
+    (with-current-buffer (find-file-noselect (expand-file-name "iscsi/initiator.conf" root))
+      (if (equal (checked-p) "off")
+          (with-current-buffer out (insert "initiator.conf not checked\n"))
+        (goto-char (point-max))
+        (insert "$wrapped\n$faulty\n")
+        (dolist (d (diagnostics-now))
+          (let ((beg (flymake-diagnostic-beg d)))
+            (let ((line (line-number-at-pos beg))
+                  (column (save-excursion (goto-char beg) (1+ (current-column))))
+                  (kind (if (eq (flymake-diagnostic-type d) :error) "e" "w"))
+                  (text (flymake-diagnostic-text d)))
+              (with-current-buffer out
+                (insert (format "%d|%d|%s|%s\n" line column kind text))))))))
+    (dolist (f '("nginx.conf" "roles/web/files/nginx.conf" "iscsi/sub/site.conf"
+                 "Storage/ISCSI-rack.conf" "initiator-b.conf"))
+      (with-current-buffer (find-file-noselect (expand-file-name f root))
+        (let ((mode (if (derived-mode-p 'conf-mode) "conf" (symbol-name major-mode)))
+              (state (checked-p)))
+          (with-current-buffer out (insert (format "%s|%s|%s\n" f mode state))))))))
+EOF
+    bounded emacs -Q --batch -l ./iscsi-config-check.el -l ./drive.el >emacs.log 2>&1 ||
+        { show emacs.log; give_up "emacs failed on the recipe"; }
+    [ -f results.txt ] || { show emacs.log; give_up "emacs wrote no results"; }
+    same expected.txt results.txt || { show emacs.log; fail "flymake's diagnostics, or the buffers it checks, differ"; }
+    [ "$(cat iscsi/initiator.conf)" = "$sound" ] || fail "the edits were saved: the test would not tell the buffer from the file"
+    finish "flymake reports the unsaved buffer by line, column and type, and leaves nginx.conf alone"
+    ;;
+
+ansible)
+    command -v ansible-playbook >/dev/null || skip "ansible is not installed"
+    take_recipe 'Use from configuration management' yaml task.yml
+    grep -q 'validate:' task.yml || give_up "the Ansible recipe has no validate line"
+    ! grep 'validate:' task.yml | grep -qv -e '--quiet' || fail "a validate line without --quiet logs reports, and passwords"
+    uses_checker_from_path validate task.yml
+    dest=$PWD/etc/iscsi/initiator.conf
+    mkdir -p etc/iscsi
+    {
+        printf '%s\n' '- hosts: localhost' '  connection: local' '  gather_facts: false' '  tasks:'
+        sed "s|/etc/iscsi/|$PWD/etc/iscsi/|; s/^/    /" task.yml
+    } >play.yml
+    grep -q "dest: $dest" play.yml || give_up "the recipe's dest is not /etc/iscsi/initiator.conf"
+    : >ansible.cfg
+    export ANSIBLE_CONFIG=$PWD/ansible.cfg ANSIBLE_PYTHON_INTERPRETER=auto_silent ANSIBLE_NOCOLOR=1 \
+        ANSIBLE_LOCALHOST_WARNING=false ANSIBLE_INVENTORY_UNPARSED_WARNING=false \
+        ANSIBLE_RETRY_FILES_ENABLED=false ANSIBLE_LOCAL_TEMP=$tmp/ansible
+    play() { bounded ansible-playbook -i localhost, -e "iscsi_password=$password" play.yml >ansible.log 2>&1; }
+    line() { printf '%s\n' "${1//$password/\{\{ iscsi_password \}\}}"; }
+
+    # A sound render is put in place.
+    line "$sound" >initiator.conf.j2
+    play || { show ansible.log; fail "a sound render was refused"; }
+    [ "$(cat "$dest" 2>/dev/null)" = "$sound" ] || fail "the sound render is not in place"
+    # A faulty render is refused, with the fault in the log and no password;
+    # each run starts without the file, or with other content, since Ansible
+    # checks only what would change the file.
+    { line "$sound"; line "$wrapped"; line "$faulty"; } >initiator.conf.j2
+    rm -f "$dest"
+    if play; then show ansible.log; fail "a faulty render was put in place"; fi
+    [ ! -e "$dest" ] || fail "the refused render was written"
+    grep -q 'failed to validate' ansible.log || { show ansible.log; fail "no validation failure in Ansible's log"; }
+    grep -q 'line 3, pos 14, illegal character in address 040' ansible.log ||
+        { show ansible.log; fail "the checker's fault is not in Ansible's log"; }
+    ! grep -qF "$password" ansible.log || { show ansible.log; fail "a password reached Ansible's log"; }
+    printf '%s\n' "$sound" "# kept" >"$dest"
+    if play; then show ansible.log; fail "a faulty render replaced a file"; fi
+    [ "$(cat "$dest")" = "$sound"$'\n# kept' ] || fail "the file in place changed"
+    ! grep -qF "$password" ansible.log || { show ansible.log; fail "a password reached Ansible's log"; }
+    finish "the template task puts a sound render in place, refuses a faulty one, and logs no password"
+    ;;
+
+puppet)
+    command -v puppet >/dev/null || skip "puppet is not installed"
+    take_recipe 'Use from configuration management' puppet site.pp
+    grep -q 'validate_cmd' site.pp || give_up "the Puppet recipe has no validate_cmd"
+    ! grep 'validate_cmd' site.pp | grep -qv -e '--quiet' || fail "a validate_cmd without --quiet logs reports, and passwords"
+    uses_checker_from_path validate_cmd site.pp
+    dest=$PWD/etc/iscsi/initiator.conf
+    mkdir -p etc/iscsi modules/iscsi/templates
+    sed -i "s|'/etc/iscsi/initiator.conf'|'$dest'|" site.pp
+    grep -qF "'$dest'" site.pp || give_up "the recipe's file is not /etc/iscsi/initiator.conf"
+    template=modules/iscsi/templates/initiator.conf.erb
+    state=$tmp/puppet
+    # puppet apply --detailed-exitcodes: 0 nothing changed, 2 changed, 4 or 6
+    # a resource failed.
+    apply() {
+        bounded puppet apply --color=false --detailed-exitcodes --confdir="$state/conf" \
+            --vardir="$state/var" --codedir="$state/code" --logdir="$state/log" \
+            --rundir="$state/run" --publicdir="$state/public" --modulepath="$PWD/modules" \
+            site.pp >puppet.log 2>&1
+    }
+    # Facter's complaints about what a sandbox hides are not the recipe's.
+    quiet_facter() { sed -i '/Facter: /d' puppet.log; }
+
+    printf '%s\n' "$sound" >"$template"
+    apply
+    status=$?
+    quiet_facter
+    [ "$status" = 2 ] || { show puppet.log; fail "a sound file: puppet apply gave $status, not 2 (changed)"; }
+    [ "$(cat "$dest" 2>/dev/null)" = "$sound" ] || fail "the sound file is not in place"
+
+    printf '%s\n' "$sound" "$wrapped" "$faulty" >"$template"
+    rm -f "$dest"
+    apply
+    status=$?
+    quiet_facter
+    case $status in 4 | 6) ;; *) show puppet.log; fail "a faulty file: puppet apply gave $status, not 4 or 6 (failed)" ;; esac
+    [ ! -e "$dest" ] || fail "the refused file was written"
+    grep -q 'line 3, pos 14, illegal character in address 040' puppet.log ||
+        { show puppet.log; fail "the checker's fault is not in Puppet's log"; }
+    ! grep -qF "$password" puppet.log || { show puppet.log; fail "a password reached Puppet's log"; }
+    printf '%s\n' "$sound" "# kept" >"$dest"
+    apply
+    quiet_facter
+    [ "$(cat "$dest")" = "$sound"$'\n# kept' ] || { show puppet.log; fail "a faulty file replaced the one in place"; }
+    finish "the file resource puts a sound file in place, refuses a faulty one, and logs no password"
+    ;;
+
+pull-request)
+    command -v git >/dev/null || skip "git is not installed"
+    take_recipe "The project's options" sh check.sh
+    export GIT_CONFIG_NOSYSTEM=1
+    git config --global user.email test@example.invalid
+    git config --global user.name test
+    git init -q -b main upstream
+    printf '%s\n' '# the team'"'"'s checks' '--strict -W all' >upstream/.iscsi-config-check
+    mkdir upstream/iscsi
+    printf '%s\n' "$sound" >upstream/iscsi/a.conf
+    { git -C upstream add . && git -C upstream commit -q -m base; } || give_up "git commit"
+    git clone -q upstream pr || give_up "git clone"
+    cd pr || give_up "cannot enter the clone"
+    # The contribution relaxes the options, and turns a warning off in its file.
+    git checkout -q -b contribution
+    printf '%s\n' '-W no-all' >.iscsi-config-check
+    printf '%s\n' '# iscsi-config-check: disable=address-range' "$wrapped" \
+        "target = 010.0.0.9 3260 2 Initiator:db04,$password" >iscsi/b.conf
+    git add . && git commit -q -m contribution
+    iscsi-config-check --format=github --strict iscsi/*.conf >relaxed.log 2>&1 ||
+        { show relaxed.log; give_up "under its own rules the contribution should pass"; }
+    [ ! -s relaxed.log ] || { show relaxed.log; give_up "under its own rules the contribution should show nothing"; }
+    bounded bash -e ../check.sh >base.log 2>&1
+    status=$?
+    [ "$status" = 2 ] || { show base.log; fail "under the base branch's rules: status $status, not 2"; }
+    grep -q '^::warning file=iscsi/b.conf,line=2,.*title=address-range::' base.log ||
+        { show base.log; fail "the directive still turned address-range off"; }
+    grep -q '^::warning file=iscsi/b.conf,line=3,.*title=leading-zero::' base.log ||
+        { show base.log; fail "the contribution's options still applied"; }
+    ! grep -qF "$password" base.log || fail "a password reached the log"
+    finish "the base branch's options and --no-directives judge a contribution that relaxed both"
+    ;;
+
+install)
+    command -v make >/dev/null || skip "make is not installed"
+    command -v cmake >/dev/null || skip "cmake is not installed"
+    [ -f "$build/cmake_install.cmake" ] || give_up "$build is not a CMake build folder"
+    version=$(iscsi-config-check --version)
+    # make, run in the source folder on the build under test without building
+    # it again (the tests run on a finished build).
+    run_make() { bounded make -s -C "$root" -o build RELEASE="$build" "$@"; }
+
+    # The README's recipe as written; sudo is this user, and the system
+    # folders are a staging root.
+    take_recipe Install sh install.sh
+    grep -q 'make install' install.sh || give_up "the Install recipe does not use make install"
+    # shellcheck disable=SC2317 # (the functions run in the recipe's shell)
+    {
+        make() { run_make DESTDIR="$tmp/root" "$@"; }
+        sudo() { "$@"; }
+        if type -P man >/dev/null; then
+            man() { MANPATH=$tmp/root/usr/local/share/man command man -P cat "$@"; }
+        else
+            echo "(man is not installed: the recipe's man is not run)"
+            man() { :; }
+        fi
+    }
+    export -f make sudo man run_make bounded
+    export root build tmp
+    bash -e install.sh >recipe.log 2>&1 || { show recipe.log; fail "the Install recipe failed"; }
+    [ "$("$tmp/root/usr/local/bin/iscsi-config-check" --version 2>&1)" = "$version" ] ||
+        fail "make install put no working checker in PREFIX/bin (default /usr/local)"
+    if type -P man >/dev/null; then
+        grep -q '^NAME' recipe.log || { show recipe.log; fail "man did not show the installed page"; }
+    fi
+    unset -f make sudo man
+
+    # PREFIX and DESTDIR given, as packagers do.
+    run_make install DESTDIR="$tmp/stage" PREFIX=/usr >install.log 2>&1 || { show install.log; fail "make install DESTDIR PREFIX"; }
+    [ "$("$tmp/stage/usr/bin/iscsi-config-check" --version 2>&1)" = "$version" ] || fail "no working checker in DESTDIR/usr/bin"
+    [ -f "$tmp/stage/usr/share/man/man1/iscsi-config-check.1.gz" ] || fail "no manual page in DESTDIR/usr/share/man/man1"
+    [ -f "$tmp/stage/usr/share/doc/iscsi-config-check/examples/initiator.conf" ] || fail "no example in DESTDIR/usr/share/doc"
+    [ -s "$build/install_manifest.txt" ] || fail "no install_manifest.txt"
+    # The manifest names the files as installed, DESTDIR left out.
+    while IFS= read -r file; do
+        case $file in /usr/*) [ -f "$tmp/stage$file" ] || fail "$file is not under DESTDIR" ;;
+        *) fail "$file is outside PREFIX" ;; esac
+    done <"$build/install_manifest.txt"
+    finish "make install, as the README gives it, and with PREFIX and DESTDIR"
+    ;;
+
+*)
+    give_up "unknown group '$group'"
+    ;;
+esac
