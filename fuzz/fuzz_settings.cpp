@@ -1,7 +1,8 @@
 // Reads arbitrary bytes as the content of a file of options: any byte value,
 // words and lines of any length, zero bytes, no final newline. Whatever it
-// holds, the settings stay within what the options can set, and a text of
-// words none of which is an option or a comment is refused.
+// holds, the settings stay within what the options can set; a text that
+// holds a zero byte is refused, and so is a text of words none of which is
+// an option or a comment.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -25,11 +26,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     Settings settings;
     std::string_view text(reinterpret_cast<const char *>(data), size);
     bool applied = applySettingsText(text, "fuzz", "fuzz", &settings);
+    bool zeroByte = text.find('\0') != std::string_view::npos;
     bool noOption = text.find_first_of("#-") == std::string_view::npos &&
-                    text.find('\0') == std::string_view::npos &&
                     text.find_first_not_of(" \t\r\n") != std::string_view::npos;
     if (settings.format == nullptr || (settings.warnings & ~allWarnings) != 0 ||
-        (applied && noOption)) {
+        (settings.turnedOff & ~allWarnings) != 0 ||
+        (applied && (zeroByte || noOption))) {
         abort();
     }
     return 0;

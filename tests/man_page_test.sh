@@ -50,6 +50,8 @@ mkdir "$work/open"
 printf 'target = 1.2.3.4 3260 2 Initiator:h,p\n' | tee "$work/sound.conf" "$work/self.conf" >"$work/open/sound.conf"
 printf 'target = 010.2.3.4 3260 2 Initiator:h,p\n' >"$work/warn.conf"
 printf -- '--help\n' >"$work/help.opts"
+printf -- 'x;y\n' >"$work/word.opts"
+printf -- '-q\0\n' >"$work/zero.opts"
 printf -- '-q\n' >"$work/open/.iscsi-config-check"
 chmod 666 "$work/open/.iscsi-config-check"
 # shellcheck disable=SC2317 # called by the commands, through eval
@@ -77,8 +79,16 @@ failed to read file *|run .
 *: option '*' needs a value|run sound.conf --format
 *: unknown check '*'|run --explain=bogus
 *: *:*: '*' is not allowed here|run --config=help.opts sound.conf
-*: ignoring *: writable by others|cd open && run sound.conf
-*: ignoring *: owned by another user|
+*: argument *: unknown warning; did you mean '*'?|run -W "leading-zero'" sound.conf
+*: --stdin-filename needs a name|run --stdin-filename=
+*: --config needs a file name|run --config= sound.conf
+*: --stdin-filename checks standard input: no file name goes with it|run --stdin-filename=a sound.conf
+*: --list-checks takes no file name|run --list-checks sound.conf
+*: --explain takes no file name|run --explain=parse sound.conf
+*: *:*: not an option|run --config=word.opts sound.conf
+*: *:*: holds a zero byte|run --config=zero.opts sound.conf
+*: *: * (use --config=FILE or --no-config)|cd open && run sound.conf
+*: *: No such file or directory|run --config=missing.opts sound.conf
 input file is output file *|run self.conf >>self.conf
 *: out of memory|
 failed to write output|run sound.conf >/dev/full

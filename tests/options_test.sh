@@ -43,11 +43,16 @@ cd "$tmp" || give_up "cannot enter $tmp"
 
 # Runs the checker as iscsi-config-check with the arguments given, its
 # standard output to $OUT if set, and compares the status and both streams
-# with the expectation on standard input. $TRACE may hold a strace command.
+# with the expectation on standard input. $TRACE may hold a command that runs
+# it (strace, timeout, setpriv: the checker's name is then its path);
+# $CLOSED may name a standard descriptor (0, 1 or 2) to close.
 expect() {
     : >out
     cat >expected
-    (exec -a iscsi-config-check ${TRACE:-} "$checker" "$@") >"${OUT:-out}" 2>err </dev/null
+    (
+        case ${CLOSED:-} in 0) exec <&- ;; 1) exec >&- ;; 2) exec 2>&- ;; esac
+        exec -a iscsi-config-check ${TRACE:-} "$checker" "$@"
+    ) >"${OUT:-out}" 2>err </dev/null
     local status=$?
     { echo "$status"; sed 's/^/1|/' out; sed 's/^/2|/' err; } >actual
     for stream in out err; do
@@ -86,12 +91,25 @@ usage)
     # Anything else that looks like an option, before "--", and a missing
     # name, is usage: nothing is read.
     for args in - -h -x --bogus -q -- '-q --' '-s -' '-q -x sound.conf' '--bogus --help' \
-        '- --help' 'sound.conf -' 'sound.conf -x' 'missing.conf --bogus' \
-        '--stdin-filename=a.conf sound.conf'; do
+        '- --help' 'sound.conf -' 'sound.conf -x' 'missing.conf --bogus'; do
         # shellcheck disable=SC2086 # each entry is a list of words
         expect $args <<<"1
 $usage"
     done
+    # A closed standard output is a failure before anything is read, whatever
+    # was asked; no checked file takes the place of a closed stream.
+    for args in 'faulty.conf sound.conf' '-q sound.conf' --help --version '-W bogus'; do
+        # shellcheck disable=SC2086 # each entry is a list of words
+        CLOSED=1 expect $args <<<'1
+2|failed to write output'
+    done
+    CLOSED=0 expect --format=gcc --stdin-filename=in.conf <<<'1
+2|failed to open file in.conf: Bad file descriptor'
+    CLOSED=0 expect --format=gcc faulty.conf sound.conf <<<'0
+1|faulty.conf:2:15: error: illegal character in address 040'
+    CLOSED=2 expect -qs faulty.conf missing.conf <<<'1
+1|==> faulty.conf <==
+1|line 2, pos 14, illegal character in address 040 '
     ;;
 values)
     # A bad value, or none, is told in a line of its own before the usage.
@@ -114,6 +132,18 @@ sound.conf -W|option '-W' needs a value
 -W no-connections sound.conf|'no-connections' is an error, not a warning: errors are always checked
 -Wno-parse sound.conf|'parse' is an error, not a warning: errors are always checked
 --explain=leading-zeroes|unknown check 'leading-zeroes'; did you mean 'leading-zero'?
+--stdin-filename=|--stdin-filename needs a name
+--config= sound.conf|--config needs a file name
+--stdin-filename=a.conf sound.conf|--stdin-filename checks standard input: no file name goes with it
+--list-checks sound.conf|--list-checks takes no file name
+sound.conf --explain=parse|--explain takes no file name
+-Wleading-zero' sound.conf|argument 1: unknown warning; did you mean 'leading-zero'?
+sound.conf -W no-bom:|argument 3: unknown warning; did you mean 'no-bom'?
+--format=j\son|argument 1: unknown format (report, gcc, json, sarif, github, tty)
+--colour al"ways sound.conf|argument 2: unknown --color value (auto, always, never)
+--explain=pa:rse|argument 1: unknown check; did you mean 'parse'?
+-W --aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa sound.conf|unknown warning '--aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa' (--list-checks lists the checks)
+-W aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa sound.conf|argument 2: unknown warning (--list-checks lists the checks)
 EOF
     ;;
 files)
@@ -280,8 +310,8 @@ warnings)
     ;;
 settings)
     # The file of options: found here or up to the repository's top, its
-    # options before the command line's, refused when others could write it
-    # or when it holds what it may not; --config and --no-config.
+    # options before the command line's, refused when it cannot be used or
+    # when it holds what it may not; --config and --no-config.
     { mkdir -p repo/.git repo/sub/deep && cp faulty.conf repo/sub/deep/ && cd repo/sub/deep; } ||
         give_up "cannot make repo/sub/deep"
     printf '%s\r\n' '--format=gcc -W leading-zero # the team' '-s' >../../.iscsi-config-check
@@ -294,23 +324,78 @@ settings)
 1|{"file":"z.conf","line":1,"address":"10.0.0.1","port":3260,"connections":2,"initiator":"h"}'
     expect --no-config -q z.conf <<<0
     expect --config=/dev/null -q z.conf <<<0
-    expect --config=none.conf z.conf <<<'1
-2|failed to open file none.conf'
     expect --list-checks -W no-leading-zero -W control-char <<<"0
 $("$checker" --no-config --list-checks | sed 's/^/1|/; s/^\(1|control-char\twarning\t\)off/\1on/')"
+    # Writable by its group (a team's checkout) is read.
     chmod 664 ../../.iscsi-config-check
-    expect -q --format=gcc z.conf <<<"0
-2|iscsi-config-check: ignoring ${PWD%/sub/deep}/.iscsi-config-check: writable by others"
+    expect -q z.conf <<<'2
+1|z.conf:1:10: warning: address number with a leading zero: other tools read it as octal [-Wleading-zero]'
     chmod 644 ../../.iscsi-config-check
+    # A file of options that cannot be used is an error, never passed over,
+    # and no file is checked: found under each form, named by why. (Under
+    # timeout, the checker's name is its path.)
+    hint='(use --config=FILE or --no-config)'
+    while IFS='|' read -r make reason; do
+        { rm -rf .iscsi-config-check && eval "$make"; } || give_up "cannot run: $make"
+        TRACE='timeout 10' expect z.conf <<<"1
+2|$checker: $PWD/.iscsi-config-check: $reason $hint"
+    done <<'EOF'
+ln -s ../../.iscsi-config-check .iscsi-config-check|is a symbolic link
+ln -s missing .iscsi-config-check|is a symbolic link
+mkfifo .iscsi-config-check|is not a regular file
+mkdir .iscsi-config-check|is not a regular file
+printf '%65537s' '' >.iscsi-config-check|is larger than 64 KiB
+printf -- '-q\n' >.iscsi-config-check && chmod 646 .iscsi-config-check|is writable by every user
+EOF
+    rm .iscsi-config-check
+    printf '%65533s-q\n' '' >.iscsi-config-check
+    expect z.conf <<<0
+    # Another user's file in a folder shared with others is refused, for a
+    # user other than root; root's is trusted, and root trusts anyone's.
+    if [ "$(id -u)" = 0 ] && id nobody >/dev/null 2>&1 && mkdir -m 1777 "$tmp/shared" &&
+        chmod 711 "$tmp" && cp z.conf "$tmp/shared/" && cd "$tmp/shared"; then
+        # (A coverage build writes its counts where that user may.)
+        as_nobody="setpriv --reuid=$(id -u nobody) --regid=$(id -g nobody) --clear-groups
+            env GCOV_PREFIX=$tmp/shared/gcov"
+        printf -- '-q\n' >.iscsi-config-check
+        chown 12345 .iscsi-config-check
+        if $as_nobody "$checker" --version >/dev/null 2>&1; then
+            TRACE=$as_nobody expect z.conf <<<"1
+2|$checker: $PWD/.iscsi-config-check: is owned by another user $hint"
+            chown 0 .iscsi-config-check
+            TRACE=$as_nobody expect z.conf <<<0
+        else
+            echo "SKIP: the user nobody cannot run $checker: another user's file is left out"
+        fi
+        chown 12345 .iscsi-config-check
+        expect z.conf <<<0
+        cd "$tmp/repo/sub/deep" || give_up "cannot enter repo/sub/deep"
+    else
+        echo "SKIP: not root, or no user nobody: another user's file is left out"
+    fi
+    # --config's file is the user's own choice: a link is followed, its owner
+    # and mode are not judged, and the null device is empty; whatever else
+    # is not a regular file of at most 64 KiB, or cannot be read, is refused.
+    printf -- '-q\n' >q.opts && chmod 666 q.opts && ln -s q.opts q.link && mkfifo q.fifo
+    expect --config=q.link z.conf <<<0
+    while IFS='|' read -r file reason; do
+        TRACE='timeout 10' expect --config="$file" z.conf <<<"1
+2|$checker: $file: $reason"
+    done <<EOF
+none.conf|No such file or directory
+.|is not a regular file $hint
+q.fifo|is not a regular file $hint
+/dev/zero|is not a regular file $hint
+/proc/self/mem|Input/output error $hint
+EOF
     printf -- '-q\n--format=gcc z.conf\n' >.iscsi-config-check
     expect z.conf <<<"1
 2|iscsi-config-check: $PWD/.iscsi-config-check:2: 'z.conf' is not allowed here"
-    # Every spelling a file of options holds: letters alone and together,
-    # long options, --colour for --color, "-W NAME" across a blank or a
-    # tab, a comment word; later words win, and the command line's over
-    # them, where the file's warnings stay unless it turns them off. Words
-    # it may not hold are refused whole: no abbreviation, no value for a
-    # flag, none missing, no option of the command line alone.
+    # Every spelling a file of options holds, read as the command line reads
+    # it: letters alone and together, long options and their abbreviations,
+    # --colour for --color, "-W NAME" across a blank or a tab, the value as
+    # the next word, a comment word; later words win, and the command line's
+    # over them, where the file's warnings stay unless it turns them off.
     printf '%s\n' '-q -s -qs -sq # -x' '--quiet --strict --mask-passwords' '--format=report --colour=never' \
         $'-W\tleading-zero --color=always -Wall -W no-bom' '--warn=no-trailing-text' >.iscsi-config-check
     expect z.conf <<<'2
@@ -318,25 +403,72 @@ $("$checker" --no-config --list-checks | sed 's/^/1|/; s/^\(1|control-char\twarn
     printf -- '--format=gcc -W leading-zero -W control-char\n' >.iscsi-config-check
     expect --format=json -W no-leading-zero --list-checks <<<"0
 $("$checker" --no-config --list-checks | sed 's/^/1|/; s/^\(1|control-char\twarning\t\)off/\1on/')"
-    for word in --format --format\ gcc --quiet=x --mask --qu --config=x --no-config --help -qW -qWall -x - --; do
-        printf -- '-q\n-s %s\n' "$word" >.iscsi-config-check
-        expect z.conf <<<"1
-2|iscsi-config-check: $PWD/.iscsi-config-check:2: '${word%% *}' is not allowed here"
-    done
-    printf -- '-q -W\n' >.iscsi-config-check
-    expect z.conf <<<"1
-2|iscsi-config-check: $PWD/.iscsi-config-check:1: option '-W' needs a value"
-    printf -- '-W leading-zeros\n' >.iscsi-config-check
-    expect --help <<<"0
-$("$checker" --help | sed 's/^/1|/')"
-    expect --list-checks <<<"1
-2|iscsi-config-check: $PWD/.iscsi-config-check:1: unknown warning 'leading-zeros'; did you mean 'leading-zero'?"
-    rm .iscsi-config-check
-    # Directives: a line's and a file's, obeyed only with -W, ignored
-    # under --no-directives; an empty file, standard input under a name.
     printf '%s\n' '# iscsi-config-check: disable=leading-zero,trailing-text' \
         'target = 010.0.0.1 3260 2 Initiator:h,p x' 'target = 010.0.0.2 3260 2 Initiator:h,p' \
         '# iscsi-config-check: disable-file=all' 'target = 010.0.0.3 3260 2 Initiator:h,p' >d.conf
+    printf '%s\n' '--str --form gcc -qWall' '--war no-all --warn leading-zero --no-dir' >.iscsi-config-check
+    expect d.conf <<<'2
+1|d.conf:2:10: warning: address number with a leading zero: other tools read it as octal [-Wleading-zero]
+1|d.conf:3:10: warning: address number with a leading zero: other tools read it as octal [-Wleading-zero]
+1|d.conf:5:10: warning: address number with a leading zero: other tools read it as octal [-Wleading-zero]'
+    # What a file may not hold is refused at its line, and nothing is
+    # checked: a zero byte; a file name, an option of the command line
+    # alone, an unknown or ambiguous one, a value for a flag, a missing
+    # value, or a bad one. A word is quoted only when it is plainly harmless.
+    printf -- '-q\n-W leading-zero\0 --strict\n' >.iscsi-config-check
+    expect z.conf <<<"1
+2|iscsi-config-check: $PWD/.iscsi-config-check:2: holds a zero byte"
+    while IFS='|' read -r words message; do
+        printf -- '-q\n-s %s\n' "$words" >.iscsi-config-check
+        expect z.conf <<<"1
+2|iscsi-config-check: $PWD/.iscsi-config-check:2: $message"
+    done <<'EOF'
+--quiet=x|'--quiet=x' is not allowed here
+--conf=x|'--conf=x' is not allowed here
+--co=x|'--co=x' is not allowed here
+--no-config|'--no-config' is not allowed here
+--help -q|'--help' is not allowed here
+--list-checks|'--list-checks' is not allowed here
+-x|'-x' is not allowed here
+-qx|'-qx' is not allowed here
+-|'-' is not allowed here
+-- -q|'--' is not allowed here
+x.conf|'x.conf' is not allowed here
+x##[error]y.conf|not an option
+--stdin-filename=x##[error]y|'--stdin-filename' is not allowed here
+--format|option '--format' needs a value
+-qW|option '-W' needs a value
+-W #leading-zero|option '-W' needs a value
+-W leading-zeros|unknown warning 'leading-zeros'; did you mean 'leading-zero'?
+-W x##[error]y|unknown warning (--list-checks lists the checks)
+--colour=##[x|unknown --color value (auto, always, never)
+EOF
+    printf -- '-W leading-zeros\n' >.iscsi-config-check
+    expect --help <<<"0
+$("$checker" --help | sed 's/^/1|/')"
+    # The file's -W no-NAME holds under the command line's -W all, as the
+    # recipes give it; naming the warning, or -W no-NAME, still decides.
+    printf 'target = 010.0.0.1 3260 2 Initiator:h,p x\n' >t.conf
+    lz='1|t.conf:1:10: warning: address number with a leading zero: other tools read it as octal [-Wleading-zero]'
+    tt='1|t.conf:1:41: warning: text after the login parameters is not checked [-Wtrailing-text]'
+    while IFS='|' read -r words args shown; do
+        printf -- '--format=gcc %s\n' "$words" >.iscsi-config-check
+        # shellcheck disable=SC2086 # each entry is a list of words
+        expect $args t.conf < <(echo 0; for line in $shown; do
+            case $line in lz) echo "$lz" ;; tt) echo "$tt" ;; esac
+        done)
+    done <<'EOF'
+-W all -W no-trailing-text|-W all|lz
+-W all -W no-trailing-text|-W all -W trailing-text|lz tt
+-W all -W no-trailing-text|-W all -W no-leading-zero|
+-W no-all -W trailing-text|-W all|tt
+-W no-trailing-text -W all|-W all|lz tt
+-W no-trailing-text|-W all -W no-all -W all|lz
+|-W all|lz tt
+EOF
+    rm .iscsi-config-check
+    # Directives: a line's and a file's, obeyed only with -W, ignored
+    # under --no-directives; an empty file, standard input under a name.
     expect -q -W all d.conf <<<'2
 1|d.conf:3:10: warning: address number with a leading zero: other tools read it as octal [-Wleading-zero]'
     expect -W all --no-directives d.conf <<<'2
@@ -377,6 +509,10 @@ formats)
             colored=$(grep -c $'\033' term.out)
             [ "$colored" = "$expected" ] || fail "$case: $colored coloured lines, expected $expected"
         done
+        # The name of a file of options, on a terminal.
+        script -qec "$checker --config=$(printf 'c\033[2Jd') x" /dev/null </dev/null | tr -d '\r' >term.out
+        [ "$(cat term.out)" = "$checker: c?[2Jd: No such file or directory" ] ||
+            fail "terminal: $(cat -A term.out)"
     fi
     # Names made to forge CI workflow commands forge none on either stream:
     # a model of the runner's two syntaxes ("::name ...::" at a line's start,
@@ -393,6 +529,44 @@ formats)
     awk '/##\[/ || /^[ \t]*::/ { print "err: forged: " $0; bad = 1 } END { exit bad }' err ||
         fail "github: a command forged on standard error"
     [ "$(wc -l <out) $(wc -l <err)" = "3 2" ] || fail "github: $(cat out err)"
+    # Nor do words made to forge them: from an argument (a glob takes a file's
+    # name for an option), from the file of options or in its name, before
+    # or after --format=github, on the command line or in the file. The
+    # messages name where such a word stands instead of quoting it.
+    unforged() {
+        awk '/##\[/ || /^[ \t]*::/ { print "forged: " $0; bad = 1 } END { exit bad }' out err ||
+            fail_line=${BASH_LINENO[0]} fail "github: a command forged by: $*"
+    }
+    : >'-W##[error]x.conf'
+    p="2|iscsi-config-check:" unknown='unknown warning (--list-checks lists the checks)'
+    # shellcheck disable=SC2035 # the glob takes a name for an option, on purpose
+    expect --format=github -W all * <<<"1
+$p argument 4: $unknown
+$usage" && unforged "an argument"
+    # shellcheck disable=SC2035 # the glob takes a name for an option, on purpose
+    expect * --format=github <<<"1
+$p argument 1: $unknown
+$usage" && unforged "an argument before the format"
+    printf -- '--format=github\n' >.iscsi-config-check
+    # shellcheck disable=SC2035 # the glob takes a name for an option, on purpose
+    expect -W all * <<<"1
+$p argument 3: $unknown
+$usage" && unforged "an argument, the format in the file"
+    printf -- '-Wq##[error]x.conf --format=github\n' >.iscsi-config-check
+    expect --format=github ../faulty.conf <<<"1
+$p $PWD/.iscsi-config-check:1: $unknown" && unforged "a word of the file"
+    printf -- '--format=github\nq##[error]x.conf\n' >.iscsi-config-check
+    expect ../faulty.conf <<<"1
+$p $PWD/.iscsi-config-check:2: not an option" && unforged "a word after the format in the file"
+    rm .iscsi-config-check
+    expect --config='c##[error]d.opts' ../faulty.conf <<<"1
+$p c#%23[error]d.opts: No such file or directory" && unforged "the name of --config's file"
+    { mkdir 'p##[error]q' && cd 'p##[error]q' && printf -- '-x\n' >.iscsi-config-check; } ||
+        give_up "cannot make p##[error]q"
+    expect --format=github ../../faulty.conf <<<"1
+$p ${PWD%/*}/p#%23[error]q/.iscsi-config-check:1: '-x' is not allowed here" &&
+        unforged "the name of the file found"
+    cd .. || give_up "cannot leave p##[error]q"
     cd .. || give_up "cannot leave forged"
     command -v jq >/dev/null || { echo "SKIP: no jq, the JSON and SARIF readers' checks"; exit 77; }
     "$checker" --format=json -W all sound.conf q* >json.out 2>&1

@@ -3,8 +3,10 @@
 // file in turn with the chosen output format, and combines what it found
 // into the exit status; or prints the help, the version, the list of checks
 // or one check's explanation.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include "cli/checks_info.h"
@@ -26,6 +28,15 @@ static const int statusOk = 0;
 static const int statusFailed = 1;
 static const int statusFaultsFound = 2;
 
+// Tells that standard output could not be written. Standard error is the
+// last resort: a failure there has no one to tell, and the status is 1
+// already.
+static int tellOutputFailed()
+{
+    (void)fputs("failed to write output\n", stderr);
+    return statusFailed;
+}
+
 // Ends a run that wrote to standard output: a report that did not reach its
 // reader must not look like success. The reader stopped at a failed write,
 // and the C library drops what it could not write, so nothing follows the
@@ -33,12 +44,37 @@ static const int statusFaultsFound = 2;
 static int finishOutput(int status)
 {
     if (fflush(stdout) != 0 || ferror(stdout) != 0) {
-        // Standard error is the last resort: a failure there has no one to
-        // tell, and the status is 1 already.
-        (void)fprintf(stderr, "failed to write output\n");
-        return statusFailed;
+        return tellOutputFailed();
     }
     return status;
+}
+
+// The standard streams that were closed when the program started.
+struct ClosedStreams {
+    bool input = false;
+    bool output = false;
+    bool failed = false; // one could not be filled
+};
+
+// Puts the null device on each of the descriptors 0 to 2 that is closed, so
+// that no file opened later takes its number and is taken for a standard
+// stream: a checked file on descriptor 1 would be "the output", and one on
+// descriptor 0 the input of --stdin-filename.
+static ClosedStreams fillClosedStreams()
+{
+    ClosedStreams closed;
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; fd++) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) {
+            continue;
+        }
+        closed.input = closed.input || fd == STDIN_FILENO;
+        closed.output = closed.output || fd == STDOUT_FILENO;
+        // The lowest free descriptor: this one, the lower ones being open.
+        if (open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY) != fd) {
+            closed.failed = true;
+        }
+    }
+    return closed;
 }
 
 // Writes the usage message on standard error, with the program's name as
@@ -72,7 +108,8 @@ static void endForWantOfMemory()
 
 // Checks the files of the command line in turn, or standard input, with its
 // format; returns the exit status.
-static int checkFiles(const char *programName, const CommandLine *command)
+static int checkFiles(const char *programName, const CommandLine *command,
+                      bool inputClosed)
 {
     // Reports going to a file or a pipe are written in large blocks; a
     // terminal keeps its line buffering. Should setvbuf refuse, stdout keeps
@@ -98,13 +135,21 @@ static int checkFiles(const char *programName, const CommandLine *command)
     // a failed write ends it, since nobody would see the rest.
     InspectOptions inspection;
     inspection.warnings = settings->warnings;
-    inspection.directives = command->directives;
+    inspection.directives = settings->directives;
     bool runFailed = false;
     for (size_t k = 0; k < fileCount; k++) {
-        FileStatus status =
-            command->stdinName != nullptr
-                ? inspectOpened(stdin, command->stdinName, emitter, inspection)
-                : inspectFile(command->fileNames[k], emitter, inspection);
+        FileStatus status = FileStatus::ok;
+        if (command->stdinName == nullptr) {
+            status = inspectFile(command->fileNames[k], emitter, inspection);
+        } else if (inputClosed) {
+            // Not an empty file: there is no standard input to read.
+            errno = EBADF;
+            status =
+                inspectStream(nullptr, command->stdinName, emitter, inspection);
+        } else {
+            status =
+                inspectOpened(stdin, command->stdinName, emitter, inspection);
+        }
         if (status == FileStatus::writeFailed || outputFailed(stdout)) {
             return finishOutput(statusFailed);
         }
@@ -126,7 +171,7 @@ static int checkFiles(const char *programName, const CommandLine *command)
 // Parses the command line, settles the settings where the action needs
 // them, and checks, lists or explains; returns the exit status.
 static int runChecker(int argc, char **argv, const char *programName,
-                      CommandLine *command)
+                      CommandLine *command, bool inputClosed)
 {
     LineBuffer complaint;
     Action action = parseCommandLine(argc, argv, command, &complaint);
@@ -160,17 +205,28 @@ static int runChecker(int argc, char **argv, const char *programName,
         listChecks(command->settings.warnings);
         return finishOutput(statusOk);
     }
-    return checkFiles(programName, command);
+    return checkFiles(programName, command, inputClosed);
 }
 
 int main(int argc, char **argv)
 {
+    // Before any file is opened. Whatever was asked, nothing can reach a
+    // closed standard output: that is a failure, told at once.
+    ClosedStreams closed = fillClosedStreams();
+    if (closed.output) {
+        return tellOutputFailed();
+    }
     const char *programName =
         (argc > 0 && argv[0] != nullptr) ? argv[0] : ownProgramName;
+    if (closed.failed) {
+        tellProblem(programName, "a standard stream is closed, and the null "
+                                 "device cannot be opened in its place");
+        return statusFailed;
+    }
     runProgramName = programName;
     setOutOfMemoryHandler(endForWantOfMemory);
     CommandLine command;
-    int status = runChecker(argc, argv, programName, &command);
+    int status = runChecker(argc, argv, programName, &command, closed.input);
     releaseCommandLine(&command);
     return status;
 }

@@ -13,43 +13,44 @@
 // What the options that only the command line takes set.
 
 static bool readSettingsFrom(CommandLine *command, const char *value,
-                             LineBuffer * /*complaint*/)
+                             Complaint *complaint)
 {
+    if (value[0] == '\0') {
+        complaint->text.append("--config needs a file name");
+        return false;
+    }
     command->settingsPath = value;
     command->readsSettings = true;
     return true;
 }
 
 static bool skipSettingsFile(CommandLine *command, const char * /*value*/,
-                             LineBuffer * /*complaint*/)
+                             Complaint * /*complaint*/)
 {
     command->readsSettings = false;
     return true;
 }
 
-static bool ignoreDirectives(CommandLine *command, const char * /*value*/,
-                             LineBuffer * /*complaint*/)
-{
-    command->directives = false;
-    return true;
-}
-
 static bool nameStandardInput(CommandLine *command, const char *value,
-                              LineBuffer * /*complaint*/)
+                              Complaint *complaint)
 {
+    if (value[0] == '\0') {
+        complaint->text.append("--stdin-filename needs a name");
+        return false;
+    }
     command->stdinName = value;
     return true;
 }
 
 static bool askListChecks(CommandLine *command, const char * /*value*/,
-                          LineBuffer * /*complaint*/)
+                          Complaint * /*complaint*/)
 {
     command->action = ACTION_LIST_CHECKS;
     return true;
 }
 
 static bool askExplain(CommandLine *command, const char *value,
-                       LineBuffer *complaint)
+                       Complaint *complaint)
 {
     if (findCheck(value) == nullptr) {
         complainOfUnknownCheck(complaint, "check", value, false);
@@ -61,14 +62,14 @@ static bool askExplain(CommandLine *command, const char *value,
 }
 
 static bool askHelp(CommandLine *command, const char * /*value*/,
-                    LineBuffer * /*complaint*/)
+                    Complaint * /*complaint*/)
 {
     command->action = ACTION_HELP;
     return true;
 }
 
 static bool askVersion(CommandLine *command, const char * /*value*/,
-                       LineBuffer * /*complaint*/)
+                       Complaint * /*complaint*/)
 {
     command->action = ACTION_VERSION;
     return true;
@@ -122,8 +123,9 @@ constexpr OptionInfo optionTable[] = {
      otherSpelling,
      HelpList::none, sets(setColor)},
     {"warn", 'W', "NAME", InFile::yes,
-     "turn on the warning NAME (all: every warning);\n"
-     "no-NAME turns it off. Warnings:",
+     "turn on the warning NAME (all: every warning but those\n"
+     "the file of options turns off); no-NAME turns it off.\n"
+     "Warnings:",
      HelpList::warnings, sets(setWarning)},
     {"config", noLetter, "FILE", InFile::no,
      "read the options in FILE, not in the project's\n"
@@ -132,9 +134,9 @@ constexpr OptionInfo optionTable[] = {
     {"no-config", noLetter, noValue, InFile::no,
      "read no file of options",
      HelpList::none, sets(skipSettingsFile)},
-    {"no-directives", noLetter, noValue, InFile::no,
+    {"no-directives", noLetter, noValue, InFile::yes,
      "let no directive in a file turn a warning off",
-     HelpList::none, sets(ignoreDirectives)},
+     HelpList::none, sets(setNoDirectives)},
     {"stdin-filename", noLetter, "NAME", InFile::no,
      "check standard input as the file NAME",
      HelpList::none, sets(nameStandardInput)},
@@ -252,17 +254,81 @@ static const OptionInfo *optionOfCode(int code)
     return nullptr;
 }
 
-// The option as written on the command line for a missing value: "-W", or
-// the long option's word.
-static void appendOptionWritten(LineBuffer *text, char **argv, int code)
+// What a word, or a letter of a word of letters, reads as.
+enum class WordKind : unsigned char {
+    option,       // an option of the table, with its value
+    fileName,     // a word that is no option (a lone "-" too)
+    missingValue, // an option that needs a value, given none
+    notOption,    // unknown, ambiguous, or given a value it does not take
+    optionsEnd,   // "--": every later word is a file name
+    end,          // no word is left
+};
+
+struct WordRead {
+    WordKind kind = WordKind::end;
+    const OptionInfo *option = nullptr;
+    const char *value = nullptr; // the option's value, or the file name
+    int word = 0;                // the index of the word read
+    int valueWord = 0;           // the index of the word that holds the value
+    int letter = 0;              // the option's code, for a missing value
+};
+
+// Reads the next word of `argv` as getopt_long reads it from `table`; every
+// reading of options, the command line's and a file's, goes through here.
+// getopt_long does not advance past a word of letters until its last
+// letter, so the word read is the one that optind names before the call.
+static WordRead readWord(const GetoptTable &table, int argc, char **argv)
 {
-    const char *word = argv[optind - 1];
+    WordRead read;
+    read.word = optind > 0 ? optind : 1;
+    int code =
+        getopt_long(argc, argv, table.shortOptions, table.longOptions, nullptr);
+    read.valueWord = optind - 1;
+    switch (code) {
+    case -1:
+        read.kind = optind > read.word ? WordKind::optionsEnd : WordKind::end;
+        break;
+    case 1:
+        read.kind = WordKind::fileName;
+        read.value = optarg;
+        break;
+    case ':':
+        read.kind = WordKind::missingValue;
+        read.letter = optopt;
+        break;
+    default:
+        read.option = optionOfCode(code);
+        read.kind =
+            read.option != nullptr ? WordKind::option : WordKind::notOption;
+        read.value = optarg;
+        break;
+    }
+    return read;
+}
+
+// Starts getopt_long afresh on a list of words, silently: the checker's own
+// messages are the only complaints.
+static void startReading(GetoptTable *table)
+{
+    describeOptions(table);
+    optind = 0;
+    opterr = 0;
+}
+
+// Appends "option 'OPTION' needs a value": "-W", or the long option as
+// written (a prefix of its name, so plain).
+static void appendMissingValue(LineBuffer *text, char **argv,
+                               const WordRead &read)
+{
+    const char *word = argv[read.word];
+    text->append("option '");
     if (word[0] == '-' && word[1] == '-') {
         text->append(word);
     } else {
         text->append('-');
-        text->append(static_cast<char>(code));
+        text->append(static_cast<char>(read.letter));
     }
+    text->append("' needs a value");
 }
 
 // Keeps a setting's option to apply it over the file of options.
@@ -277,6 +343,68 @@ static void keepGiven(CommandLine *command, const OptionInfo *option,
     command->given[command->givenCount++] = {option, value};
 }
 
+// Applies the option that `read` found on the command line: a setting's
+// value is judged now (in `judged`) and kept, to be set once the file of
+// options has been read. False, with what is wrong in `complaint`, for a
+// value it does not take; "argument N: " comes first where the value is not
+// quoted.
+static bool takeOption(CommandLine *command, Settings *judged,
+                       const WordRead &read, LineBuffer *complaint)
+{
+    const OptionEffect &effect = read.option->effect;
+    Complaint wrong;
+    bool taken = effect.setsSetting
+                     ? effect.setting(judged, read.value, &wrong)
+                     : effect.command(command, read.value, &wrong);
+    if (!taken) {
+        if (wrong.withheld) {
+            complaint->append("argument ");
+            complaint->appendNumber(read.valueWord);
+            complaint->append(": ");
+        }
+        complaint->append(wrong.text.view());
+        return false;
+    }
+    if (effect.setsSetting) {
+        keepGiven(command, read.option, read.value);
+    }
+    return true;
+}
+
+// The action once every word has been read: file names go only with a
+// check of files, which needs them unless standard input is checked.
+static Action actionOfWords(const CommandLine *command, LineBuffer *complaint)
+{
+    bool named = command->fileCount > 0;
+    switch (command->action) {
+    case ACTION_LIST_CHECKS:
+        if (named) {
+            complaint->append("--list-checks takes no file name");
+            return ACTION_USAGE;
+        }
+        return command->action;
+    case ACTION_EXPLAIN:
+        if (named) {
+            complaint->append("--explain takes no file name");
+            return ACTION_USAGE;
+        }
+        return command->action;
+    case ACTION_CHECK:
+        if (named && command->stdinName != nullptr) {
+            complaint->append("--stdin-filename checks standard input: no "
+                              "file name goes with it");
+            return ACTION_USAGE;
+        }
+        return named || command->stdinName != nullptr ? ACTION_CHECK
+                                                      : ACTION_USAGE;
+    case ACTION_HELP:
+    case ACTION_VERSION:
+    case ACTION_USAGE:
+        break;
+    }
+    return command->action;
+}
+
 Action parseCommandLine(int argc, char **argv, CommandLine *command,
                         LineBuffer *complaint)
 {
@@ -284,64 +412,107 @@ Action parseCommandLine(int argc, char **argv, CommandLine *command,
     size_t room = static_cast<size_t>(argc > 0 ? argc : 1);
     command->fileNames = static_cast<const char **>(
         allocateOrAbort(nullptr, room * sizeof(const char *)));
-    GetoptTable table;
-    describeOptions(&table);
-    opterr = 0; // the checker's own messages are the only complaints
+    GetoptTable table = {};
+    startReading(&table);
     // A setting's value is judged as it comes; the setting is made once
     // the file of options has been read.
     Settings judged;
-    int code = 0;
-    while ((code = getopt_long(argc, argv, table.shortOptions,
-                               table.longOptions, nullptr)) != -1) {
-        if (code == 1) {
-            // Before "--", a lone "-" looks like an option and is none.
-            if (optarg[0] == '-') {
+    for (;;) {
+        WordRead read = readWord(table, argc, argv);
+        switch (read.kind) {
+        case WordKind::option:
+            if (!takeOption(command, &judged, read, complaint)) {
                 return ACTION_USAGE;
             }
-            command->fileNames[command->fileCount++] = optarg;
+            if (command->action == ACTION_HELP ||
+                command->action == ACTION_VERSION) {
+                return command->action;
+            }
             continue;
-        }
-        if (code == ':') {
-            complaint->append("option '");
-            appendOptionWritten(complaint, argv, optopt);
-            complaint->append("' needs a value");
-            return ACTION_USAGE;
-        }
-        const OptionInfo *option = optionOfCode(code);
-        if (option == nullptr) {
-            return ACTION_USAGE;
-        }
-        const OptionEffect &effect = option->effect;
-        if (effect.setsSetting) {
-            if (!effect.setting(&judged, optarg, complaint)) {
+        case WordKind::fileName:
+            // Before "--", a lone "-" looks like an option and is none.
+            if (read.value[0] == '-') {
                 return ACTION_USAGE;
             }
-            keepGiven(command, option, optarg);
-        } else if (!effect.command(command, optarg, complaint)) {
+            command->fileNames[command->fileCount++] = read.value;
+            continue;
+        case WordKind::missingValue:
+            appendMissingValue(complaint, argv, read);
             return ACTION_USAGE;
+        case WordKind::notOption:
+            return ACTION_USAGE;
+        case WordKind::optionsEnd:
+        case WordKind::end:
+            break;
         }
-        if (command->action == ACTION_HELP ||
-            command->action == ACTION_VERSION) {
-            return command->action;
-        }
+        break;
     }
     // Whatever follows "--" is a file name.
     for (int k = optind; k < argc; k++) {
         command->fileNames[command->fileCount++] = argv[k];
     }
-    if (command->action != ACTION_CHECK) {
-        return command->action;
+    return actionOfWords(command, complaint);
+}
+
+// Appends why the word that `read` found may not stand in a file of
+// options: "'WORD' is not allowed here", or where the word is not plain,
+// the option's own name when it is one, else "not an option".
+static void refuseWord(LineBuffer *complaint, char **argv, const WordRead &read)
+{
+    const char *word = argv[read.word];
+    if (isPlainWord(word)) {
+        complaint->append("'");
+        complaint->append(word);
+        complaint->append("' is not allowed here");
+    } else if (read.kind == WordKind::option) {
+        complaint->append("'--");
+        complaint->append(read.option->name);
+        complaint->append("' is not allowed here");
+    } else {
+        complaint->append("not an option");
     }
-    bool named = command->fileCount > 0;
-    return named == (command->stdinName != nullptr) ? ACTION_USAGE
-                                                    : ACTION_CHECK;
+}
+
+bool applyOptionWords(int count, char **words, Settings *settings,
+                      LineBuffer *complaint)
+{
+    GetoptTable table = {};
+    startReading(&table);
+    for (;;) {
+        WordRead read = readWord(table, count, words);
+        switch (read.kind) {
+        case WordKind::option:
+            if (read.option->inFile == InFile::yes) {
+                Complaint wrong;
+                if (!read.option->effect.setting(settings, read.value,
+                                                 &wrong)) {
+                    complaint->append(wrong.text.view());
+                    return false;
+                }
+                continue;
+            }
+            refuseWord(complaint, words, read);
+            return false;
+        case WordKind::missingValue:
+            appendMissingValue(complaint, words, read);
+            return false;
+        case WordKind::fileName:
+        case WordKind::notOption:
+        case WordKind::optionsEnd:
+            refuseWord(complaint, words, read);
+            return false;
+        case WordKind::end:
+            break;
+        }
+        return true;
+    }
 }
 
 bool resolveSettings(const char *programName, CommandLine *command)
 {
     Settings settings; // the defaults
     if (command->readsSettings) {
-        char found[PATH_MAX];
+        char found[settingsPathSize];
         const char *path = command->settingsPath;
         if (path == nullptr && findSettingsFile(found, sizeof found)) {
             path = found;
@@ -352,10 +523,13 @@ bool resolveSettings(const char *programName, CommandLine *command)
             return false;
         }
     }
+    // The warnings the file turned off stay off under a -W all of the
+    // command line.
+    settings.keptOff = settings.turnedOff;
     // The values were judged as the command line was read.
-    LineBuffer unused;
     for (size_t k = 0; k < command->givenCount; k++) {
         const GivenSetting &given = command->given[k];
+        Complaint unused;
         (void)given.option->effect.setting(&settings, given.value, &unused);
     }
     command->settings = settings;

@@ -36,7 +36,6 @@ struct CommandLine {
     Action action = ACTION_CHECK;
     const char *settingsPath = nullptr; // --config=FILE
     bool readsSettings = true;          // no --no-config
-    bool directives = true;             // no --no-directives
     const char *explained = nullptr;    // the check that --explain names
     const char *stdinName = nullptr;    // --stdin-filename=NAME
     // The file names in the order given: at most one per argument.
@@ -53,7 +52,7 @@ struct CommandLine {
 // How an option sets what the command line alone asks for, as a setting's
 // setter does (settings.h).
 using CommandSetter = bool (*)(CommandLine *command, const char *value,
-                               LineBuffer *complaint);
+                               Complaint *complaint);
 
 // What an option sets: a setting, or what the command line alone asks for;
 // the other setter is null.
@@ -89,7 +88,7 @@ struct OptionInfo {
     constexpr OptionInfo(const char *longName, char shortName,
                          const char *valueName, InFile where,
                          const char *helpWords, HelpList listed,
-                         OptionEffect sets)
+                         const OptionEffect &sets)
         : name(longName), value(valueName), help(helpWords), effect(sets),
           letter(shortName), inFile(where), helpList(listed)
     {
@@ -104,10 +103,21 @@ extern const size_t optionCount;
 // names may be mixed, and options apply to every file wherever they stand.
 // "--" makes every later word a file name. The first of a usage error,
 // --help and --version decides; no file name at all is a usage error,
-// unless the checks are listed or explained or standard input read. What is
-// wrong with an option's value goes to `complaint`.
+// unless the checks are listed or explained or standard input read, which
+// take none. What is wrong goes to `complaint`, which names the argument
+// ("argument 3: unknown warning") where the word itself is not quoted.
 Action parseCommandLine(int argc, char **argv, CommandLine *command,
                         LineBuffer *complaint);
+
+// Applies the words words[1] to words[count - 1] (words[count] null; one
+// line of a file of options) as the command line reads them, over the
+// whole table: abbreviations, values in the same word or the next one,
+// letters combined. False, with what is wrong in `complaint`, at the first
+// word that is not an option a file of options may hold, or whose value
+// the option does not take. Uses getopt_long's state: not while the command
+// line is being read.
+bool applyOptionWords(int count, char **words, Settings *settings,
+                      LineBuffer *complaint);
 
 // Settles the run's settings in `command`: the defaults, then the file of
 // options (--config's, the project's unless --no-config, or none), then the

@@ -2,6 +2,7 @@
 // names they suggest for a mistyped check, and the colour default.
 #include "cli/settings.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +18,41 @@ void tellProblem(const char *programName, std::string_view text)
     (void)fputs(": ", stderr);
     writeUntrusted(stderr, text, terminal);
     (void)fputc('\n', stderr);
+}
+
+// The longest word a message quotes.
+static const size_t maxQuotedLen = 64;
+
+// Whether `c` may stand in a word that a message quotes.
+static bool isPlainChar(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+           (c >= '0' && c <= '9') || c == '=' || c == '_' || c == '.' ||
+           c == ',' || c == '-';
+}
+
+bool isPlainWord(std::string_view word)
+{
+    // Up to two leading dashes, then 1 to 64 characters (dashes among
+    // them): every character plain, and the length within the bound once
+    // the dashes that the prefix may take are set aside.
+    size_t dashes = 0;
+    while (dashes < 2 && dashes < word.size() && word[dashes] == '-') {
+        dashes++;
+    }
+    return !word.empty() && word.size() <= maxQuotedLen + dashes &&
+           std::all_of(word.begin(), word.end(), isPlainChar);
+}
+
+void appendQuotedWord(Complaint *complaint, std::string_view word)
+{
+    if (isPlainWord(word)) {
+        complaint->text.append(" '");
+        complaint->text.append(word);
+        complaint->text.append("'");
+    } else {
+        complaint->withheld = true;
+    }
 }
 
 // The longest name compared for a suggestion; a longer one is far from all.
@@ -50,7 +86,7 @@ static size_t editDistance(std::string_view a, std::string_view b)
     return rows[(a.size() + 1) % 3][b.size()];
 }
 
-void complainOfUnknownCheck(LineBuffer *complaint, const char *what,
+void complainOfUnknownCheck(Complaint *complaint, const char *what,
                             const char *name, bool warningsOnly)
 {
     std::string_view given = name;
@@ -72,53 +108,53 @@ void complainOfUnknownCheck(LineBuffer *complaint, const char *what,
             closestDistance = distance;
         }
     }
-    complaint->append("unknown ");
-    complaint->append(what);
-    complaint->append(" '");
-    complaint->append(given);
+    LineBuffer *text = &complaint->text;
+    text->append("unknown ");
+    text->append(what);
+    appendQuotedWord(complaint, given);
     if (closest != nullptr) {
-        complaint->append("'; did you mean '");
-        complaint->append(prefix);
-        complaint->append(closest->name);
-        complaint->append("'?");
+        text->append("; did you mean '");
+        text->append(prefix);
+        text->append(closest->name);
+        text->append("'?");
     } else {
-        complaint->append("' (--list-checks lists the checks)");
+        text->append(" (--list-checks lists the checks)");
     }
 }
 
 bool setQuiet(Settings *settings, const char * /*value*/,
-              LineBuffer * /*complaint*/)
+              Complaint * /*complaint*/)
 {
     settings->quiet = true;
     return true;
 }
 
 bool setStrict(Settings *settings, const char * /*value*/,
-               LineBuffer * /*complaint*/)
+               Complaint * /*complaint*/)
 {
     settings->strict = true;
     return true;
 }
 
 bool setMaskPasswords(Settings *settings, const char * /*value*/,
-                      LineBuffer * /*complaint*/)
+                      Complaint * /*complaint*/)
 {
     settings->maskPasswords = true;
     return true;
 }
 
-bool setFormat(Settings *settings, const char *value, LineBuffer *complaint)
+bool setFormat(Settings *settings, const char *value, Complaint *complaint)
 {
     const FormatInfo *format = findFormat(value);
     if (format == nullptr) {
-        complaint->append("unknown format '");
-        complaint->append(value);
-        complaint->append("' (");
+        complaint->text.append("unknown format");
+        appendQuotedWord(complaint, value);
+        complaint->text.append(" (");
         for (size_t k = 0; k < formatCount; k++) {
-            complaint->append(k == 0 ? "" : ", ");
-            complaint->append(formatTable[k].name);
+            complaint->text.append(k == 0 ? "" : ", ");
+            complaint->text.append(formatTable[k].name);
         }
-        complaint->append(")");
+        complaint->text.append(")");
         return false;
     }
     settings->format = format;
@@ -128,7 +164,7 @@ bool setFormat(Settings *settings, const char *value, LineBuffer *complaint)
 // The values of --color, in the order of ColorChoice.
 static const char *const colorChoices[] = {"auto", "always", "never"};
 
-bool setColor(Settings *settings, const char *value, LineBuffer *complaint)
+bool setColor(Settings *settings, const char *value, Complaint *complaint)
 {
     for (size_t k = 0; k < sizeof colorChoices / sizeof colorChoices[0]; k++) {
         if (strcmp(value, colorChoices[k]) == 0) {
@@ -136,13 +172,13 @@ bool setColor(Settings *settings, const char *value, LineBuffer *complaint)
             return true;
         }
     }
-    complaint->append("unknown --color value '");
-    complaint->append(value);
-    complaint->append("' (auto, always, never)");
+    complaint->text.append("unknown --color value");
+    appendQuotedWord(complaint, value);
+    complaint->text.append(" (auto, always, never)");
     return false;
 }
 
-bool setWarning(Settings *settings, const char *value, LineBuffer *complaint)
+bool setWarning(Settings *settings, const char *value, Complaint *complaint)
 {
     std::string_view named = value;
     // An error's name, whole ("no-connections") or after "no-".
@@ -151,12 +187,14 @@ bool setWarning(Settings *settings, const char *value, LineBuffer *complaint)
         named = tailOf(named, 3);
     }
     WarningSet bits = allWarnings;
+    WarningSet kept = settings->keptOff; // what -W all leaves off
     if (named != "all") {
         const CheckInfo *check = findCheck(named);
         if (check != nullptr && check->severity == Severity::error) {
-            complaint->append("'");
-            complaint->append(check->name);
-            complaint->append(
+            // (A name of the table: always plain.)
+            complaint->text.append("'");
+            complaint->text.append(check->name);
+            complaint->text.append(
                 "' is an error, not a warning: errors are always checked");
             return false;
         }
@@ -165,12 +203,22 @@ bool setWarning(Settings *settings, const char *value, LineBuffer *complaint)
             return false;
         }
         bits = warningBit(warningKindOf(check));
+        kept = 0; // a warning named is turned on whatever came before
     }
     if (on) {
-        settings->warnings |= bits;
+        settings->warnings |= bits & ~kept;
+        settings->turnedOff &= ~bits;
     } else {
         settings->warnings &= ~bits;
+        settings->turnedOff |= bits;
     }
+    return true;
+}
+
+bool setNoDirectives(Settings *settings, const char * /*value*/,
+                     Complaint * /*complaint*/)
+{
+    settings->directives = false;
     return true;
 }
 

@@ -16,32 +16,60 @@ enum ColorChoice { COLOR_AUTO, COLOR_ALWAYS, COLOR_NEVER };
 // The settings, each at its default until an option sets it. The file of
 // options is applied first, then the command line's options in their order,
 // so that a later value wins (--format, --color), a flag stays set (--quiet,
-// --strict, --mask-passwords), and each -W turns warnings on or off over
-// what came before.
+// --strict, --mask-passwords, --no-directives), and each -W turns warnings
+// on or off over what came before.
 struct Settings {
     const FormatInfo *format = reportFormat();
     ColorChoice color = COLOR_AUTO;
     bool quiet = false;
     bool strict = false;
     bool maskPasswords = false;
+    bool directives = true;  // a file's directives may turn warnings off
     WarningSet warnings = 0; // the warnings turned on
+    // The warnings whose last -W so far was a no-: no-NAME, or no-all.
+    WarningSet turnedOff = 0;
+    // The warnings that -W all leaves off: those the file of options turned
+    // off, once it has been read, so that the team's choice holds under a
+    // command line's -W all; naming one turns it on.
+    WarningSet keptOff = 0;
 };
+
+// What is wrong with an option's value, to be told after the program's
+// name. A word that others supply is quoted in it only when it is plainly
+// harmless (isPlainWord); otherwise it is left out, and whoever tells the
+// complaint names where the word stands instead.
+struct Complaint {
+    LineBuffer text;
+    bool withheld = false; // a word was left out
+};
+
+// Whether `word` is one that a message may quote: -{0,2}[A-Za-z0-9=_.,-]{1,64},
+// so that it holds no control character, no quote, no blank and nothing that
+// a CI runner reads as a workflow command.
+bool isPlainWord(std::string_view word);
+
+// Appends " 'WORD'" to `complaint` when `word` is plain; else leaves it out
+// and marks the complaint as withheld.
+void appendQuotedWord(Complaint *complaint, std::string_view word);
 
 // How an option sets a setting: with `value` (null for an option that takes
 // none); false, with what is wrong in `complaint` ("unknown format 'x'
 // (...)", without the program's name), for a value that it does not take.
 using SettingSetter = bool (*)(Settings *settings, const char *value,
-                               LineBuffer *complaint);
+                               Complaint *complaint);
 
 // The setters, one for each option that sets a setting.
-bool setQuiet(Settings *settings, const char *value, LineBuffer *complaint);
-bool setStrict(Settings *settings, const char *value, LineBuffer *complaint);
+bool setQuiet(Settings *settings, const char *value, Complaint *complaint);
+bool setStrict(Settings *settings, const char *value, Complaint *complaint);
 bool setMaskPasswords(Settings *settings, const char *value,
-                      LineBuffer *complaint);
-bool setFormat(Settings *settings, const char *value, LineBuffer *complaint);
-bool setColor(Settings *settings, const char *value, LineBuffer *complaint);
-// NAME or all turns on, no-NAME or no-all off.
-bool setWarning(Settings *settings, const char *value, LineBuffer *complaint);
+                      Complaint *complaint);
+bool setFormat(Settings *settings, const char *value, Complaint *complaint);
+bool setColor(Settings *settings, const char *value, Complaint *complaint);
+// NAME or all turns on (all but the warnings kept off), no-NAME or no-all
+// off.
+bool setWarning(Settings *settings, const char *value, Complaint *complaint);
+bool setNoDirectives(Settings *settings, const char *value,
+                     Complaint *complaint);
 
 // Whether the tty format colours: always, never, or by default where a
 // person reads (standard output is a terminal, NO_COLOR is unset or empty,
@@ -52,7 +80,7 @@ bool colorsOutput(const Settings *settings);
 // "no-" for a warning turned off): with the closest known name when one is
 // near. `what` is "warning" or "check"; with `warningsOnly`, only the
 // warnings' names are offered.
-void complainOfUnknownCheck(LineBuffer *complaint, const char *what,
+void complainOfUnknownCheck(Complaint *complaint, const char *what,
                             const char *name, bool warningsOnly);
 
 // Writes "PROGRAM: TEXT" and a newline on standard error, control

@@ -1,86 +1,34 @@
-// The project's file of options: the words it may hold, which the table of
-// options gives, read line by line; and where it is found.
+// The project's file of options: where it is found, how it is opened and
+// judged before a byte of it is read, and how its lines are read as the
+// command line's words.
 #include "cli/settings_file.h"
 
-#include <climits>
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include "cli/options.h"
-#include "support/escape.h"
+#include "support/allocate.h"
 
-// Whether `text` starts with `prefix`; `rest` is what follows it.
-static bool startsWith(const char *text, const char *prefix, const char **rest)
+// Appends a file's name to a message as given, but with the second '#' of
+// every "##[" written "%23", as the github format writes names: a CI runner
+// reads "##[" as a command anywhere in a line of either stream, and the
+// format is not known yet while the file of options is read.
+static void appendPath(LineBuffer *message, std::string_view path)
 {
-    size_t len = strlen(prefix);
-    if (strncmp(text, prefix, len) != 0) {
-        return false;
-    }
-    *rest = text + len;
-    return true;
-}
-
-// The option that `word` spells as a file of options writes it, and its
-// value: "--NAME" for an option that takes none (its value empty),
-// "--NAME=VALUE", and "-LVALUE" for one with a letter, whose value is the
-// next word when it is empty here (null then). Null for any other word,
-// abbreviations included.
-static const OptionInfo *optionOfWord(const char *word, const char **value)
-{
-    for (size_t k = 0; k < optionCount; k++) {
-        const OptionInfo &option = optionTable[k];
-        const char *rest = nullptr;
-        if (option.inFile != InFile::yes) {
-            continue;
-        }
-        if (word[0] == '-' && word[1] == '-' &&
-            startsWith(word + 2, option.name, &rest) &&
-            (option.value == nullptr ? rest[0] == '\0' : rest[0] == '=')) {
-            *value = option.value == nullptr ? "" : rest + 1;
-            return &option;
-        }
-        if (option.value != nullptr && option.letter != '\0' &&
-            word[0] == '-' && word[1] == option.letter) {
-            *value = word[2] == '\0' ? nullptr : word + 2;
-            return &option;
+    for (size_t k = 0; k < path.size(); k++) {
+        if (path[k] == '#' && k > 0 && path[k - 1] == '#' &&
+            k + 1 < path.size() && path[k + 1] == '[') {
+            message->append("%23");
+        } else {
+            message->append(path[k]);
         }
     }
-    return nullptr;
-}
-
-// The option of the letter `letter` that takes no value and that a file of
-// options may hold, or null.
-static const OptionInfo *flagOfLetter(char letter)
-{
-    for (size_t k = 0; k < optionCount; k++) {
-        const OptionInfo &option = optionTable[k];
-        if (option.letter == letter && option.value == nullptr &&
-            option.inFile == InFile::yes) {
-            return &option;
-        }
-    }
-    return nullptr;
-}
-
-// Applies a word of such letters, one or several as in "-qs"; false, with
-// nothing applied, for any other word.
-static bool applyLetters(const char *word, Settings *settings)
-{
-    if (word[0] != '-' || word[1] == '\0') {
-        return false;
-    }
-    for (const char *letter = word + 1; *letter != '\0'; letter++) {
-        if (flagOfLetter(*letter) == nullptr) {
-            return false;
-        }
-    }
-    LineBuffer unused; // an option without a value takes any
-    for (const char *letter = word + 1; *letter != '\0'; letter++) {
-        (void)flagOfLetter(*letter)->effect.setting(settings, nullptr, &unused);
-    }
-    return true;
 }
 
 // Tells "PROGRAM: FILE:LINE: TEXT".
@@ -88,7 +36,7 @@ static void tellAtLine(const char *programName, const char *path,
                        long long lineNum, std::string_view text)
 {
     LineBuffer message;
-    message.append(path);
+    appendPath(&message, path);
     message.append(':');
     message.appendNumber(lineNum);
     message.append(": ");
@@ -96,126 +44,216 @@ static void tellAtLine(const char *programName, const char *path,
     tellProblem(programName, message.view());
 }
 
-// Applies the words of one line of a file of options; false after telling
-// what is wrong.
-static bool applyLine(char *line, const char *path, long long lineNum,
-                      const char *programName, Settings *settings)
+// Tells "PROGRAM: FILE: REASON", with the ways round it when `hint`; false,
+// for the caller to return.
+static bool tellUnusable(const char *programName, const char *path,
+                         const char *reason, bool hint)
 {
-    const OptionInfo *pending = nullptr; // "-W" waits for its value
-    for (char *word = strtok(line, " \t"); word != nullptr;
-         word = strtok(nullptr, " \t")) {
-        LineBuffer complaint;
-        const OptionInfo *option = pending;
-        const char *value = word;
-        pending = nullptr;
-        if (option == nullptr) {
-            if (word[0] == '#') {
-                return true;
-            }
-            if (applyLetters(word, settings)) {
-                continue;
-            }
-            option = optionOfWord(word, &value);
-            if (option == nullptr) {
-                complaint.append("'");
-                complaint.append(word);
-                complaint.append("' is not allowed here");
-                tellAtLine(programName, path, lineNum, complaint.view());
-                return false;
-            }
-            if (value == nullptr) {
-                pending = option;
-                continue;
-            }
+    LineBuffer message;
+    appendPath(&message, path);
+    message.append(": ");
+    message.append(reason);
+    if (hint) {
+        message.append(" (use --config=FILE or --no-config)");
+    }
+    tellProblem(programName, message.view());
+    return false;
+}
+
+// The null device, which a file given may be to read no options.
+static bool isNullDevice(const struct stat &status)
+{
+    return S_ISCHR(status.st_mode) && status.st_rdev == makedev(1, 3);
+}
+
+// Why a file of options of the status `status` cannot be used, or null.
+// Anyone could have put options into the project's file that is not the
+// user's or root's, or that everyone may write (the user's group may: a
+// team shares its checkout). A file given is the user's own choice.
+static const char *whyUnusable(const struct stat &status, bool given)
+{
+    if (S_ISLNK(status.st_mode)) {
+        return "is a symbolic link";
+    }
+    if (!S_ISREG(status.st_mode)) {
+        return "is not a regular file";
+    }
+    uid_t user = geteuid();
+    if (!given && user != 0 && status.st_uid != user && status.st_uid != 0) {
+        return "is owned by another user";
+    }
+    if (!given && (status.st_mode & S_IWOTH) != 0) {
+        return "is writable by every user";
+    }
+    if (status.st_size > static_cast<off_t>(maxSettingsFileSize)) {
+        return "is larger than 64 KiB";
+    }
+    return nullptr;
+}
+
+// Reads the file open at `fd` into `text`, after judging it again as it is
+// open (it may have been replaced since it was looked at), and no more than
+// one byte past the bound, which tells a file too long even where its size
+// says nothing (/proc). Returns why it cannot be used, or null.
+static const char *readBounded(int fd, bool given, LineBuffer *text)
+{
+    struct stat status = {};
+    if (fstat(fd, &status) != 0) {
+        return strerror(errno);
+    }
+    if (given && isNullDevice(status)) {
+        return nullptr;
+    }
+    const char *why = whyUnusable(status, given);
+    if (why != nullptr) {
+        return why;
+    }
+    char *start = text->reserve(maxSettingsFileSize + 1);
+    size_t got = 0;
+    while (got <= maxSettingsFileSize) {
+        ssize_t n = read(fd, start + got, maxSettingsFileSize + 1 - got);
+        if (n < 0 && errno == EINTR) {
+            continue;
         }
-        if (!option->effect.setting(settings, value, &complaint)) {
-            tellAtLine(programName, path, lineNum, complaint.view());
-            return false;
+        if (n < 0) {
+            return strerror(errno);
+        }
+        if (n == 0) {
+            break;
+        }
+        got += static_cast<size_t>(n);
+    }
+    if (got > maxSettingsFileSize) {
+        return "is larger than 64 KiB";
+    }
+    text->commit(start + got);
+    return nullptr;
+}
+
+bool readSettingsFile(const char *path, bool given, const char *programName,
+                      Settings *settings)
+{
+    // Judged before it is opened, so that no FIFO or device is opened, the
+    // project's file without following a link.
+    struct stat status = {};
+    if ((given ? stat(path, &status) : lstat(path, &status)) != 0) {
+        int error = errno;
+        return tellUnusable(programName, path, strerror(error),
+                            !given || error != ENOENT);
+    }
+    if (given && isNullDevice(status)) {
+        return true;
+    }
+    const char *why = whyUnusable(status, given);
+    if (why != nullptr) {
+        return tellUnusable(programName, path, why, true);
+    }
+    // Should it have become a FIFO since, opening it does not wait for a
+    // writer; should it have become a link, the project's is not followed.
+    int fd = open(path,
+                  O_RDONLY | O_NONBLOCK | O_CLOEXEC | (given ? 0 : O_NOFOLLOW));
+    if (fd < 0) {
+        int error = errno;
+        why = !given && error == ELOOP ? "is a symbolic link" : strerror(error);
+        return tellUnusable(programName, path, why, true);
+    }
+    LineBuffer text;
+    why = readBounded(fd, given, &text);
+    (void)close(fd);
+    if (why != nullptr) {
+        return tellUnusable(programName, path, why, true);
+    }
+    return applySettingsText(text.view(), path, programName, settings);
+}
+
+// Stands in for the program's name before a line's words: getopt_long reads
+// from the second word on.
+static char wordsBefore[] = "";
+
+// Applies the line of `len` bytes at `line` (a copy that may be changed,
+// followed by a byte that may be overwritten), number `lineNum`, using
+// `words` for room for its words; false after telling what is wrong.
+static bool applyLine(char *line, size_t len, char **words, long long lineNum,
+                      const char *path, const char *programName,
+                      Settings *settings)
+{
+    // A zero byte would end a word early and hide the rest of the line.
+    if (memchr(line, '\0', len) != nullptr) {
+        tellAtLine(programName, path, lineNum, "holds a zero byte");
+        return false;
+    }
+    if (len > 0 && line[len - 1] == '\r') {
+        len--; // a final carriage return
+    }
+    line[len] = '\0';
+    int count = 0;
+    words[count++] = wordsBefore;
+    for (size_t k = 0; k < len; k++) {
+        if (line[k] == ' ' || line[k] == '\t') {
+            line[k] = '\0';
+        } else if (k == 0 || line[k - 1] == '\0') {
+            if (line[k] == '#') {
+                break; // a comment to the end of the line
+            }
+            words[count++] = line + k;
         }
     }
-    if (pending != nullptr) {
-        LineBuffer complaint;
-        complaint.append("option '");
-        complaint.append('-');
-        complaint.append(pending->letter);
-        complaint.append("' needs a value");
+    words[count] = nullptr;
+    LineBuffer complaint;
+    if (count > 1 && !applyOptionWords(count, words, settings, &complaint)) {
         tellAtLine(programName, path, lineNum, complaint.view());
         return false;
     }
     return true;
 }
 
-bool readSettingsFile(const char *path, bool given, const char *programName,
-                      Settings *settings)
-{
-    FILE *file = fopen(path, "r");
-    if (file == nullptr) {
-        if (given) {
-            (void)fputs("failed to open file ", stderr);
-            writeUntrusted(stderr, path, isatty(STDERR_FILENO) != 0);
-            (void)fputc('\n', stderr);
-        }
-        return !given;
-    }
-    struct stat status = {};
-    if (!given && fstat(fileno(file), &status) == 0) {
-        const char *why = nullptr;
-        if (status.st_uid != getuid() && status.st_uid != 0) {
-            why = ": owned by another user";
-        } else if ((status.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
-            why = ": writable by others";
-        }
-        if (why != nullptr) {
-            LineBuffer message;
-            message.append("ignoring ");
-            message.append(path);
-            message.append(why);
-            tellProblem(programName, message.view());
-            (void)fclose(file);
-            return true;
-        }
-    }
-    LineBuffer text;
-    for (int c = fgetc(file); c != EOF; c = fgetc(file)) {
-        text.append(static_cast<char>(c));
-    }
-    (void)fclose(file);
-    return applySettingsText(text.view(), path, programName, settings);
-}
-
 bool applySettingsText(std::string_view text, const char *path,
                        const char *programName, Settings *settings)
 {
-    LineBuffer line;
+    // The lines are split into words in place, in a copy; a line of n
+    // bytes holds at most (n + 1) / 2 words, besides the one before them
+    // and the null after them.
+    LineBuffer copy;
+    copy.append(text);
+    copy.append('\0');
+    size_t room = text.size() / 2 + 3;
+    char **words =
+        static_cast<char **>(allocateOrAbort(nullptr, room * sizeof(char *)));
+    bool applied = true;
     long long lineNum = 0;
+    size_t start = 0;
     for (;;) {
-        size_t end = text.find('\n');
-        line.clear();
-        line.append(headOf(text, end));
+        size_t end = text.find('\n', start);
+        bool last = end == std::string_view::npos;
+        if (last) {
+            end = text.size();
+        }
         lineNum++;
-        if (!line.view().empty() && line.view().back() == '\r') {
-            line.commit(line.reserve(0) - 1); // a final carriage return
+        applied = applyLine(copy.data() + start, end - start, words, lineNum,
+                            path, programName, settings);
+        if (!applied || last) {
+            break;
         }
-        line.append('\0');
-        if (!applyLine(line.data(), path, lineNum, programName, settings)) {
-            return false;
-        }
-        if (end == std::string_view::npos) {
-            return true;
-        }
-        text.remove_prefix(end + 1);
+        start = end + 1;
     }
+    free(words);
+    return applied;
 }
 
 // Writes "FOLDER/NAME" for the first `len` bytes of `folder` (the root is
-// "/") to `path`; true when that entry exists.
+// "/") to `path`; true when an entry of that name is there, of any kind, or
+// cannot be told absent (a folder that may not be searched).
 static bool entryExists(char *path, size_t size, const char *folder, size_t len,
                         const char *name)
 {
     int shown = len == 1 ? 0 : static_cast<int>(len);
-    (void)snprintf(path, size, "%.*s/%s", shown, folder, name);
+    int written = snprintf(path, size, "%.*s/%s", shown, folder, name);
+    if (written < 0 || static_cast<size_t>(written) >= size) {
+        return false;
+    }
     struct stat status = {};
-    return stat(path, &status) == 0;
+    return lstat(path, &status) == 0 ||
+           (errno != ENOENT && errno != ENOTDIR && errno != ENAMETOOLONG);
 }
 
 // The length of the parent of the first `len` bytes of `folder`.

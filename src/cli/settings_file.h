@@ -3,28 +3,45 @@
 #ifndef ISCSI_CONFIG_CHECK_CLI_SETTINGS_FILE_H
 #define ISCSI_CONFIG_CHECK_CLI_SETTINGS_FILE_H
 
+#include <climits>
 #include <cstddef>
 #include <string_view>
 
 #include "cli/settings.h"
 
-// Reads the file of options `path` into `settings`. Returns false after
-// telling on standard error, as "PROGRAM: FILE:LINE: ...", what is wrong;
-// a file that cannot be opened is "failed to open file FILE" when `given`
-// (named with --config), and a file that others could have written is
-// ignored, with a word on standard error.
+// Room for the path of the project's file of options: the current folder's
+// and the file's name.
+constexpr size_t settingsPathSize = PATH_MAX + 32;
+
+// The most a file of options may hold.
+constexpr size_t maxSettingsFileSize = 65536;
+
+// Reads the file of options `path` into `settings`: the project's file that
+// findSettingsFile found, or, when `given`, the one that --config names.
+// Returns false after telling on standard error why it cannot be used, as
+// "PROGRAM: FILE: REASON (use --config=FILE or --no-config)", or what is
+// wrong in it, as "PROGRAM: FILE:LINE: ...". The project's file is read
+// only when it is a regular file, not a link, owned by the user or root
+// (by anyone when the user is root) and not writable by every user; the
+// file given may be a link and have any owner, and the null device reads
+// as empty. Neither may hold more than 64 KiB.
 bool readSettingsFile(const char *path, bool given, const char *programName,
                       Settings *settings);
 
 // Applies the lines of `text`, the content of the file of options `path`,
 // to `settings`; false after telling what is wrong, as readSettingsFile.
+// A line's words are split at blanks (a final carriage return aside), a
+// word that begins with '#' starts a comment, and the words are read as the
+// command line's are; a zero byte is refused.
 bool applySettingsText(std::string_view text, const char *path,
                        const char *programName, Settings *settings);
 
 // Finds the project's file of options: `.iscsi-config-check` in the current
 // folder, then in each parent up to and including the first that holds a
-// `.git` entry (only the current folder when none does). Writes its path to
-// `path` (`size` bytes); false when there is none.
+// `.git` entry (only the current folder when none does). Any entry of that
+// name counts, a link or a folder too, so that one that cannot be read is
+// refused rather than passed over. Writes its path to `path` (`size`
+// bytes); false when there is none.
 bool findSettingsFile(char *path, size_t size);
 
 #endif
