@@ -27,7 +27,8 @@ int checkLoginParams(long long lineNum, const char *loginParams,
     }
     // A login-parameter fault's message has no values.
     const CheckInfo *check = checkOf(fault);
-    Diagnostic diagnostic = {check, lineNum, 0, check->message, 0, {}, 0};
+    Diagnostic diagnostic = {check, lineNum, 0,  check->message,
+                             false, 0,       {}, 0};
     defaultEmitter()->takeDiagnostic(diagnostic);
     return -1;
 }

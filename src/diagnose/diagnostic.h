@@ -22,6 +22,7 @@ struct Diagnostic {
     long long lineNum;
     size_t pos;               // zero-based byte offset in the physical line
     std::string_view message; // the whole text, values filled in
+    bool wholeFile;           // about the file, not one of its lines
     // Only where the consumer asks for them (ConsumerNeeds):
     // the column in characters, from 1 (a valid UTF-8 sequence is one
     // character, and so is each byte that is not part of one);

@@ -42,6 +42,8 @@ static void emit(Inspection *inspection, const Verdict *verdict,
         check->patterned
             ? fillMessage(&inspection->message, check, verdict, warning)
             : check->message;
+    // Only the empty-file warning comes with no line at all.
+    diagnostic->wholeFile = !verdict->isStatement && verdict->source.len == 0;
     if (inspection->excerpt) {
         setExcerpt(diagnostic, verdict->source, &inspection->excerptText);
     }

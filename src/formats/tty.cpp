@@ -94,8 +94,10 @@ class TtyFormat : public Emitter
             line_.append(']');
         }
         line_.append('\n');
-        appendExcerpt(diagnostic.excerpt, diagnostic.excerptColumn,
-                      diagnostic.lineNum);
+        if (!diagnostic.wholeFile) {
+            appendExcerpt(diagnostic.excerpt, diagnostic.excerptColumn,
+                          diagnostic.lineNum);
+        }
         line_.write(streams_.out);
     }
 
