@@ -184,6 +184,172 @@ TEST(ReaderStream, OutcomesDoNotDependOnWhereReadBlocksEnd)
     }
 }
 
+// The grammar vouches for what it accepted: with the warnings on, a control
+// character is still found wherever a statement stops, after sound login
+// parameters, inside a faulty field or address, in a later piece of a long
+// line, and only the first of a physical line; the duplicate, trailing-text
+// and number warnings come beside it. (The reports of the sound statements
+// are left out.)
+TEST(ReaderStream, ControlCharactersAreFoundWhereverAStatementStops)
+{
+    const std::string statement = "target = 1.2.3.4 3260 2 Initiator:h,p";
+    const std::string text =
+        statement + " \x01\n" + statement + "\x7f\n" +
+        "target = 1.2\x01.3.4 3260 2 Initiator:h,p\n" +
+        "target = 1.2.3.4 3260 0 Initiator:h,p \x1b\n" + statement +
+        std::string("\0\n", 2) + "target = 01.2.3.4 3260 2 Initiator:h,p\r\n" +
+        "#\x02 comment\n" + statement + " x\x01\n" + statement + " " +
+        std::string(562, 'x') + "\x01" + std::string(99, 'y') + "\x02\n" +
+        "target = 5.6.7.8 3260 2 Initiator:h,p\x03" + std::string(600, 'x') +
+        "\x04\n" + "target = 9.9.9.9 1 1 Initiator:a,b " +
+        std::string(477, 'w') + "target = 9.9.9.9 1 1 Initiator:a,b \x05\n";
+    const WarningSet warnings =
+        warningBit(WARN_CONTROL_CHAR) | warningBit(WARN_TRAILING_TEXT) |
+        warningBit(WARN_DUPLICATE_TARGET) | warningBit(WARN_LONG_LINE) |
+        warningBit(WARN_LEADING_ZERO) | warningBit(WARN_CARRIAGE_RETURN);
+    std::string out = judgeText(text, 0, warnings);
+    std::string diagnostics;
+    for (size_t start = 0; start < out.size();) {
+        size_t end = out.find('\n', start) + 1;
+        if (out.compare(start, end - start, "nConnections") != 0 &&
+            out.find("nConnections", start) >= end) {
+            diagnostics += out.substr(start, end - start);
+        }
+        start = end;
+    }
+    const char *trailing =
+        "warning: text after the login parameters is not checked "
+        "[-Wtrailing-text]\n";
+    const char *longLine =
+        "warning: line longer than 512 bytes: the text from here on is "
+        "judged as a line of its own [-Wlong-line]\n";
+    const char *duplicate = "warning: target 1.2.3.4 port 3260 also defined "
+                            "on line 1 [-Wduplicate-target]\n";
+    EXPECT_EQ(
+        diagnostics,
+        std::string("line 1, pos 38, ") + trailing +
+            "line 1, pos 38, warning: control character 0x01 "
+            "[-Wcontrol-char]\n"
+            "line 2: illegal character in 'password'\n"
+            "line 2, pos 37, warning: control character 0x7F "
+            "[-Wcontrol-char]\n"
+            "line 3, pos 12, illegal character in address 01 \n"
+            "line 3, pos 12, warning: control character 0x01 "
+            "[-Wcontrol-char]\n"
+            "line 4, pos 37, no connections defined \n"
+            "line 4, pos 38, " +
+            trailing +
+            "line 4, pos 38, warning: control character 0x1B "
+            "[-Wcontrol-char]\n"
+            "line 5, pos 9, " +
+            duplicate +
+            "line 5, pos 37, warning: control character 0x00: the text "
+            "after it is not checked [-Wcontrol-char]\n"
+            "line 6: illegal character in 'password'\n"
+            "line 6, pos 9, warning: address number with a leading zero: "
+            "other tools read it as octal [-Wleading-zero]\n"
+            "line 6, pos 38, warning: line ends with a carriage return: the "
+            "file has CRLF line ends [-Wcarriage-return]\n"
+            "line 7, pos 1, warning: control character 0x02 "
+            "[-Wcontrol-char]\n"
+            "line 8, pos 9, " +
+            duplicate + "line 8, pos 38, " + trailing +
+            "line 8, pos 39, warning: control character 0x01 "
+            "[-Wcontrol-char]\n"
+            "line 9, pos 9, " +
+            duplicate + "line 9, pos 38, " + trailing +
+            "line 9, pos 512, parse error \n"
+            "line 9, pos 512, " +
+            longLine +
+            "line 9, pos 600, warning: control character 0x01 "
+            "[-Wcontrol-char]\n"
+            "line 10: illegal character in 'password'\n"
+            "line 10, pos 37, warning: control character 0x03 "
+            "[-Wcontrol-char]\n"
+            "line 10, pos 512, parse error \n"
+            "line 10, pos 512, " +
+            longLine + "line 11, pos 35, " + trailing + "line 11, pos 512, " +
+            longLine +
+            "line 11, pos 521, warning: target 9.9.9.9 port 1 also defined "
+            "on line 11 [-Wduplicate-target]\n"
+            "line 11, pos 547, " +
+            trailing +
+            "line 11, pos 547, warning: control character 0x05 "
+            "[-Wcontrol-char]\n");
+}
+
+// The number warnings at the edges of their ranges and digit counts: each
+// number is told on its own, the address numbers also when a later fault
+// ends the statement, and values of many digits as written.
+TEST(ReaderStream, NumberWarningsAtTheEdges)
+{
+    const std::string text =
+        "target = 0.00.255.256 0 65535 Initiator:h,p\n"
+        "target = 4294967296.4294967551.010.1 65535 65536 Initiator:h,p\n"
+        "target = 1.2.3.4 065535 4294967297 Initiator:h,p\n"
+        "target = 1.2.3.4 65536 0000000000065535 Initiator:h,p\n"
+        "target = 1.2.3.4 00000000000 1 Initiator:h,p\n"
+        "target = 1.2.3.4 4294967296 99999999999999999999999 Initiator:h,p\n"
+        "target = 300.2.x\n"
+        "target = 300.01.2.3x\n"
+        "target = 1.256:2\n"
+        "target = 99.100.0.09 1 1 Initiator:h,p\n";
+    const WarningSet warnings =
+        warningBit(WARN_LEADING_ZERO) | warningBit(WARN_ADDRESS_RANGE) |
+        warningBit(WARN_PORT_RANGE) | warningBit(WARN_COUNT_RANGE);
+    EXPECT_EQ(
+        judgeText(text, 0, warnings),
+        "line 1, nConnections = 65535, target addr = 0.0.255.0, portNum = 0, "
+        "loginParamsLen = 13, loginParams = Initiator:h,p \n"
+        "line 1, pos 11, warning: address number with a leading zero: other "
+        "tools read it as octal [-Wleading-zero]\n"
+        "line 1, pos 18, warning: address number over 255, taken as 0 "
+        "[-Waddress-range]\n"
+        "line 1, pos 22, warning: port number 0 is not usable [-Wport-range]\n"
+        "line 2, nConnections = 65536, target addr = 0.255.10.1, portNum = "
+        "65535, loginParamsLen = 13, loginParams = Initiator:h,p \n"
+        "line 2, pos 9, warning: address number over 255, taken as 0 "
+        "[-Waddress-range]\n"
+        "line 2, pos 20, warning: address number over 255, taken as 255 "
+        "[-Waddress-range]\n"
+        "line 2, pos 31, warning: address number with a leading zero: other "
+        "tools read it as octal [-Wleading-zero]\n"
+        "line 2, pos 43, warning: connection count over 65535, taken as 65536 "
+        "[-Wcount-range]\n"
+        "line 3, nConnections = 1, target addr = 1.2.3.4, portNum = 65535, "
+        "loginParamsLen = 13, loginParams = Initiator:h,p \n"
+        "line 3, pos 24, warning: connection count over 65535, taken as 1 "
+        "[-Wcount-range]\n"
+        "line 4, nConnections = 65535, target addr = 1.2.3.4, portNum = 0, "
+        "loginParamsLen = 13, loginParams = Initiator:h,p \n"
+        "line 4, pos 17, warning: port number over 65535, taken as 0 "
+        "[-Wport-range]\n"
+        "line 5, nConnections = 1, target addr = 1.2.3.4, portNum = 0, "
+        "loginParamsLen = 13, loginParams = Initiator:h,p \n"
+        "line 5, pos 17, warning: port number 0 is not usable [-Wport-range]\n"
+        "line 6, nConnections = -159383553, target addr = 1.2.3.4, portNum = "
+        "0, loginParamsLen = 13, loginParams = Initiator:h,p \n"
+        "line 6, pos 17, warning: port number over 65535, taken as 0 "
+        "[-Wport-range]\n"
+        "line 6, pos 28, warning: connection count over 65535, taken as "
+        "-159383553 [-Wcount-range]\n"
+        "line 7, pos 15, error in address \n"
+        "line 7, pos 9, warning: address number over 255, taken as 44 "
+        "[-Waddress-range]\n"
+        "line 8, pos 19, error in address \n"
+        "line 8, pos 9, warning: address number over 255, taken as 44 "
+        "[-Waddress-range]\n"
+        "line 8, pos 13, warning: address number with a leading zero: other "
+        "tools read it as octal [-Wleading-zero]\n"
+        "line 9, pos 14, illegal character in address 072 \n"
+        "line 9, pos 11, warning: address number over 255, taken as 0 "
+        "[-Waddress-range]\n"
+        "line 10, nConnections = 1, target addr = 99.100.0.9, portNum = 1, "
+        "loginParamsLen = 13, loginParams = Initiator:h,p \n"
+        "line 10, pos 18, warning: address number with a leading zero: other "
+        "tools read it as octal [-Wleading-zero]\n");
+}
+
 } // namespace
 
 // The table of targets cannot be flooded: keys that all land on one slot
@@ -200,8 +366,13 @@ uint64_t probesFor(TargetTable table, const std::vector<uint64_t> &keys)
             rememberTarget(&table, keys[k], static_cast<long long>(k) + 1)
                 .isNew);
     }
-    EXPECT_EQ(rememberTarget(&table, keys[0], 9).firstLine, 1);
     uint64_t probes = table.probes;
+    // Every key is still found, with its line, after the table has grown.
+    for (size_t k = 0; k < keys.size(); k++) {
+        TargetMemory memory = rememberTarget(&table, keys[k], 0);
+        EXPECT_FALSE(memory.isNew) << k;
+        EXPECT_EQ(memory.firstLine, static_cast<long long>(k) + 1) << k;
+    }
     clearTargetTable(&table);
     return probes;
 }
@@ -222,6 +393,35 @@ TEST(TargetTable, FamiliesAimedAtAKeyDoNotCluster)
         fibonacci.push_back(k * 701408733 - 1);
     }
     EXPECT_LT(probesFor(newTargetTable(), fibonacci), 20000U * 4);
+}
+
+// The reader hashes a target from its parts, the table from its key: the
+// two agree. The same seeds make the same hash key, and lines up to 2^48 - 1
+// are kept whole, later ones told as that one.
+TEST(TargetTable, HashesAgreeAndLinesAreKept)
+{
+    TargetTable table = targetTableWithKey(5, 6);
+    TargetTable again = targetTableWithKey(5, 6);
+    TargetTable other = targetTableWithKey(6, 5);
+    const uint32_t addrs[][4] = {
+        {0, 0, 0, 0}, {255, 255, 255, 255}, {10, 0, 0, 1}, {192, 168, 1, 200}};
+    for (const auto &addr : addrs) {
+        for (uint32_t port : {0U, 1U, 3260U, 65535U}) {
+            uint64_t key = targetKey(addr, port);
+            EXPECT_EQ(targetHashOf(&table, addr, port),
+                      targetHash(&table, key));
+            EXPECT_EQ(targetHash(&again, key), targetHash(&table, key));
+            EXPECT_NE(targetHash(&other, key), targetHash(&table, key));
+        }
+    }
+    const long long lastLine = (1LL << 48) - 1;
+    EXPECT_TRUE(rememberTarget(&table, 1, lastLine - 1).isNew);
+    EXPECT_TRUE(rememberTarget(&table, 2, lastLine + 5).isNew);
+    EXPECT_TRUE(rememberTarget(&table, 0xFFFFFFFFFFFFULL, 3).isNew);
+    EXPECT_EQ(rememberTarget(&table, 1, 7).firstLine, lastLine - 1);
+    EXPECT_EQ(rememberTarget(&table, 2, 7).firstLine, lastLine);
+    EXPECT_EQ(rememberTarget(&table, 0xFFFFFFFFFFFFULL, 7).firstLine, 3);
+    clearTargetTable(&table);
 }
 
 } // namespace

@@ -66,9 +66,9 @@ static void readDirective(WarningState *warn, const char *line, size_t count,
             warn->emptyFileOff || (off & warningBit(WARN_EMPTY_FILE)) != 0;
     } else {
         warn->nextLineOff |= off;
+        warn->linesOff = warn->linesOff || off != 0;
     }
 }
-
 
 void readDirectiveLine(WarningState *warn, char *line, size_t count)
 {

@@ -159,6 +159,8 @@ ReadResult readConfigStream(FILE *file, ReaderHooks *hooks)
     WarningState warn = {};
     warn.enabled = hooks->warnings;
     warn.directives = hooks->directives;
+    warn.lineChecks = (warn.enabled & lineWarnings) != 0;
+    warn.numberChecks = (warn.enabled & numberWarnings) != 0;
     warn.targets = newTargetTable();
     run.warn = &warn;
     ReadResult result = readLines(&source, hooks, &run);

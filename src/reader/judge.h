@@ -44,16 +44,26 @@ struct WarningState {
     WarningSet nextLineOff;
     WarningSet lineOff;
     WarningSet fileOff;
+    bool linesOff;     // nextLineOff or lineOff is not empty
     bool emptyFileOff; // disable-file=empty-file anywhere
+    // Whether some of the warnings of the line itself (lineWarnings), or
+    // of the numbers (numberWarnings), are asked for.
+    bool lineChecks;
+    bool numberChecks;
+    // Where the current statement's line is looked at for control
+    // characters up to: 0 unless lineChecks.
+    size_t controlEnd;
 };
 
-// True when warnings are `warned` for at all and `warn` asks for some of
-// `kinds`.
-template <bool warned>
-inline bool wants(const WarningState *warn, WarningSet kinds)
-{
-    return warned && (warn->enabled & kinds) != 0;
-}
+// The warnings of the line itself, looked for on every line.
+constexpr WarningSet lineWarnings =
+    warningBit(WARN_BOM) | warningBit(WARN_LONG_LINE) |
+    warningBit(WARN_CARRIAGE_RETURN) | warningBit(WARN_CONTROL_CHAR);
+
+// The warnings judged on each number's digits.
+constexpr WarningSet numberWarnings =
+    warningBit(WARN_LEADING_ZERO) | warningBit(WARN_ADDRESS_RANGE) |
+    warningBit(WARN_PORT_RANGE) | warningBit(WARN_COUNT_RANGE);
 
 // Adds a warning of `kind` at `pos` when it is asked for.
 inline void addWarning(WarningState *warn, WarningKind kind, size_t pos,
@@ -91,25 +101,53 @@ void judgeLine(char *line, size_t count, long long lineNum, size_t offset,
 uint64_t writtenValue(const char *line, size_t start, size_t end,
                       uint32_t taken);
 
-// The warnings on address number digits from `start` to `end` (`offset`
-// places them in the physical line), whose value modulo 2^32 is `taken`.
-void warnOnAddressNumber(WarningState *warn, const char *line, size_t start,
-                         size_t end, size_t offset, uint32_t taken);
-
 // The warnings on port digits, whose value modulo 2^32 is `taken`.
-void warnOnPort(WarningState *warn, const char *line, size_t start,
-                size_t end, size_t offset, uint32_t taken);
+void warnOnPort(WarningState *warn, const char *line, size_t start, size_t end,
+                size_t offset, uint32_t taken);
 
 // Text after sound login parameters that nobody checks: anything but blanks
 // and one final carriage return before the end (the first zero byte).
 void warnOnTrailingText(WarningState *warn, const char *line, size_t fieldEnd,
                         size_t offset);
 
-// The warnings of the line itself, whatever it holds: a byte order mark, a
-// long line's second piece, a carriage return at the line's end, a control
-// character.
-void warnOnLine(WarningState *warn, const char *line, size_t count,
-                long long lineNum, size_t offset, bool lastPiece);
+// The warnings on the four address numbers from `start`, the first
+// `numbers` of them, each digits then a dot.
+void warnOnAddress(WarningState *warn, const char *line, size_t start,
+                   size_t numbers, size_t offset);
+
+// The byte order mark warning, for the first piece of line 1.
+void warnOnByteOrderMark(WarningState *warn, const char *line, size_t count);
+
+// The warnings of the line itself but its control characters, whatever it
+// holds: a byte order mark, a long line's second piece, a carriage return
+// at the line's end (the file's first). Returns where control characters
+// are looked for up to: the piece's end, less a final carriage return.
+inline size_t warnOnLineEnds(WarningState *warn, const char *line, size_t count,
+                             long long lineNum, size_t offset, bool lastPiece)
+{
+    if (offset == 0) {
+        warn->controlSeen = false;
+        if (lineNum == 1) {
+            warnOnByteOrderMark(warn, line, count);
+        }
+    } else if (offset == lineBufSize && count > 0) {
+        addWarning(warn, WARN_LONG_LINE, offset);
+    }
+    if (!lastPiece || count == 0 || line[count - 1] != '\r') {
+        return count;
+    }
+    if (!warn->carriageReturnSeen &&
+        (warn->enabled & warningBit(WARN_CARRIAGE_RETURN)) != 0) {
+        warn->carriageReturnSeen = true;
+        addWarning(warn, WARN_CARRIAGE_RETURN, offset + count - 1);
+    }
+    return count - 1;
+}
+
+// The first control character of the physical line, looked for from `from`
+// to `end` of this piece unless an earlier piece had one.
+void warnOnControl(WarningState *warn, const char *line, size_t from,
+                   size_t end, size_t offset);
 
 // Puts the line's warnings in order of position, then of kind.
 void sortWarnings(WarningState *warn);

@@ -82,5 +82,4 @@ inline FaultKind judgeLoginParams(const char *field, size_t len, size_t *comma)
                                         : FAULT_CHARS_AFTER_PASSWORD;
 }
 
-
 #endif

@@ -28,7 +28,6 @@ static bool isDigit(char c)
     return c >= '0' && c <= '9';
 }
 
-
 // Accumulates the digits from `pos` into `*value` modulo 2^32 (unsigned
 // arithmetic wraps there); returns the position after the last digit. The
 // address's and the port's moduli, 2^8 and 2^16, divide 2^32, so their low
@@ -62,59 +61,87 @@ static void setFault(Verdict *verdict, FaultKind fault, size_t pos)
 // The connection count that the protocol allows at most.
 static const uint64_t maxConnections = 65535;
 
-// The warnings judged on each number's digits.
-static const WarningSet numberWarnings =
-    warningBit(WARN_LEADING_ZERO) | warningBit(WARN_ADDRESS_RANGE) |
-    warningBit(WARN_PORT_RANGE) | warningBit(WARN_COUNT_RANGE);
+// The digits of each number up to 255 written without leading zeros: any
+// other count of digits for the value gets a warning.
+static constexpr struct WrittenDigits {
+    unsigned char digits[256];
+    constexpr WrittenDigits() : digits()
+    {
+        for (unsigned v = 0; v < 256; v++) {
+            digits[v] = v < 10 ? 1 : v < 100 ? 2 : 3;
+        }
+    }
+    constexpr size_t operator[](uint32_t value) const
+    {
+        return digits[value];
+    }
+} writtenDigits;
 
 // Parses and judges one target statement, ended by its first zero byte, into
 // `verdict`; `offset` is where the text starts within its physical line.
-// When `warned`, the warnings that `warn` asks for are added there: a
-// number's as soon as its digits end, so that a later fault does not hide
-// them.
-template <bool warned>
-static void judgeStatement(const char *line, size_t offset, long long lineNum,
-                           Verdict *verdict, WarningState *warn)
+// With `numbersWarned`, the warnings on its numbers that `warn` asks for are
+// added there, even when a later fault ends the statement. Returns how many
+// bytes from the start hold sound login parameters and what comes before
+// them, which the grammar has seen to hold no control character; 0 when the
+// login parameters are not sound (or not reached).
+template <bool numbersWarned>
+[[gnu::always_inline]] inline static size_t
+judgeStatement(const char *line, size_t offset, Verdict *verdict,
+               WarningState *warn)
 {
-    bool numbersWarned = wants<warned>(warn, numberWarnings);
     size_t pos = skipBlanks(line, 0);
     if (!startsWithKeyword(line + pos)) {
         setFault(verdict, FAULT_PARSE, offset + pos);
-        return;
+        return 0;
     }
     pos = skipBlanks(line, pos + statementKeywordLen);
     if (line[pos] != '=') {
         setFault(verdict, FAULT_PARSE, offset + pos);
-        return;
+        return 0;
     }
     pos = skipBlanks(line, pos + 1);
     size_t addressStart = pos;
 
+    // The four numbers are told sound together: at most 255 each, and
+    // together as many digits as they need.
+    uint32_t takenAll = 0;
+    size_t digitsNeeded = 0;
     for (size_t k = 0; k < 4; k++) {
         size_t digitsStart = pos;
         uint32_t taken = 0;
         pos = readNumber(line, pos, &taken);
         verdict->addr[k] = taken & 0xFFU;
         if (pos == digitsStart) {
+            if (numbersWarned) {
+                warnOnAddress(warn, line, addressStart, k, offset);
+            }
             setFault(verdict, FAULT_ADDRESS, offset + pos);
-            return;
+            return 0;
         }
         if (numbersWarned) {
-            warnOnAddressNumber(warn, line, digitsStart, pos, offset, taken);
+            takenAll |= taken;
+            digitsNeeded += writtenDigits[taken & 0xFFU];
         }
         if (k < 3) {
             if (line[pos] != '.') {
+                if (numbersWarned) {
+                    warnOnAddress(warn, line, addressStart, k + 1, offset);
+                }
                 // The line's end shows as code 0.
                 setFault(verdict, FAULT_ADDRESS_CHAR, offset + pos);
                 verdict->charCode = static_cast<unsigned char>(line[pos]);
-                return;
+                return 0;
             }
             pos++;
         }
     }
+    if (numbersWarned &&
+        (takenAll > 255 || pos - addressStart - 3 != digitsNeeded)) {
+        warnOnAddress(warn, line, addressStart, 4, offset);
+    }
     if (line[pos] != ' ') {
         setFault(verdict, FAULT_ADDRESS, offset + pos);
-        return;
+        return 0;
     }
     pos = skipBlanks(line, pos + 1);
 
@@ -122,21 +149,21 @@ static void judgeStatement(const char *line, size_t offset, long long lineNum,
     uint32_t port = 0;
     pos = readNumber(line, pos, &port);
     verdict->port = port & 0xFFFFU;
-    if (numbersWarned && pos != portStart) {
+    // A port of 1 to 65535 in at most five digits has no warning.
+    if (numbersWarned && pos != portStart &&
+        (port - 1 >= 65535 || pos - portStart > 5)) {
         warnOnPort(warn, line, portStart, pos, offset, port);
     }
     if (pos == portStart || line[pos] != ' ') {
         setFault(verdict, FAULT_PORT, offset + pos);
-        return;
+        return 0;
     }
-    bool duplicatesWarned =
-        wants<warned>(warn, warningBit(WARN_DUPLICATE_TARGET));
     pos = skipBlanks(line, pos + 1);
 
     uint32_t count = 0;
     size_t countStart = pos;
     pos = readNumber(line, pos, &count);
-    if (numbersWarned &&
+    if (numbersWarned && (count > maxConnections || pos - countStart > 9) &&
         writtenValue(line, countStart, pos, count) > maxConnections) {
         addWarning(warn, WARN_COUNT_RANGE, offset + countStart,
                    toSigned32(count));
@@ -145,33 +172,60 @@ static void judgeStatement(const char *line, size_t offset, long long lineNum,
     size_t fieldLen = strcspn(line + fieldStart, " \t");
     pos = fieldStart + fieldLen;
     size_t comma = 0;
-    FaultKind loginFault = judgeLoginParams(line + fieldStart, fieldLen, &comma);
+    FaultKind loginFault =
+        judgeLoginParams(line + fieldStart, fieldLen, &comma);
     if (loginFault != FAULT_NONE) {
         // An empty field starts, and ends, where the text does.
         setFault(verdict, loginFault, offset + fieldStart);
-        return;
-    }
-    if (wants<warned>(warn, warningBit(WARN_TRAILING_TEXT))) {
-        warnOnTrailingText(warn, line, pos, offset);
+        return 0;
     }
     verdict->nConnections = toSigned32(count);
     if (verdict->nConnections == 0) {
         setFault(verdict, FAULT_NO_CONNECTIONS, offset + pos);
-        return;
+        return pos;
     }
     verdict->fault = FAULT_NONE;
     verdict->loginParams = line + fieldStart;
     verdict->loginParamsLen = fieldLen;
     verdict->commaPos = comma;
-    verdict->restLen = fieldLen + strlen(line + pos);
-    if (duplicatesWarned) {
+    // The rest of the line after the field, up to the statement's end: most
+    // often nothing.
+    verdict->restLen = fieldLen + (line[pos] == '\0' ? 0 : strlen(line + pos));
+    return pos;
+}
+
+// Where the address of a statement whose address was read begins.
+static size_t addressStartOf(const char *line)
+{
+    size_t pos = skipBlanks(line, 0);
+    pos = skipBlanks(line, pos + statementKeywordLen);
+    return skipBlanks(line, pos + 1);
+}
+
+// The warnings on a statement judged into `verdict` but those on its
+// numbers: text after sound login parameters, which end at `fieldEnd` (0 when
+// they are not sound), and a target defined before.
+static void warnOnStatement(WarningState *warn, const char *line, size_t offset,
+                            const Verdict *verdict, size_t fieldEnd)
+{
+    // The field ends at a blank or at the statement's end: only a blank can
+    // have text after it.
+    if (fieldEnd != 0 && line[fieldEnd] != '\0' &&
+        (warn->enabled & warningBit(WARN_TRAILING_TEXT)) != 0) {
+        warnOnTrailingText(warn, line, fieldEnd, offset);
+    }
+    if (verdict->fault == FAULT_NONE &&
+        (warn->enabled & warningBit(WARN_DUPLICATE_TARGET)) != 0) {
         // An earlier piece of the same physical line counts as an earlier
         // definition too.
-        TargetMemory memory = rememberTarget(
-            &warn->targets, targetKey(verdict->addr, verdict->port), lineNum);
+        TargetTable *targets = &warn->targets;
+        TargetMemory memory = rememberHashedTarget(
+            targets, targetKey(verdict->addr, verdict->port),
+            targetHashOf(targets, verdict->addr, verdict->port),
+            verdict->lineNum);
         if (!memory.isNew) {
-            addWarning(warn, WARN_DUPLICATE_TARGET, offset + addressStart,
-                       memory.firstLine);
+            addWarning(warn, WARN_DUPLICATE_TARGET,
+                       offset + addressStartOf(line), memory.firstLine);
         }
     }
 }
@@ -205,41 +259,77 @@ static void rememberPiece(ReaderRun *run, const char *piece, size_t count,
     }
 }
 
+// The warnings of an empty or comment line, directives read: true when it
+// has some to hand over.
+static bool warnOnOtherLine(WarningState *warn, char *line, size_t count,
+                            long long lineNum, size_t offset, bool lastPiece)
+{
+    if (warn->lineChecks) {
+        size_t controlEnd =
+            warnOnLineEnds(warn, line, count, lineNum, offset, lastPiece);
+        warnOnControl(warn, line, 0, controlEnd, offset);
+    }
+    if (warn->directives && offset == 0) {
+        readDirectiveLine(warn, line, count);
+    }
+    if (warn->count != 0) {
+        dropTurnedOff(warn, warn->fileOff);
+    }
+    return warn->count != 0;
+}
+
+// What a statement's line needs before it is parsed, when the file's
+// directives have turned warnings off for it or the line's own warnings are
+// asked for. Returns where control characters are looked for up to (0 for
+// none).
+static size_t warnBeforeStatement(WarningState *warn, const char *line,
+                                  size_t count, long long lineNum,
+                                  size_t offset, bool lastPiece)
+{
+    // The directives before a statement's line hold for its pieces.
+    if (warn->linesOff && offset == 0) {
+        warn->lineOff = warn->nextLineOff;
+        warn->nextLineOff = 0;
+        warn->linesOff = warn->lineOff != 0;
+    }
+    if (!warn->lineChecks) {
+        return 0;
+    }
+    return warnOnLineEnds(warn, line, count, lineNum, offset, lastPiece);
+}
+
 // Judges one line, or one piece of an over-long line (`lastPiece` tells that
 // the line ends after it), and hands over its verdict: `count` bytes as read,
 // which may include zero bytes, with room for one more after them. An empty
 // or comment line is handed over only for its warnings. Built twice, with
 // and without warnings: the default path then carries none of their tests,
-// which saves a tenth of its instructions.
+// which saves a tenth of its instructions. With warnings, a statement's line
+// pays for no more than what is asked: the line's own warnings, the
+// numbers' (parsed by a build of the grammar of their own), text after the
+// field and duplicate targets are each skipped on a flag when not asked for.
 template <bool warned>
 static void judgeLineAs(char *line, size_t count, long long lineNum,
                         size_t offset, bool lastPiece, ReaderRun *run)
 {
     WarningState *warn = run->warn;
     bool isStatement = count > 0 && line[0] != '#';
-    WarningSet off = 0;
+    if (!warned && !isStatement) {
+        return;
+    }
     if (warned) {
         warn->count = 0;
-        warnOnLine(warn, line, count, lineNum, offset, lastPiece);
-        off = warn->fileOff;
-        if (isStatement) {
-            // The directives before a statement's line hold for its pieces.
-            if (offset == 0) {
-                warn->lineOff = warn->nextLineOff;
-                warn->nextLineOff = 0;
+        if (!isStatement) {
+            if (!warnOnOtherLine(warn, line, count, lineNum, offset,
+                                 lastPiece)) {
+                return;
             }
-            off |= warn->lineOff;
+        } else {
             warn->statementSeen = true;
+            if (warn->linesOff || warn->lineChecks) {
+                warn->controlEnd = warnBeforeStatement(
+                    warn, line, count, lineNum, offset, lastPiece);
+            }
         }
-    }
-    if (warned && !isStatement && warn->directives && offset == 0) {
-        readDirectiveLine(warn, line, count);
-    }
-    if (warned && !isStatement) {
-        dropTurnedOff(warn, off);
-    }
-    if (!isStatement && (!warned || warn->count == 0)) {
-        return;
     }
     // Only what every line has is set here; the statement's values are set
     // as they are parsed, and read only where the verdict says they exist.
@@ -255,16 +345,31 @@ static void judgeLineAs(char *line, size_t count, long long lineNum,
         // The statement ends at the first zero byte: the one stored here,
         // or one read from the file.
         line[count] = '\0';
-        judgeStatement<warned>(line, offset, lineNum, &verdict, warn);
-    }
-    if (warned) {
-        // Suppressed warnings have had their effect: a carriage return is
-        // not looked for again, a target is remembered. (Those of other
-        // lines are dropped above.)
-        if (isStatement) {
-            dropTurnedOff(warn, off);
+        if (!warned) {
+            judgeStatement<false>(line, offset, &verdict, nullptr);
+        } else {
+            size_t checked =
+                warn->numberChecks
+                    ? judgeStatement<true>(line, offset, &verdict, warn)
+                    : judgeStatement<false>(line, offset, &verdict, warn);
+            warnOnStatement(warn, line, offset, &verdict, checked);
+            // The grammar has seen the bytes it accepted: a control
+            // character can only come after them.
+            if (checked < warn->controlEnd) {
+                warnOnControl(warn, line, checked, warn->controlEnd, offset);
+            }
+            // Suppressed warnings have had their effect: a carriage return
+            // is not looked for again, a target is remembered. (Those of
+            // other lines are dropped above.)
+            if (warn->count != 0) {
+                dropTurnedOff(warn, warn->fileOff | warn->lineOff);
+            }
         }
-        sortWarnings(warn);
+    }
+    if (warned && warn->count != 0) {
+        if (warn->count > 1) {
+            sortWarnings(warn);
+        }
         verdict.warnings = warn->found;
         verdict.warningCount = warn->count;
     }
@@ -273,17 +378,26 @@ static void judgeLineAs(char *line, size_t count, long long lineNum,
     }
 }
 
-void judgeLine(char *line, size_t count, long long lineNum,
-                      size_t offset, bool lastPiece, ReaderRun *run)
+// Judges a line as judgeLineAs does, then lets the next piece of a long line
+// learn what this one held. The paths with and without warnings are built
+// as functions of their own, so that neither weighs on the other's code.
+template <bool warned>
+[[gnu::noinline]] static void judgeLineThen(char *line, size_t count,
+                                            long long lineNum, size_t offset,
+                                            bool lastPiece, ReaderRun *run)
 {
-    if (run->warn != nullptr) {
-        judgeLineAs<true>(line, count, lineNum, offset, lastPiece, run);
-    } else {
-        judgeLineAs<false>(line, count, lineNum, offset, lastPiece, run);
-    }
-    // The next piece of a long line learns what this one held.
+    judgeLineAs<warned>(line, count, lineNum, offset, lastPiece, run);
     if (!lastPiece && run->hooks->history != 0) {
         rememberPiece(run, line, count, offset);
     }
 }
 
+void judgeLine(char *line, size_t count, long long lineNum, size_t offset,
+               bool lastPiece, ReaderRun *run)
+{
+    if (run->warn != nullptr) {
+        judgeLineThen<true>(line, count, lineNum, offset, lastPiece, run);
+    } else {
+        judgeLineThen<false>(line, count, lineNum, offset, lastPiece, run);
+    }
+}

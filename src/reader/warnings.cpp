@@ -1,6 +1,9 @@
 // The warnings the reader finds on numbers, on the text after a statement
 // and on the line itself, and the order they are handed over in.
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "reader/judge.h"
 
@@ -9,7 +12,7 @@
 // `taken` is their value modulo 2^32, which is the value itself for nine
 // digits or fewer (the common case, which needs no second pass).
 uint64_t writtenValue(const char *line, size_t start, size_t end,
-                             uint32_t taken)
+                      uint32_t taken)
 {
     if (end - start <= 9) {
         return taken;
@@ -27,7 +30,7 @@ uint64_t writtenValue(const char *line, size_t start, size_t end,
 
 // The warnings on address number digits from `start` to `end` (`offset`
 // places them in the physical line), whose value modulo 2^32 is `taken`.
-void warnOnAddressNumber(WarningState *warn, const char *line,
+static void warnOnAddressNumber(WarningState *warn, const char *line,
                                 size_t start, size_t end, size_t offset,
                                 uint32_t taken)
 {
@@ -39,9 +42,27 @@ void warnOnAddressNumber(WarningState *warn, const char *line,
     }
 }
 
+// The warnings on the first `numbers` address numbers from `start`, read
+// again: each digits, then a dot.
+void warnOnAddress(WarningState *warn, const char *line, size_t start,
+                   size_t numbers, size_t offset)
+{
+    size_t pos = start;
+    for (size_t k = 0; k < numbers; k++) {
+        size_t digitsStart = pos;
+        uint32_t taken = 0;
+        while (line[pos] >= '0' && line[pos] <= '9') {
+            taken = taken * 10U + static_cast<uint32_t>(line[pos] - '0');
+            pos++;
+        }
+        warnOnAddressNumber(warn, line, digitsStart, pos, offset, taken);
+        pos++; // the dot
+    }
+}
+
 // The warnings on port digits, whose value modulo 2^32 is `taken`.
-void warnOnPort(WarningState *warn, const char *line, size_t start,
-                       size_t end, size_t offset, uint32_t taken)
+void warnOnPort(WarningState *warn, const char *line, size_t start, size_t end,
+                size_t offset, uint32_t taken)
 {
     uint64_t written = writtenValue(line, start, end, taken);
     if (written == 0) {
@@ -53,8 +74,8 @@ void warnOnPort(WarningState *warn, const char *line, size_t start,
 
 // Text after sound login parameters that nobody checks: anything but blanks
 // and one final carriage return before the end (the first zero byte).
-void warnOnTrailingText(WarningState *warn, const char *line,
-                               size_t fieldEnd, size_t offset)
+void warnOnTrailingText(WarningState *warn, const char *line, size_t fieldEnd,
+                        size_t offset)
 {
     size_t pos = skipBlanks(line, fieldEnd);
     if (line[pos] == '\0' || (line[pos] == '\r' && line[pos + 1] == '\0')) {
@@ -86,6 +107,56 @@ static bool isControl(unsigned char c)
     return (c < 0x20 && c != '\t') || c == 0x7F;
 }
 
+#if defined(__SSE2__)
+
+// The control characters among the sixteen bytes at `bytes`, one bit each
+// (bit k for byte k): a byte at most 0x1F, the tab excepted, or 0x7F.
+static unsigned controlMask(const unsigned char *bytes)
+{
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes));
+    // A saturated subtraction of 0x1F leaves zero for the bytes up to it.
+    __m128i low = _mm_cmpeq_epi8(_mm_subs_epu8(v, _mm_set1_epi8(0x1F)),
+                                 _mm_setzero_si128());
+    __m128i tab = _mm_cmpeq_epi8(v, _mm_set1_epi8('\t'));
+    __m128i del = _mm_cmpeq_epi8(v, _mm_set1_epi8(0x7F));
+    __m128i control = _mm_or_si128(_mm_andnot_si128(tab, low), del);
+    return static_cast<unsigned>(_mm_movemask_epi8(control));
+}
+
+// The first control character of the `len` bytes at `bytes`, or
+// noPosition: sixteen bytes at a time, where the last sixteen may overlap
+// the sixteen before them, whose bytes are then known to be no control
+// characters. With -W all, every comment line passes here, and what follows
+// the login parameters of a statement.
+static size_t firstControl(const unsigned char *bytes, size_t len)
+{
+    if (len >= 16) {
+        size_t at = 0;
+        for (; len - at >= 16; at += 16) {
+            unsigned mask = controlMask(bytes + at);
+            if (mask != 0) {
+                return at + static_cast<size_t>(__builtin_ctz(mask));
+            }
+        }
+        if (at < len) {
+            at = len - 16;
+            unsigned mask = controlMask(bytes + at);
+            if (mask != 0) {
+                return at + static_cast<size_t>(__builtin_ctz(mask));
+            }
+        }
+        return noPosition;
+    }
+    for (size_t at = 0; at < len; at++) {
+        if (isControl(bytes[at])) {
+            return at;
+        }
+    }
+    return noPosition;
+}
+
+#else
+
 // A high bit set for some byte of `word` that is under 0x20 or equal to
 // 0x7F, and none when there is no such byte.
 static uint64_t suspectBytes(uint64_t word)
@@ -97,9 +168,9 @@ static uint64_t suspectBytes(uint64_t word)
 }
 
 // The first control character of the `len` bytes at `bytes`, or
-// noPosition. Sixteen bytes are looked at a time, for a byte under 0x20 or
-// equal to 0x7F (a tab among them sends the sixteen to the byte-wise test):
-// with -W all, every byte of the file passes here.
+// noPosition, where SSE2 is not at hand. Sixteen bytes are looked at a
+// time, for a byte under 0x20 or equal to 0x7F (a tab among them sends the
+// sixteen to the byte-wise test).
 static size_t firstControl(const unsigned char *bytes, size_t len)
 {
     const unsigned char *end = bytes + len;
@@ -124,6 +195,8 @@ static size_t firstControl(const unsigned char *bytes, size_t len)
     return noPosition;
 }
 
+#endif
+
 // Drops the line's warnings that the file's directives turn off.
 void dropTurnedOff(WarningState *warn, WarningSet off)
 {
@@ -142,36 +215,30 @@ void dropTurnedOff(WarningState *warn, WarningSet off)
 // The byte order mark of UTF-8, which some editors put at a file's start.
 static const char byteOrderMark[] = {'\xEF', '\xBB', '\xBF'};
 
-// The warnings of the line itself, whatever it holds: a byte order mark, a
-// long line's second piece, a carriage return at the line's end.
-void warnOnLine(WarningState *warn, const char *line, size_t count,
-                       long long lineNum, size_t offset, bool lastPiece)
+// The byte order mark warning, for the first piece of line 1.
+void warnOnByteOrderMark(WarningState *warn, const char *line, size_t count)
 {
-    if (lineNum == 1 && offset == 0 && count >= sizeof byteOrderMark &&
+    if (count >= sizeof byteOrderMark &&
         memcmp(line, byteOrderMark, sizeof byteOrderMark) == 0) {
         addWarning(warn, WARN_BOM, 0);
     }
-    if (offset == lineBufSize && count > 0) {
-        addWarning(warn, WARN_LONG_LINE, offset);
-    }
-    bool endsInReturn = lastPiece && count > 0 && line[count - 1] == '\r';
-    if (endsInReturn && !warn->carriageReturnSeen &&
-        (warn->enabled & warningBit(WARN_CARRIAGE_RETURN)) != 0) {
-        warn->carriageReturnSeen = true;
-        addWarning(warn, WARN_CARRIAGE_RETURN, offset + count - 1);
-    }
-    if (offset == 0) {
-        warn->controlSeen = false;
-    }
-    if (!warn->controlSeen &&
-        (warn->enabled & warningBit(WARN_CONTROL_CHAR)) != 0) {
-        const auto *bytes = reinterpret_cast<const unsigned char *>(line);
-        size_t at = firstControl(bytes, endsInReturn ? count - 1 : count);
-        if (at != noPosition) {
-            warn->controlSeen = true;
-            addWarning(warn, WARN_CONTROL_CHAR, offset + at, bytes[at],
-                       bytes[at] == 0 ? 1 : 0);
-        }
-    }
 }
 
+// The first control character of the physical line, looked for from `from`
+// to `end` of this piece unless an earlier piece had one.
+void warnOnControl(WarningState *warn, const char *line, size_t from,
+                   size_t end, size_t offset)
+{
+    if (warn->controlSeen ||
+        (warn->enabled & warningBit(WARN_CONTROL_CHAR)) == 0) {
+        return;
+    }
+    const auto *bytes = reinterpret_cast<const unsigned char *>(line);
+    size_t at = firstControl(bytes + from, end - from);
+    if (at != noPosition) {
+        at += from;
+        warn->controlSeen = true;
+        addWarning(warn, WARN_CONTROL_CHAR, offset + at, bytes[at],
+                   bytes[at] == 0 ? 1 : 0);
+    }
+}
