@@ -150,9 +150,10 @@ out-of-memory)
     ;;
 target-memory)
     # The duplicate check takes at most 32 bytes a distinct target, also
-    # just after its table has grown (at 2^19 + 1 targets).
+    # just after its table has grown (at 3 * 2^18 + 1 targets, three
+    # quarters of 2^20 slots).
     command -v /usr/bin/time >/dev/null || { echo "SKIP: no /usr/bin/time"; exit 77; }
-    for n in 524289 1000000; do
+    for n in 524289 786433 1000000; do
         awk -v n=$n 'BEGIN { for (i = 0; i < n; i++)
             printf "target = 10.%d.%d.%d 3260 1 Initiator:h,p\n", int(i / 65536), int(i / 256) % 256, i % 256 }' >t.conf
         with=$(/usr/bin/time -f %M "$checker" -q -W duplicate-target t.conf 2>&1 >/dev/null | tail -n 1)
