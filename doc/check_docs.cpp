@@ -30,6 +30,7 @@ constexpr Placeholder placeholders[] = {
     {"{value}", {}, "N", {}},
     {"{hex}", {}, "XX", "the byte in two hexadecimal digits"},
     {"{name}", {}, "NAME", {}},
+    {"{suggestion}", {}, "NAME", {}},
     {"{address}", {}, "A.B.C.D", {}},
     {"{port}", {}, "P", {}},
 };

@@ -210,7 +210,8 @@ TEST_P(FormatTest, KeepsTheSafetyRules)
         "target = 1.2.3 3260 2 Initator:h,QZZQ\x07\n"
         "target = 1.2.3.4 3260 2 " +
         std::string(480, ' ') + "Initiator:host,QQQZZZQQQZZZ\n" +
-        "##[error]\x1b]0;t\x07\n::error::x\n";
+        "##[error]\x1b]0;t\x07\n::error::x\n"
+        "target = 1.2.3.4 3260 2 Initiator:h;QZQ # rack 4, row 2\n";
     for (bool terminal : {false, true}) {
         MemoryOutput out;
         MemoryOutput err;
@@ -259,6 +260,36 @@ TEST_P(FormatTest, KeepsTheSafetyRules)
             }
         }
     }
+}
+
+// No column tells a password's length: two files alike but for the length
+// of their passwords give the same output in every format that hides
+// columns (all but the report, whose positions are the original's), with
+// the faults and warnings that lie past the field.
+TEST_P(FormatTest, ColumnsDoNotTellThePasswordsLength)
+{
+    const FormatInfo *format = &formatTable[GetParam()];
+    if (!format->needs.hidesColumns) {
+        GTEST_SKIP() << "the report format keeps the original positions";
+    }
+    auto run = [format](const std::string &password) {
+        std::string text;
+        for (const char *tail : {" x", "\r", " x\r", "", " \x01"}) {
+            text += "target = 1.2.3.4 3260 2 Initiator:db01," + password +
+                    tail + "\n";
+            text += "target = 1.2.3.4 3260 0 Initiator:db01," + password +
+                    tail + "\n";
+        }
+        text += "target = 1.2.3.4 3260 2 Initiator:db01," + password +
+                std::string(500, ' ') + "x 010.0.0.1\n";
+        MemoryOutput out;
+        Emitter *emitter = startTestFormat(format, out.file, out.file);
+        emitter->beginRun("iscsi-config-check");
+        inspectText(emitter, "p.conf", text);
+        emitter->endRun();
+        return out.text();
+    };
+    EXPECT_EQ(run("pw"), run("LongerSecret99"));
 }
 
 TEST_P(FormatTest, WritesTheExpectedBytes)

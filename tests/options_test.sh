@@ -450,7 +450,7 @@ $("$checker" --help | sed 's/^/1|/')"
     # recipes give it; naming the warning, or -W no-NAME, still decides.
     printf 'target = 010.0.0.1 3260 2 Initiator:h,p x\n' >t.conf
     lz='1|t.conf:1:10: warning: address number with a leading zero: other tools read it as octal [-Wleading-zero]'
-    tt='1|t.conf:1:41: warning: text after the login parameters is not checked [-Wtrailing-text]'
+    tt='1|t.conf:1:39: warning: text after the login parameters is not checked [-Wtrailing-text]'
     while IFS='|' read -r words args shown; do
         printf -- '--format=gcc %s\n' "$words" >.iscsi-config-check
         # shellcheck disable=SC2086 # each entry is a list of words
@@ -473,9 +473,44 @@ EOF
 1|d.conf:3:10: warning: address number with a leading zero: other tools read it as octal [-Wleading-zero]'
     expect -W all --no-directives d.conf <<<'2
 1|d.conf:2:10: warning: address number with a leading zero: other tools read it as octal [-Wleading-zero]
-1|d.conf:2:41: warning: text after the login parameters is not checked [-Wtrailing-text]
+1|d.conf:2:39: warning: text after the login parameters is not checked [-Wtrailing-text]
 1|d.conf:3:10: warning: address number with a leading zero: other tools read it as octal [-Wleading-zero]
 1|d.conf:5:10: warning: address number with a leading zero: other tools read it as octal [-Wleading-zero]'
+    # A directive holds for every piece of the next line that is neither
+    # empty nor a comment, and nothing else: not a long comment's live second
+    # piece (line 3), all of a long statement's (line 5). "#" and the word
+    # need no blank between them; a misspelt name gets the closest one; a
+    # carriage return turned off on its line leaves the file's next one to be
+    # told. --no-directives obeys none, and still tells the malformed.
+    {
+        printf '%s\n' '# iscsi-config-check: disable=leading-zero,long-line' \
+            'target = 010.0.0.1 3260 2 Initiator:h,p'
+        printf '#%511s%s\n' '' 'target = 010.0.0.2 3260 2 Initiator:h,p'
+        printf '%s\n' '# iscsi-config-check: disable=long-line'
+        printf 'target = 10.0.0.3 3260 2 Initiator:h,p%474s#%s\n' '' 'rest'
+        printf '%s\n' '#iscsi-config-check:disable=leading-zero' 'target = 010.0.0.6 3260 2 Initiator:h,p' \
+            '# iscsi-config-check: enable=x' '# iscsi-config-check: disable=leading-zeros' \
+            '# iscsi-config-check: disable=carriage-return'
+        printf '%s\r\n' 'target = 10.0.0.4 3260 2 Initiator:h,p ' '# CRLF'
+    } >dir.conf
+    lz='warning: address number with a leading zero: other tools read it as octal [-Wleading-zero]'
+    ll='warning: line longer than 512 bytes: the text from here on is judged as a line of its own [-Wlong-line]'
+    bad="1|dir.conf:8:1: warning: malformed directive: # iscsi-config-check: disable=NAMES or disable-file=NAMES [-Wbad-directive]
+1|dir.conf:9:22: warning: unknown warning 'leading-zeros' in directive; did you mean 'leading-zero'? [-Wbad-directive]"
+    cr='warning: line ends with a carriage return: the file has CRLF line ends [-Wcarriage-return]'
+    expect -q -W all --format=gcc dir.conf <<<"2
+1|dir.conf:3:513: $ll
+1|dir.conf:3:522: $lz
+$bad
+1|dir.conf:12:7: $cr"
+    expect -q -W all --no-directives --format=gcc dir.conf <<<"2
+1|dir.conf:2:10: $lz
+1|dir.conf:3:513: $ll
+1|dir.conf:3:522: $lz
+1|dir.conf:5:513: $ll
+1|dir.conf:7:10: $lz
+$bad
+1|dir.conf:11:38: $cr"
     : >empty.conf
     expect -s -W empty-file empty.conf <<<'2
 1|empty.conf:1:1: warning: file defines no target [-Wempty-file]'

@@ -133,7 +133,7 @@ constexpr CheckInfo checkTable[checkCount] = {
      "At the first control character of a physical line, comment lines included: a byte from 0x00 to 0x1F but the tab, or 0x7F (a carriage return that ends the line is told by carriage-return). The text after a zero byte is never checked, and an escape byte can rewrite what a terminal shows.",
      "target = 10.0.0.1 3260 2 Initiator:db01,pw (a zero byte) # old",
      "target = 10.0.0.1 3260 2 Initiator:db01,pw"},
-    {WARN_BAD_DIRECTIVE, "bad-directive", "malformed directive: # iscsi-config-check: disable=NAMES or disable-file=NAMES|unknown warning '{name}' in directive|'{name}' is an error: errors cannot be disabled",
+    {WARN_BAD_DIRECTIVE, "bad-directive", "malformed directive: # iscsi-config-check: disable=NAMES or disable-file=NAMES|unknown warning '{name}' in directive|'{name}' is an error: errors cannot be disabled|unknown warning '{name}' in directive; did you mean '{suggestion}'?",
      "a comment that looks like a directive but is not one",
      "At column 1 for a comment that begins # iscsi-config-check: but does not go on with disable= or disable-file= and warnings' names separated by commas, without blanks (all names every warning); at its column for a name that is not a warning's, since an error cannot be disabled.",
      "# iscsi-config-check: disable=leading-zeroes",
@@ -157,6 +157,56 @@ static constexpr bool rowsMatchKinds()
     return true;
 }
 static_assert(rowsMatchKinds(), "the table of checks is out of kind order");
+
+// The longest name compared for a suggestion; a longer one is far from all.
+static const size_t maxComparedLen = 64;
+
+// The Damerau-Levenshtein distance (optimal string alignment) between `a`
+// and `b`: insertions, deletions, substitutions and swaps of neighbours.
+static size_t editDistance(std::string_view a, std::string_view b)
+{
+    size_t rows[3][maxComparedLen + 1] = {}; // two back, one back, this one
+    for (size_t j = 0; j <= b.size(); j++) {
+        rows[1][j] = j;
+    }
+    for (size_t i = 1; i <= a.size(); i++) {
+        size_t *row = rows[(i + 1) % 3];
+        const size_t *above = rows[i % 3];
+        const size_t *twoUp = rows[(i + 2) % 3];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); j++) {
+            size_t cost = a[i - 1] == b[j - 1] ? 0 : 1;
+            size_t best = above[j - 1] + cost;
+            best = above[j] + 1 < best ? above[j] + 1 : best;
+            best = row[j - 1] + 1 < best ? row[j - 1] + 1 : best;
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] &&
+                a[i - 2] == b[j - 1] && twoUp[j - 2] + 1 < best) {
+                best = twoUp[j - 2] + 1;
+            }
+            row[j] = best;
+        }
+    }
+    return rows[(a.size() + 1) % 3][b.size()];
+}
+
+const CheckInfo *closestCheck(std::string_view name, bool warningsOnly)
+{
+    const CheckInfo *closest = nullptr;
+    size_t closestDistance = 3;
+    for (const CheckInfo &check : checkTable) {
+        if ((warningsOnly && check.severity != Severity::warning) ||
+            name.size() > maxComparedLen ||
+            check.name.size() > maxComparedLen) {
+            continue;
+        }
+        size_t distance = editDistance(name, check.name);
+        if (distance < closestDistance) {
+            closest = &check;
+            closestDistance = distance;
+        }
+    }
+    return closest;
+}
 
 const CheckInfo *findCheck(std::string_view name)
 {

@@ -24,6 +24,7 @@ struct CheckInfo {
     // {octal} (the character's code in octal behind a literal 0), {value}
     // (the warning's number), {hex} (that number in two hexadecimal digits),
     // {name} (the name at the warning's position, the number its length),
+    // {suggestion} (the name of the check closest to that name),
     // {address} and {port} (the statement's); and
     // alternatives separated by "|", of which a warning's variant picks one.
     std::string_view message;
@@ -93,6 +94,11 @@ inline size_t tableIndex(const CheckInfo *check)
 
 // The check named `name`, or null.
 const CheckInfo *findCheck(std::string_view name);
+
+// The check whose name is closest to `name`, at most two edits away
+// (insertions, deletions, substitutions, swaps of neighbours), or null;
+// with `warningsOnly`, only a warning.
+const CheckInfo *closestCheck(std::string_view name, bool warningsOnly);
 
 // The warning kind of a check that is a warning.
 inline WarningKind warningKindOf(const CheckInfo *check)

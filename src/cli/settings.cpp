@@ -55,37 +55,6 @@ void appendQuotedWord(Complaint *complaint, std::string_view word)
     }
 }
 
-// The longest name compared for a suggestion; a longer one is far from all.
-static const size_t maxComparedLen = 64;
-
-// The Damerau-Levenshtein distance (optimal string alignment) between `a`
-// and `b`: insertions, deletions, substitutions and swaps of neighbours.
-static size_t editDistance(std::string_view a, std::string_view b)
-{
-    size_t rows[3][maxComparedLen + 1] = {}; // two back, one back, this one
-    for (size_t j = 0; j <= b.size(); j++) {
-        rows[1][j] = j;
-    }
-    for (size_t i = 1; i <= a.size(); i++) {
-        size_t *row = rows[(i + 1) % 3];
-        const size_t *above = rows[i % 3];
-        const size_t *twoUp = rows[(i + 2) % 3];
-        row[0] = i;
-        for (size_t j = 1; j <= b.size(); j++) {
-            size_t cost = a[i - 1] == b[j - 1] ? 0 : 1;
-            size_t best = above[j - 1] + cost;
-            best = above[j] + 1 < best ? above[j] + 1 : best;
-            best = row[j - 1] + 1 < best ? row[j - 1] + 1 : best;
-            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] &&
-                a[i - 2] == b[j - 1] && twoUp[j - 2] + 1 < best) {
-                best = twoUp[j - 2] + 1;
-            }
-            row[j] = best;
-        }
-    }
-    return rows[(a.size() + 1) % 3][b.size()];
-}
-
 void complainOfUnknownCheck(Complaint *complaint, const char *what,
                             const char *name, bool warningsOnly)
 {
@@ -94,20 +63,7 @@ void complainOfUnknownCheck(Complaint *complaint, const char *what,
                                   ? std::string_view("no-")
                                   : std::string_view();
     std::string_view compared = tailOf(given, prefix.size());
-    const CheckInfo *closest = nullptr;
-    size_t closestDistance = 3;
-    for (const CheckInfo &check : checkTable) {
-        if ((warningsOnly && check.severity != Severity::warning) ||
-            compared.size() > maxComparedLen ||
-            check.name.size() > maxComparedLen) {
-            continue;
-        }
-        size_t distance = editDistance(compared, check.name);
-        if (distance < closestDistance) {
-            closest = &check;
-            closestDistance = distance;
-        }
-    }
+    const CheckInfo *closest = closestCheck(compared, warningsOnly);
     LineBuffer *text = &complaint->text;
     text->append("unknown ");
     text->append(what);

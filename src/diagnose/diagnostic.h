@@ -20,7 +20,11 @@
 struct Diagnostic {
     const CheckInfo *check;
     long long lineNum;
-    size_t pos;               // zero-based byte offset in the physical line
+    // Zero-based byte offset in the physical line: where the fault was
+    // found, or the line's hide point for one found at or past it where the
+    // consumer hides columns (but for the start of a later 512-byte piece,
+    // which the cut fixes).
+    size_t pos;
     std::string_view message; // the whole text, values filled in
     bool wholeFile;           // about the file, not one of its lines
     // Only where the consumer asks for them (ConsumerNeeds):
@@ -88,6 +92,9 @@ struct FileName {
 struct ConsumerNeeds {
     bool excerpt = false;    // Diagnostic::excerpt and excerptColumn
     bool charColumn = false; // Diagnostic::charColumn
+    // No column lies past its line's hide point, so that none tells a
+    // password's length (the report format keeps the original positions).
+    bool hidesColumns = false;
     NameStyle nameStyle = NameStyle::asGiven;
 };
 

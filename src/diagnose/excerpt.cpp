@@ -16,30 +16,10 @@ static char shownByte(char c)
     return c >= 0x20 && c < 0x7F ? c : '?';
 }
 
-size_t hidePoint(const SourcePiece &piece)
-{
-    std::string_view text(piece.text, piece.len);
-    LineHistory history = historyOf(piece);
-    // The earlier pieces' first comma or colon, or else this piece's.
-    auto first = [&text, &piece](size_t before, char c) {
-        if (before != noPosition) {
-            return before;
-        }
-        size_t here = text.find(c);
-        return here == std::string_view::npos ? noPosition
-                                              : piece.offset + here;
-    };
-    size_t comma = first(history.commaBefore, ',');
-    size_t colon = first(history.colonBefore, ':');
-    size_t point = comma != noPosition ? comma : colon;
-    return point == noPosition ? noPosition : point + 1;
-}
-
-void setExcerpt(Diagnostic *diagnostic, const SourcePiece &piece,
+void setExcerpt(Diagnostic *diagnostic, const SourcePiece &piece, size_t hide,
                 LineBuffer *shown)
 {
     size_t column = diagnostic->pos - piece.offset;
-    size_t hide = hidePoint(piece);
     size_t visible = piece.len;
     if (hide != noPosition && hide < piece.offset + piece.len) {
         visible = hide > piece.offset ? hide - piece.offset : 0;
@@ -60,6 +40,10 @@ void setExcerpt(Diagnostic *diagnostic, const SourcePiece &piece,
 
 size_t characterColumn(const SourcePiece &piece, size_t pos)
 {
+    if (pos < piece.offset) {
+        // An earlier piece's hide point, to which the column was held.
+        return historyOf(piece).hideChars + 1;
+    }
     const auto *bytes = reinterpret_cast<const unsigned char *>(piece.text);
     return countChars(historyOf(piece).charsBefore, bytes, piece.len,
                       pos - piece.offset) +

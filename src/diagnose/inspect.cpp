@@ -4,6 +4,7 @@
 #include "diagnose/inspect.h"
 
 #include <cerrno>
+#include <cstring>
 #include <sys/stat.h>
 
 #include "diagnose/step.h"
@@ -20,6 +21,7 @@ struct Inspection {
     DiagnosticConsumer *consumer;
     bool excerpt;        // the consumer wants excerpts
     bool charColumn;     // and columns in characters
+    bool hidesColumns;   // and no column past the hide point
     bool restOnTerminal; // the rest of a line goes to a terminal
     LineBuffer message;
     LineBuffer excerptText;
@@ -30,11 +32,37 @@ struct Inspection {
 
 } // namespace
 
+// True when the hide point of the line of `piece` lies at or before `pos`:
+// only a comma or colon before `pos`, or an earlier piece's hide point, can
+// put it there, so most diagnostics, found before any, need no more.
+static bool hiddenAt(const SourcePiece &piece, size_t pos)
+{
+    if (historyOf(piece).hideBefore != noPosition) {
+        return true;
+    }
+    size_t before = pos - piece.offset;
+    before = before < piece.len ? before : piece.len;
+    return memchr(piece.text, ':', before) != nullptr ||
+           memchr(piece.text, ',', before) != nullptr;
+}
+
 // Hands one diagnostic of the line of `verdict` to the consumer.
 static void emit(Inspection *inspection, const Verdict *verdict,
                  const CheckInfo *check, size_t pos, const Warning *warning)
 {
     Diagnostic *diagnostic = &inspection->diagnostic;
+    const SourcePiece &piece = verdict->source;
+    size_t hide = noPosition;
+    if (inspection->excerpt ||
+        (inspection->hidesColumns && hiddenAt(piece, pos))) {
+        hide = hidePoint(piece);
+    }
+    // A column at or past the hide point would tell how long the password
+    // is; the start of a later piece is fixed by the cut, and tells nothing.
+    if (inspection->hidesColumns && hide != noPosition && pos > hide &&
+        !(piece.offset > 0 && pos == piece.offset)) {
+        pos = hide;
+    }
     diagnostic->check = check;
     diagnostic->lineNum = verdict->lineNum;
     diagnostic->pos = pos;
@@ -45,10 +73,10 @@ static void emit(Inspection *inspection, const Verdict *verdict,
     // Only the empty-file warning comes with no line at all.
     diagnostic->wholeFile = !verdict->isStatement && verdict->source.len == 0;
     if (inspection->excerpt) {
-        setExcerpt(diagnostic, verdict->source, &inspection->excerptText);
+        setExcerpt(diagnostic, piece, hide, &inspection->excerptText);
     }
     if (inspection->charColumn) {
-        diagnostic->charColumn = characterColumn(verdict->source, pos);
+        diagnostic->charColumn = characterColumn(piece, pos);
     }
     inspection->consumer->takeDiagnostic(*diagnostic);
 }
@@ -120,6 +148,7 @@ FileStatus inspectStream(FILE *file, const char *name,
         Inspection inspection = {consumer,
                                  needs.excerpt,
                                  needs.charColumn,
+                                 needs.hidesColumns,
                                  consumer->streams().outIsTerminal,
                                  {},
                                  {},
@@ -133,8 +162,9 @@ FileStatus inspectStream(FILE *file, const char *name,
         hooks.readBlockSize = readBlockSize;
         hooks.warnings = options.warnings;
         hooks.directives = options.directives;
-        hooks.history = (needs.excerpt ? HISTORY_MARKS : 0U) |
-                        (needs.charColumn ? HISTORY_CHARS : 0U);
+        hooks.history =
+            (needs.excerpt || needs.hidesColumns ? HISTORY_HIDE : 0U) |
+            (needs.charColumn ? HISTORY_CHARS : 0U);
         switch (readConfigStream(file, &hooks)) {
         case ReadResult::ok:
             status = FileStatus::ok;

@@ -46,6 +46,8 @@ std::string_view fillMessage(LineBuffer *text, const CheckInfo *check,
             text->append(upperHexDigits[warning->value & 0xF]);
         } else if (name == "name") {
             appendWord(text, verdict, warning);
+        } else if (name == "suggestion") {
+            text->append(warning->suggestion->name);
         } else if (name == "address") {
             appendAddress(text, verdict->addr);
         } else { // the table holds no other placeholder

@@ -15,14 +15,9 @@
 std::string_view fillMessage(LineBuffer *text, const CheckInfo *check,
                              const Verdict *verdict, const Warning *warning);
 
-// Where a password may begin on the physical line of `piece`, as far as the
-// line has been read: the byte after its first comma, or on a line without
-// one, after its first colon; noPosition on a line with neither. Every byte
-// from there on is hidden wherever a line is shown.
-size_t hidePoint(const SourcePiece &piece);
-
-// Sets the excerpt of `diagnostic` from `piece`, built in `shown`.
-void setExcerpt(Diagnostic *diagnostic, const SourcePiece &piece,
+// Sets the excerpt of `diagnostic` from `piece`, whose line's hide point
+// is `hide`, built in `shown`.
+void setExcerpt(Diagnostic *diagnostic, const SourcePiece &piece, size_t hide,
                 LineBuffer *shown);
 
 // The column of the byte at `pos` of the physical line of `piece`, in

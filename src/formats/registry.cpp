@@ -12,19 +12,23 @@ Emitter *githubEmitter();
 Emitter *ttyEmitter();
 
 // What a format needs of the diagnostic step: excerpts of the lines,
-// columns in characters, and how it writes a file's name.
+// columns in characters, how it writes a file's name, and columns that
+// stop at the hide point (all but the report format, whose positions are
+// the original checker's).
 static constexpr ConsumerNeeds needing(bool excerpt, bool charColumn,
-                                       NameStyle names)
+                                       NameStyle names,
+                                       bool hidesColumns = true)
 {
     ConsumerNeeds needs;
     needs.excerpt = excerpt;
     needs.charColumn = charColumn;
     needs.nameStyle = names;
+    needs.hidesColumns = hidesColumns;
     return needs;
 }
 
 const FormatInfo formatTable[] = {
-    {"report", reportEmitter, needing(false, false, NameStyle::asGiven),
+    {"report", reportEmitter, needing(false, false, NameStyle::asGiven, false),
      "report (the default);"},
     {"gcc", gccEmitter, needing(false, false, NameStyle::asGiven),
      "gcc: diagnostics only, as\nFILE:LINE:COLUMN: error: MESSAGE;"},

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "checks/kinds.h"
+#include "checks/checks.h"
 #include "support/utf8.h"
 
 // The keyword that begins the login-parameters field.
@@ -30,6 +30,9 @@ struct Warning {
     // (WARN_DUPLICATE_TARGET), the byte (WARN_CONTROL_CHAR), or the length
     // of the name at `pos` (WARN_BAD_DIRECTIVE).
     long long value;
+    // A check whose name is close to the unknown name of a directive, or
+    // null.
+    const CheckInfo *suggestion;
 };
 
 // The most warnings one line can get: no kind is found more than once per
@@ -42,15 +45,15 @@ constexpr size_t noPosition = static_cast<size_t>(-1);
 // What the earlier pieces of a physical line held, as far as the reader
 // was asked to note it (ReaderHooks::history).
 struct LineHistory {
-    size_t commaBefore; // the first comma, or noPosition
-    size_t colonBefore; // the first colon, or noPosition
+    size_t hideBefore; // the hide point they set, or noPosition
+    size_t hideChars;  // the characters before it (with HISTORY_CHARS)
     CharCount charsBefore;
 };
 
-// What the reader notes of the earlier pieces of a long line: the first
-// comma and colon (where a password may begin), and the characters.
+// What the reader notes of the earlier pieces of a long line: the hide
+// point (where a password may begin), and the characters.
 enum : unsigned {
-    HISTORY_MARKS = 1U,
+    HISTORY_HIDE = 1U,
     HISTORY_CHARS = 2U,
 };
 
@@ -68,9 +71,20 @@ struct SourcePiece {
 // What the earlier pieces of the line of `piece` held.
 inline LineHistory historyOf(const SourcePiece &piece)
 {
-    return piece.offset == 0 ? LineHistory{noPosition, noPosition, {}}
-                             : *piece.history;
+    return piece.offset == 0 ? LineHistory{noPosition, 0, {}} : *piece.history;
 }
+
+// Where a password may begin on the physical line of `piece`, as far as the
+// line has been read: right after the first comma when it comes before the
+// first colon or inside that colon's field (the bytes after the colon up to
+// the next blank); otherwise right after the first colon; on a line with
+// no colon, after the first comma; noPosition on a line with neither. A
+// piece judged before its colon's field ends hides from the colon, and
+// once a byte of a line is hidden every later byte of it is (an earlier
+// piece's hide point stands). Every byte from there on is hidden wherever a
+// line is shown, and no column of a diagnostic lies past it (HISTORY_HIDE
+// must be asked for, for long lines).
+size_t hidePoint(const SourcePiece &piece);
 
 // The outcome of judging one line (or one piece of a long line).
 struct Verdict {

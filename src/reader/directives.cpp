@@ -10,10 +10,12 @@
 static const char directiveWord[] = "iscsi-config-check:";
 static const size_t directiveWordLen = sizeof directiveWord - 1;
 
-// Reads a comment line that begins "#", blanks and "iscsi-config-check:":
-// "disable=" or "disable-file=" and names separated by commas, then blanks
-// and a final carriage return at most. Turns the named warnings off as it
-// says, and tells what it cannot read as bad-directive warnings.
+// Reads a comment line that begins "#", any blanks and
+// "iscsi-config-check:": any blanks, "disable=" or "disable-file=" and
+// names separated by commas, then blanks and a final carriage return at
+// most. Turns the named warnings off as it says, where directives are
+// obeyed, and tells what it cannot read as bad-directive warnings in any
+// case (an unknown name with the closest warning's name).
 static void readDirective(WarningState *warn, const char *line, size_t count,
                           size_t pos)
 {
@@ -54,11 +56,22 @@ static void readDirective(WarningState *warn, const char *line, size_t count,
             off |= allWarnings;
         } else if (check != nullptr && check->severity == Severity::warning) {
             off |= warningBit(warningKindOf(check));
-        } else {
+        } else if (check != nullptr) {
             addWarning(warn, WARN_BAD_DIRECTIVE, pos,
-                       static_cast<long long>(len), check == nullptr ? 1 : 2);
+                       static_cast<long long>(len), 2);
+        } else {
+            const CheckInfo *close = closestCheck(name, true);
+            addWarning(warn, WARN_BAD_DIRECTIVE, pos,
+                       static_cast<long long>(len), close == nullptr ? 1 : 3);
+            if (close != nullptr && warn->count > 0 &&
+                warn->found[warn->count - 1].kind == WARN_BAD_DIRECTIVE) {
+                warn->found[warn->count - 1].suggestion = close;
+            }
         }
         pos += len + 1;
+    }
+    if (!warn->directives) {
+        return;
     }
     if (wholeFile) {
         warn->fileOff |= off;
@@ -72,13 +85,13 @@ static void readDirective(WarningState *warn, const char *line, size_t count,
 
 void readDirectiveLine(WarningState *warn, char *line, size_t count)
 {
-    if (count < 2 || !isBlank(line[1])) {
+    if (count < 1) {
         return;
     }
+    line[count] = '\0';
     size_t pos = skipBlanks(line, 1);
     if (count - pos >= directiveWordLen &&
         memcmp(line + pos, directiveWord, directiveWordLen) == 0) {
-        line[count] = '\0';
         readDirective(warn, line, count, pos);
     }
 }

@@ -168,7 +168,7 @@ ReadResult readConfigStream(FILE *file, ReaderHooks *hooks)
     if (result == ReadResult::ok && !warn.statementSeen && !warn.emptyFileOff &&
         (warn.enabled & warningBit(WARN_EMPTY_FILE)) != 0) {
         // A file read to its end that defines no target: told on line 1.
-        Warning empty = {WARN_EMPTY_FILE, 0, 0, 0};
+        Warning empty = {WARN_EMPTY_FILE, 0, 0, 0, nullptr};
         Verdict verdict = {};
         verdict.lineNum = 1;
         verdict.warnings = &empty;

@@ -40,7 +40,7 @@ struct WarningState {
     size_t count;
     // What the file's directives turn off: for the next statement's line,
     // for that line's pieces, and to the end of the file.
-    bool directives; // they are obeyed
+    bool directives; // they are obeyed (malformed ones are told anyway)
     WarningSet nextLineOff;
     WarningSet lineOff;
     WarningSet fileOff;
@@ -71,7 +71,7 @@ inline void addWarning(WarningState *warn, WarningKind kind, size_t pos,
 {
     if ((warn->enabled & warningBit(kind)) != 0 &&
         warn->count < maxLineWarnings) {
-        warn->found[warn->count++] = {kind, variant, pos, value};
+        warn->found[warn->count++] = {kind, variant, pos, value, nullptr};
     }
 }
 
@@ -91,6 +91,13 @@ struct ReaderRun {
 // which may include zero bytes, with room for one more after them.
 void judgeLine(char *line, size_t count, long long lineNum, size_t offset,
                bool lastPiece, ReaderRun *run);
+
+// Notes in `history` the hide point that a piece at `offset`, which does
+// not end its line, sets, unless an earlier piece set one, and with
+// `chars` the characters before it (hide.cpp). Called before the piece's
+// characters are added to the history.
+void rememberHidePoint(LineHistory *history, const char *piece, size_t count,
+                       size_t offset, bool chars);
 
 // The warnings (warnings.cpp).
 
@@ -156,7 +163,7 @@ void sortWarnings(WarningState *warn);
 void dropTurnedOff(WarningState *warn, WarningSet off);
 
 // Reads the comment line of `count` bytes (room for one more after them) as
-// a directive when it is one: "#", blanks and "iscsi-config-check:"
+// a directive when it is one: "#", any blanks and "iscsi-config-check:"
 // (directives.cpp).
 void readDirectiveLine(WarningState *warn, char *line, size_t count);
 

@@ -238,19 +238,11 @@ static void rememberPiece(ReaderRun *run, const char *piece, size_t count,
     LineHistory *history = &run->history;
     unsigned asked = run->hooks->history;
     if (offset == 0) {
-        *history = {noPosition, noPosition, {}};
+        *history = {noPosition, 0, {}};
     }
-    if ((asked & HISTORY_MARKS) != 0) {
-        const auto *comma =
-            static_cast<const char *>(memchr(piece, ',', count));
-        const auto *colon =
-            static_cast<const char *>(memchr(piece, ':', count));
-        if (history->commaBefore == noPosition && comma != nullptr) {
-            history->commaBefore = offset + static_cast<size_t>(comma - piece);
-        }
-        if (history->colonBefore == noPosition && colon != nullptr) {
-            history->colonBefore = offset + static_cast<size_t>(colon - piece);
-        }
+    if ((asked & HISTORY_HIDE) != 0) {
+        rememberHidePoint(history, piece, count, offset,
+                          (asked & HISTORY_CHARS) != 0);
     }
     if ((asked & HISTORY_CHARS) != 0) {
         const auto *bytes = reinterpret_cast<const unsigned char *>(piece);
@@ -269,11 +261,13 @@ static bool warnOnOtherLine(WarningState *warn, char *line, size_t count,
             warnOnLineEnds(warn, line, count, lineNum, offset, lastPiece);
         warnOnControl(warn, line, 0, controlEnd, offset);
     }
-    if (warn->directives && offset == 0) {
+    if (offset == 0 &&
+        (warn->directives ||
+         (warn->enabled & warningBit(WARN_BAD_DIRECTIVE)) != 0)) {
         readDirectiveLine(warn, line, count);
     }
     if (warn->count != 0) {
-        dropTurnedOff(warn, warn->fileOff);
+        dropTurnedOff(warn, warn->fileOff | warn->lineOff);
     }
     return warn->count != 0;
 }
@@ -286,12 +280,6 @@ static size_t warnBeforeStatement(WarningState *warn, const char *line,
                                   size_t count, long long lineNum,
                                   size_t offset, bool lastPiece)
 {
-    // The directives before a statement's line hold for its pieces.
-    if (warn->linesOff && offset == 0) {
-        warn->lineOff = warn->nextLineOff;
-        warn->nextLineOff = 0;
-        warn->linesOff = warn->lineOff != 0;
-    }
     if (!warn->lineChecks) {
         return 0;
     }
@@ -318,6 +306,13 @@ static void judgeLineAs(char *line, size_t count, long long lineNum,
     }
     if (warned) {
         warn->count = 0;
+        // The directives before a physical line that is neither empty nor a
+        // comment hold for every piece of it, and for nothing else.
+        if (warn->linesOff && offset == 0) {
+            warn->lineOff = isStatement ? warn->nextLineOff : 0;
+            warn->nextLineOff = isStatement ? 0 : warn->nextLineOff;
+            warn->linesOff = (warn->lineOff | warn->nextLineOff) != 0;
+        }
         if (!isStatement) {
             if (!warnOnOtherLine(warn, line, count, lineNum, offset,
                                  lastPiece)) {
@@ -325,7 +320,7 @@ static void judgeLineAs(char *line, size_t count, long long lineNum,
             }
         } else {
             warn->statementSeen = true;
-            if (warn->linesOff || warn->lineChecks) {
+            if (warn->lineChecks) {
                 warn->controlEnd = warnBeforeStatement(
                     warn, line, count, lineNum, offset, lastPiece);
             }

@@ -207,6 +207,10 @@ void dropTurnedOff(WarningState *warn, WarningSet off)
     for (size_t k = 0; k < warn->count; k++) {
         if ((off & warningBit(warn->found[k].kind)) == 0) {
             warn->found[kept++] = warn->found[k];
+        } else if (warn->found[k].kind == WARN_CARRIAGE_RETURN) {
+            // A once-per-file warning turned off on its line is not yet
+            // told: the file's next such line is.
+            warn->carriageReturnSeen = false;
         }
     }
     warn->count = kept;
