@@ -77,6 +77,14 @@ failed to read file *|run .
 *: unknown warning '*' (--list-checks lists the checks)|run -W bogus sound.conf
 *: '*' is an error, not a warning: errors are always checked|run -W parse sound.conf
 *: option '*' needs a value|run sound.conf --format
+*: unknown option '*'|run -x sound.conf
+*: unknown option '*'; did you mean '*'?|run --qiet sound.conf
+*: unknown option '-h' (--help prints the help)|run -h
+*: option '*' is ambiguous (*)|run --co sound.conf
+*: option '*' takes no value|run --quiet=x sound.conf
+*: '-' is not standard input here: use --stdin-filename=NAME|run -
+*: no file named|run
+*: argument *: unknown option|run sound.conf '--x;y'
 *: unknown check '*'|run --explain=bogus
 *: *:*: '*' is not allowed here|run --config=help.opts sound.conf
 *: argument *: unknown warning; did you mean '*'?|run -W "leading-zero'" sound.conf

@@ -89,13 +89,35 @@ usage)
     OUT=/dev/full expect --help <<<'1
 2|failed to write output'
     # Anything else that looks like an option, before "--", and a missing
-    # name, is usage: nothing is read.
-    for args in - -h -x --bogus -q -- '-q --' '-s -' '-q -x sound.conf' '--bogus --help' \
-        '- --help' 'sound.conf -' 'sound.conf -x' 'missing.conf --bogus'; do
+    # name, is usage: nothing is read, and a line before it says why.
+    while IFS='|' read -r args message; do
         # shellcheck disable=SC2086 # each entry is a list of words
         expect $args <<<"1
+2|iscsi-config-check: $message
 $usage"
-    done
+    done <<'EOF'
+-|'-' is not standard input here: use --stdin-filename=NAME
+-h|unknown option '-h' (--help prints the help)
+-x|unknown option '-x'
+--bogus|unknown option '--bogus'
+-q|no file named
+--|no file named
+-q --|no file named
+-s -|'-' is not standard input here: use --stdin-filename=NAME
+-q -x sound.conf|unknown option '-x'
+--bogus --help|unknown option '--bogus'
+- --help|'-' is not standard input here: use --stdin-filename=NAME
+sound.conf -|'-' is not standard input here: use --stdin-filename=NAME
+sound.conf -x|unknown option '-x'
+missing.conf --bogus|unknown option '--bogus'
+sound.conf -qhelp|unknown option '-h' (--help prints the help)
+--qiet sound.conf|unknown option '--qiet'; did you mean '--quiet'?
+--colr=always sound.conf|unknown option '--colr'; did you mean '--color'?
+--co sound.conf|option '--co' is ambiguous (--color, --colour, --config)
+--col=always --quiet=x sound.conf|option '--quiet' takes no value
+sound.conf --##[error]y.conf|argument 2: unknown option
+--stict' sound.conf|argument 1: unknown option; did you mean '--strict'?
+EOF
     # A closed standard output is a failure before anything is read, whatever
     # was asked; no checked file takes the place of a closed stream.
     for args in 'faulty.conf sound.conf' '-q sound.conf' --help --version '-W bogus'; do

@@ -4,6 +4,7 @@
 #include "checks/checks.h"
 
 #include <algorithm>
+#include <cstdint>
 
 // clang-format off
 constexpr CheckInfo checkTable[checkCount] = {
@@ -161,10 +162,12 @@ static_assert(rowsMatchKinds(), "the table of checks is out of kind order");
 // The longest name compared for a suggestion; a longer one is far from all.
 static const size_t maxComparedLen = 64;
 
-// The Damerau-Levenshtein distance (optimal string alignment) between `a`
-// and `b`: insertions, deletions, substitutions and swaps of neighbours.
-static size_t editDistance(std::string_view a, std::string_view b)
+// The Damerau-Levenshtein distance (optimal string alignment).
+size_t editDistance(std::string_view a, std::string_view b)
 {
+    if (a.size() > maxComparedLen || b.size() > maxComparedLen) {
+        return SIZE_MAX;
+    }
     size_t rows[3][maxComparedLen + 1] = {}; // two back, one back, this one
     for (size_t j = 0; j <= b.size(); j++) {
         rows[1][j] = j;
@@ -194,9 +197,7 @@ const CheckInfo *closestCheck(std::string_view name, bool warningsOnly)
     const CheckInfo *closest = nullptr;
     size_t closestDistance = 3;
     for (const CheckInfo &check : checkTable) {
-        if ((warningsOnly && check.severity != Severity::warning) ||
-            name.size() > maxComparedLen ||
-            check.name.size() > maxComparedLen) {
+        if (warningsOnly && check.severity != Severity::warning) {
             continue;
         }
         size_t distance = editDistance(name, check.name);

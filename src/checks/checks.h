@@ -95,9 +95,13 @@ inline size_t tableIndex(const CheckInfo *check)
 // The check named `name`, or null.
 const CheckInfo *findCheck(std::string_view name);
 
-// The check whose name is closest to `name`, at most two edits away
-// (insertions, deletions, substitutions, swaps of neighbours), or null;
-// with `warningsOnly`, only a warning.
+// The number of edits (insertions, deletions, substitutions, swaps of
+// neighbours) that make `a` into `b`, as suggestions measure it; SIZE_MAX
+// when either is longer than 64 characters, far from every name.
+size_t editDistance(std::string_view a, std::string_view b);
+
+// The check whose name is closest to `name`, at most two edits away (as
+// editDistance counts them), or null; with `warningsOnly`, only a warning.
 const CheckInfo *closestCheck(std::string_view name, bool warningsOnly);
 
 // The warning kind of a check that is a warning.

@@ -270,7 +270,9 @@ struct WordRead {
     const char *value = nullptr; // the option's value, or the file name
     int word = 0;                // the index of the word read
     int valueWord = 0;           // the index of the word that holds the value
-    int letter = 0;              // the option's code, for a missing value
+    // The option's code, for a missing value; the letter, for a letter that
+    // is no option.
+    int letter = 0;
 };
 
 // Reads the next word of `argv` as getopt_long reads it from `table`; every
@@ -301,6 +303,7 @@ static WordRead readWord(const GetoptTable &table, int argc, char **argv)
         read.kind =
             read.option != nullptr ? WordKind::option : WordKind::notOption;
         read.value = optarg;
+        read.letter = optopt;
         break;
     }
     return read;
@@ -331,6 +334,117 @@ static void appendMissingValue(LineBuffer *text, char **argv,
     text->append("' needs a value");
 }
 
+// Appends what `wrong` tells, after "argument N: " (N = `word`, the index
+// of the word that it is about) where it leaves the word out.
+static void appendComplaint(LineBuffer *complaint, const Complaint &wrong,
+                            int word)
+{
+    if (wrong.withheld) {
+        complaint->append("argument ");
+        complaint->appendNumber(word);
+        complaint->append(": ");
+    }
+    complaint->append(wrong.text.view());
+}
+
+// Appends "unknown option 'WORD'": for a long option, with the option
+// closest to it, at most two edits away; for -h, where the help is.
+static void complainOfUnknownOption(Complaint *wrong, std::string_view written)
+{
+    wrong->text.append("unknown option");
+    appendQuotedWord(wrong, written);
+    if (written == "-h") {
+        wrong->text.append(" (--help prints the help)");
+        return;
+    }
+    if (written.rfind("--", 0) != 0) {
+        return;
+    }
+    const OptionInfo *closest = nullptr;
+    size_t closestDistance = 3;
+    for (size_t k = 0; k < optionCount; k++) {
+        size_t distance = editDistance(tailOf(written, 2), optionTable[k].name);
+        if (distance < closestDistance) {
+            closest = &optionTable[k];
+            closestDistance = distance;
+        }
+    }
+    if (closest != nullptr) {
+        appendSuggestion(wrong, "--", closest->name);
+    }
+}
+
+// Whether `name` abbreviates the option of row `k`, or names it whole.
+static bool abbreviates(std::string_view name, size_t k)
+{
+    return !name.empty() &&
+           std::string_view(optionTable[k].name).rfind(name, 0) == 0;
+}
+
+// Appends why getopt_long refused `word` as a long option: it abbreviates
+// several options (the other spelling of an option is the same option,
+// and a name given whole is that option's alone), or it gives a value to
+// an option that takes none, or it names no option.
+static void complainOfLongOption(Complaint *wrong, std::string_view word)
+{
+    std::string_view written = headOf(word, word.find('='));
+    std::string_view name = tailOf(written, 2);
+    bool whole = false;
+    bool ambiguous = false;
+    int code = 0; // getopt_long's code of an option abbreviated; 0 for none
+    for (size_t k = 0; k < optionCount; k++) {
+        if (abbreviates(name, k)) {
+            whole = whole || name == optionTable[k].name;
+            ambiguous = ambiguous || (code != 0 && codeOf(k) != code);
+            code = codeOf(k);
+        }
+    }
+    if (code == 0) {
+        complainOfUnknownOption(wrong, name.empty() ? word : written);
+        return;
+    }
+    wrong->text.append("option");
+    appendQuotedWord(wrong, written);
+    if (whole || !ambiguous) {
+        wrong->text.append(" takes no value");
+        return;
+    }
+    wrong->text.append(" is ambiguous (");
+    const char *separator = "";
+    for (size_t k = 0; k < optionCount; k++) {
+        if (abbreviates(name, k)) {
+            wrong->text.append(separator);
+            wrong->text.append("--");
+            wrong->text.append(optionTable[k].name);
+            separator = ", ";
+        }
+    }
+    wrong->text.append(")");
+}
+
+// Appends why the word that `read` found, which begins with "-", is no
+// option of the command line: a lone "-", which would be standard input
+// elsewhere, a long option, or a letter; else the word is unknown whole.
+static void complainOfNotOption(LineBuffer *complaint, char **argv,
+                                const WordRead &read)
+{
+    std::string_view word = argv[read.word];
+    Complaint wrong;
+    if (word == "-") {
+        wrong.text.append(
+            "'-' is not standard input here: use --stdin-filename=NAME");
+    } else if (word.rfind("--", 0) == 0) {
+        complainOfLongOption(&wrong, word);
+    } else if (read.kind == WordKind::notOption && read.letter != '-') {
+        // The letter alone; a "-" among letters would read as "--".
+        const char letter[] = {'-', static_cast<char>(read.letter)};
+        complainOfUnknownOption(&wrong, std::string_view(letter, 2));
+    } else {
+        complainOfUnknownOption(&wrong, word);
+    }
+    appendComplaint(complaint, wrong, read.word);
+}
+
 // Keeps a setting's option to apply it over the file of options.
 static void keepGiven(CommandLine *command, const OptionInfo *option,
                       const char *value)
@@ -357,12 +471,7 @@ static bool takeOption(CommandLine *command, Settings *judged,
                      ? effect.setting(judged, read.value, &wrong)
                      : effect.command(command, read.value, &wrong);
     if (!taken) {
-        if (wrong.withheld) {
-            complaint->append("argument ");
-            complaint->appendNumber(read.valueWord);
-            complaint->append(": ");
-        }
-        complaint->append(wrong.text.view());
+        appendComplaint(complaint, wrong, read.valueWord);
         return false;
     }
     if (effect.setsSetting) {
@@ -395,8 +504,11 @@ static Action actionOfWords(const CommandLine *command, LineBuffer *complaint)
                               "file name goes with it");
             return ACTION_USAGE;
         }
-        return named || command->stdinName != nullptr ? ACTION_CHECK
-                                                      : ACTION_USAGE;
+        if (!named && command->stdinName == nullptr) {
+            complaint->append("no file named");
+            return ACTION_USAGE;
+        }
+        return command->action;
     case ACTION_HELP:
     case ACTION_VERSION:
     case ACTION_USAGE:
@@ -432,6 +544,7 @@ Action parseCommandLine(int argc, char **argv, CommandLine *command,
         case WordKind::fileName:
             // Before "--", a lone "-" looks like an option and is none.
             if (read.value[0] == '-') {
+                complainOfNotOption(complaint, argv, read);
                 return ACTION_USAGE;
             }
             command->fileNames[command->fileCount++] = read.value;
@@ -440,6 +553,7 @@ Action parseCommandLine(int argc, char **argv, CommandLine *command,
             appendMissingValue(complaint, argv, read);
             return ACTION_USAGE;
         case WordKind::notOption:
+            complainOfNotOption(complaint, argv, read);
             return ACTION_USAGE;
         case WordKind::optionsEnd:
         case WordKind::end:

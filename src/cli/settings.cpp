@@ -55,6 +55,15 @@ void appendQuotedWord(Complaint *complaint, std::string_view word)
     }
 }
 
+void appendSuggestion(Complaint *complaint, std::string_view prefix,
+                      std::string_view name)
+{
+    complaint->text.append("; did you mean '");
+    complaint->text.append(prefix);
+    complaint->text.append(name);
+    complaint->text.append("'?");
+}
+
 void complainOfUnknownCheck(Complaint *complaint, const char *what,
                             const char *name, bool warningsOnly)
 {
@@ -69,10 +78,7 @@ void complainOfUnknownCheck(Complaint *complaint, const char *what,
     text->append(what);
     appendQuotedWord(complaint, given);
     if (closest != nullptr) {
-        text->append("; did you mean '");
-        text->append(prefix);
-        text->append(closest->name);
-        text->append("'?");
+        appendSuggestion(complaint, prefix, closest->name);
     } else {
         text->append(" (--list-checks lists the checks)");
     }

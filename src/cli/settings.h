@@ -52,6 +52,11 @@ bool isPlainWord(std::string_view word);
 // and marks the complaint as withheld.
 void appendQuotedWord(Complaint *complaint, std::string_view word);
 
+// Appends "; did you mean 'PREFIXNAME'?" to `complaint`: NAME is a name of
+// the program's own tables, so always plain.
+void appendSuggestion(Complaint *complaint, std::string_view prefix,
+                      std::string_view name);
+
 // How an option sets a setting: with `value` (null for an option that takes
 // none); false, with what is wrong in `complaint` ("unknown format 'x'
 // (...)", without the program's name), for a value that it does not take.
