@@ -18,7 +18,8 @@ constexpr size_t npos = std::string_view::npos;
 // documents show them: the value filled in begins with `prefix`, and
 // `symbol`, in italics in the manual, stands for the rest. The manual
 // follows a message that holds a placeholder with its `gloss`, if it has
-// one, for a symbol that the check's explanation does not name.
+// one, for a symbol that the check's explanation does not name; the first
+// alternative that holds it gives it.
 struct Placeholder {
     std::string_view field;
     std::string_view prefix;
@@ -27,6 +28,13 @@ struct Placeholder {
 };
 constexpr Placeholder placeholders[] = {
     {"{octal}", "0", "OOO", {}},
+    {"{char}",
+     {},
+     "CHAR",
+     "CHAR is the character found, in quotes when it is printable ASCII, "
+     "else 0x and its code in two hexadecimal digits"},
+    {"{expected}", {}, "K", "K is the keyword's character in its place"},
+    {"{length}", {}, "N", {}},
     {"{value}", {}, "N", {}},
     {"{hex}", {}, "XX", "the byte in two hexadecimal digits"},
     {"{name}", {}, "NAME", {}},
@@ -157,9 +165,10 @@ void endProseLine(std::string *out, const std::string &line, bool inSentence)
 }
 
 // A message's alternatives as lines of the manual: each a bold line, its
-// placeholders' symbols in italics, then the gloss of a placeholder that
-// has one, joined by lines of "or" (or, for a tag, by .TQ). *italic gets
-// the symbols, separated by spaces.
+// placeholders' symbols in italics, then the glosses of the placeholders
+// that have one and are new in the entry, joined by lines of "or" (or, for
+// a tag, by .TQ). *italic holds the entry's symbols, separated by spaces,
+// and gets these.
 bool writeMessageLines(std::string_view pattern, std::string_view join,
                        std::string *out, std::string *italic,
                        std::string *error)
@@ -190,9 +199,9 @@ bool writeMessageLines(std::string_view pattern, std::string_view join,
             if (!isItalic(p.symbol, *italic)) {
                 *italic += std::string(italic->empty() ? "" : " ") +
                            std::string(p.symbol);
-            }
-            if (!p.gloss.empty()) {
-                gloss = "(" + std::string(p.gloss) + ")";
+                if (!p.gloss.empty()) {
+                    gloss += (gloss.empty() ? "" : "; ") + std::string(p.gloss);
+                }
             }
         }
         if (!bold.empty()) {
@@ -213,7 +222,9 @@ bool writeMessageLines(std::string_view pattern, std::string_view join,
             *out += ' ' + argument;
         }
         *out += '\n';
-        *out += roffProse(gloss);
+        if (!gloss.empty()) {
+            *out += roffProse("(" + gloss + ")", *italic);
+        }
     }
     return true;
 }
@@ -225,7 +236,8 @@ void writeExamples(const CheckInfo &check, std::string *out)
 }
 
 // The entries of the errors whose diagnostic gives a position, or of those
-// that give none: the message as the tag, then the name, the summary, the
+// that give none: the report format's message as the tag, then the name,
+// the other formats' message where it differs, the summary, the
 // explanation and the examples.
 bool writeErrors(bool positioned, std::string *out, std::string *error)
 {
@@ -236,10 +248,19 @@ bool writeErrors(bool positioned, std::string *out, std::string *error)
         }
         std::string italic;
         *out += ".TP\n";
-        if (!writeMessageLines(check.message, ".TQ\n", out, &italic, error)) {
+        if (!writeMessageLines(check.reportMessage, ".TQ\n", out, &italic,
+                               error)) {
             return false;
         }
         *out += ".RB ( " + roffCode(check.name) + " )\n";
+        if (check.message != check.reportMessage) {
+            *out += ".br\nIn the other formats:\n";
+            if (!writeMessageLines(check.message, "or\n", out, &italic,
+                                   error)) {
+                return false;
+            }
+            *out += ".br\n";
+        }
         *out += roffProse(check.summary, italic);
         *out += roffProse(check.explanation, italic);
         writeExamples(check, out);
@@ -310,6 +331,21 @@ std::string markdownCode(std::string_view code)
     return out + fence;
 }
 
+// A message's alternatives in a cell of a markdown table, as code, joined
+// by ", or ".
+bool writeMessageCell(std::string_view pattern, std::string *out,
+                      std::string *error)
+{
+    std::vector<std::string> shown;
+    if (!shownMessages(pattern, &shown, error)) {
+        return false;
+    }
+    for (size_t a = 0; a < shown.size(); a++) {
+        *out += (a > 0 ? ", or " : "") + markdownCode(shown[a]);
+    }
+    return true;
+}
+
 // The README's table of warnings: name, summary and message of each. A
 // line of text right after a table would join it as a row, and one right
 // before it would take its head for text: empty lines part it from the
@@ -321,14 +357,33 @@ bool writeWarningsTable(std::string *out, std::string *error)
         if (check.severity != Severity::warning) {
             continue;
         }
-        std::vector<std::string> shown;
-        if (!shownMessages(check.message, &shown, error)) {
-            return false;
-        }
         *out += "| " + markdownCode(check.name) + " | " +
                 markdownText(check.summary) + " | ";
-        for (size_t a = 0; a < shown.size(); a++) {
-            *out += (a > 0 ? ", or " : "") + markdownCode(shown[a]);
+        if (!writeMessageCell(check.message, out, error)) {
+            return false;
+        }
+        *out += " |\n";
+    }
+    *out += "\n";
+    return true;
+}
+
+// The README's table of the errors' messages: name, the report format's
+// message and the other formats' of each, set apart as the warnings'.
+bool writeErrorsTable(std::string *out, std::string *error)
+{
+    *out += "\n| name | report format | other formats |\n|---|---|---|\n";
+    for (const CheckInfo &check : checkTable) {
+        if (check.severity != Severity::error) {
+            continue;
+        }
+        *out += "| " + markdownCode(check.name) + " | ";
+        if (!writeMessageCell(check.reportMessage, out, error)) {
+            return false;
+        }
+        *out += " | ";
+        if (!writeMessageCell(check.message, out, error)) {
+            return false;
         }
         *out += " |\n";
     }
@@ -347,6 +402,7 @@ constexpr Region regions[] = {
      writeLoginParameterDiagnostics},
     {"warnings", DocSyntax::roff, writeWarnings},
     {"warnings-table", DocSyntax::markdown, writeWarningsTable},
+    {"errors-table", DocSyntax::markdown, writeErrorsTable},
 };
 
 const Region *findRegion(std::string_view name)

@@ -1,6 +1,7 @@
 // Judges arbitrary login-parameter fields: the first two bytes choose a length
 // no greater than the rest, which is copied into a buffer of exactly its own
-// size so that any read past the count is caught.
+// size so that any read past the count is caught; a fault found lies in the
+// field or just past it.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -30,9 +31,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (restSize > 0) {
         memcpy(field.get(), data + 2, restSize);
     }
-    int result =
-        checkLoginParams(1, restSize == 0 ? nullptr : field.get(), len);
+    const char *counted = restSize == 0 ? nullptr : field.get();
+    int result = checkLoginParams(1, counted, len);
     if (result != 0 && result != -1) {
+        abort();
+    }
+    // A fault lies in the field, or just past it.
+    size_t at = 0;
+    FaultKind fault = findLoginParamsFault(counted, len, &at);
+    if ((fault == FAULT_NONE) != (result == 0) || at > len) {
         abort();
     }
     return 0;

@@ -54,8 +54,9 @@ std::string region(const char *name)
 
 // Rendered, the page holds each check's summary, explanation (once: no
 // hand-written text repeats it), bad and fixed lines, and every alternative
-// of its message with its placeholders' symbols: the escapes that the
-// generator writes give back the table's words.
+// of its messages (the report format's and the others') with their
+// placeholders' symbols: the escapes that the generator writes give back
+// the table's words.
 TEST(CheckDocs, TheManualDescribesEachCheckOnceInTheTablesWords)
 {
     std::string manual = renderedManual();
@@ -70,11 +71,14 @@ TEST(CheckDocs, TheManualDescribesEachCheckOnceInTheTablesWords)
             << name;
         EXPECT_GE(countOf(manual, std::string("Fixed: ") + check.fixedLine), 1U)
             << name;
-        std::vector<std::string> shown;
-        std::string error;
-        ASSERT_TRUE(shownMessages(check.message, &shown, &error)) << error;
-        for (const std::string &message : shown) {
-            EXPECT_GE(countOf(manual, message), 1U) << name << ": " << message;
+        for (std::string_view pattern : {check.message, check.reportMessage}) {
+            std::vector<std::string> shown;
+            std::string error;
+            ASSERT_TRUE(shownMessages(pattern, &shown, &error)) << error;
+            for (const std::string &message : shown) {
+                EXPECT_GE(countOf(manual, message), 1U)
+                    << name << ": " << message;
+            }
         }
     }
 }
@@ -101,41 +105,46 @@ TEST(CheckDocs, TheManualHasOneEntryForEachCheck)
     }
 }
 
-// The README's table has a row for every warning, in the table's order, of
-// three cells each, and none for an error.
-TEST(CheckDocs, TheReadmeTableListsEveryWarning)
+// The README's tables have a row for every warning, and for every error,
+// in the table's order, of three cells each, and none for the others.
+TEST(CheckDocs, TheReadmeTablesListEveryCheck)
 {
-    std::string table = region("warnings-table");
-    std::vector<std::string> names;
-    size_t start = table.find("|---|---|---|\n");
-    ASSERT_NE(start, std::string::npos) << table;
-    size_t at = table.find('\n', start) + 1;
-    for (size_t end = table.find('\n', at);
-         end != std::string::npos && end > at;
-         at = end + 1, end = table.find('\n', at)) {
-        std::string row = table.substr(at, end - at);
-        EXPECT_EQ(countOf(row, " | "), 2U) << row;
-        ASSERT_EQ(row.substr(0, 3), "| `") << row;
-        names.push_back(row.substr(3, row.find('`', 3) - 3));
-    }
-    std::vector<std::string> warnings;
-    for (const CheckInfo &check : checkTable) {
-        if (check.severity == Severity::warning) {
-            warnings.emplace_back(check.name);
+    for (Severity severity : {Severity::warning, Severity::error}) {
+        std::string table = region(
+            severity == Severity::warning ? "warnings-table" : "errors-table");
+        std::vector<std::string> names;
+        size_t start = table.find("|---|---|---|\n");
+        ASSERT_NE(start, std::string::npos) << table;
+        size_t at = table.find('\n', start) + 1;
+        for (size_t end = table.find('\n', at);
+             end != std::string::npos && end > at;
+             at = end + 1, end = table.find('\n', at)) {
+            std::string row = table.substr(at, end - at);
+            EXPECT_EQ(countOf(row, " | "), 2U) << row;
+            ASSERT_EQ(row.substr(0, 3), "| `") << row;
+            names.push_back(row.substr(3, row.find('`', 3) - 3));
         }
+        std::vector<std::string> checks;
+        for (const CheckInfo &check : checkTable) {
+            if (check.severity == severity) {
+                checks.emplace_back(check.name);
+            }
+        }
+        EXPECT_EQ(names, checks);
     }
-    EXPECT_EQ(names, warnings);
 }
 
 TEST(CheckDocs, EachPlaceholderOfTheTableHasASymbol)
 {
     for (const CheckInfo &check : checkTable) {
-        std::vector<std::string> shown;
-        std::string error;
-        EXPECT_TRUE(shownMessages(check.message, &shown, &error)) << error;
-        for (const std::string &message : shown) {
-            EXPECT_EQ(message.find_first_of("{}|"), std::string::npos)
-                << message;
+        for (std::string_view pattern : {check.message, check.reportMessage}) {
+            std::vector<std::string> shown;
+            std::string error;
+            EXPECT_TRUE(shownMessages(pattern, &shown, &error)) << error;
+            for (const std::string &message : shown) {
+                EXPECT_EQ(message.find_first_of("{}|"), std::string::npos)
+                    << message;
+            }
         }
     }
 }
@@ -151,6 +160,7 @@ TEST(CheckDocs, MessagesShowTheirPlaceholdersAsSymbols)
         {"in address {octal}", {"in address 0OOO"}},
         {"{address} port {port} on {value}", {"A.B.C.D port P on N"}},
         {"a 0x{hex}|b '{name}'|c", {"a 0xXX", "b 'NAME'", "c"}},
+        {"{char} for '{expected}'|{length} long", {"CHAR for 'K'", "N long"}},
         {"an {unknown} one", {}},
         {"an {unclosed one", {}},
     };
@@ -261,6 +271,8 @@ TEST(CheckDocs, RewritingReplacesOnlyTheRegions)
     // The markers of the other syntax are text.
     std::string readme = "# R\n<!-- BEGIN GENERATED warnings-table -->\n"
                          "old\n<!-- END GENERATED warnings-table -->\n"
+                         "<!-- BEGIN GENERATED errors-table -->\n"
+                         "<!-- END GENERATED errors-table -->\n"
                          ".\\\" BEGIN GENERATED warnings\nno newline";
     std::string result;
     std::string error;
@@ -269,6 +281,9 @@ TEST(CheckDocs, RewritingReplacesOnlyTheRegions)
     EXPECT_EQ(result, "# R\n<!-- BEGIN GENERATED warnings-table -->\n" +
                           region("warnings-table") +
                           "<!-- END GENERATED warnings-table -->\n"
+                          "<!-- BEGIN GENERATED errors-table -->\n" +
+                          region("errors-table") +
+                          "<!-- END GENERATED errors-table -->\n"
                           ".\\\" BEGIN GENERATED warnings\nno newline");
 }
 

@@ -127,7 +127,7 @@ input-is-output)
     run -q --format=gcc g.conf z.conf >z.conf 2>err
     [ $? = 1 ] || fail "status with >, expected 1"
     expect_file err 'input file is output file z.conf'
-    expect_file z.conf 'g.conf:1:15: error: illegal character in address 040'
+    expect_file z.conf "g.conf:1:15: error: address holds ' ' where '.' belongs [address-char]"
     ;;
 out-of-memory)
     # When memory runs out, what was judged is written, a SARIF log is

@@ -116,7 +116,24 @@ std::string everyCheck()
     text += "#" + std::string(511, 'x') +
             "target = 9.9.9.9 3260 2 Initiator:h,pw\n";
     std::string once = "target = 8.8.8.8 3260 1 Initiator:h,p";
-    return text + once + std::string(512 - once.size(), ' ') + once + "\n";
+    text += once + std::string(512 - once.size(), ' ') + once + "\n";
+    // The errors' other forms: a letter and a control byte quoted, the end
+    // of the statement and of the keyword, an identifier's length, and the
+    // bytes at or past a hide point (after a colon, or from a long line's
+    // first piece) not named.
+    const std::string hidden = "#:" + std::string(510, 'x');
+    for (const std::string &line :
+         {std::string("target = 1.2O.3.4 3260 2 Initiator:h,p"),
+          std::string("target = 1.2\x7f.3.4 3260 2 Initiator:h,p"),
+          std::string("target = 1.2"),
+          std::string("target = 1.2.3.4 3260 2 Init"),
+          std::string("target = 1.2.3.4 3260 2 Initiator:P@ssw0rd"),
+          "target = 1.2.3.4 3260 2 Initiator:" + std::string(70, 'i') + ",p",
+          hidden + "target = 1.2O.3.4 3260 2 Initiator:h,p",
+          hidden + "target = 1.2.3.4 3260 2 initiator:h,p"}) {
+        text += line + "\n";
+    }
+    return text;
 }
 
 // A long line of 100 characters of two bytes each.
@@ -262,10 +279,10 @@ TEST_P(FormatTest, KeepsTheSafetyRules)
     }
 }
 
-// No column tells a password's length: two files alike but for the length
-// of their passwords give the same output in every format that hides
-// columns (all but the report, whose positions are the original's), with
-// the faults and warnings that lie past the field.
+// No column and no message tells a password's length: two files alike but
+// for the length of their passwords give the same output in every format
+// that hides columns (all but the report, whose positions are the
+// original's), with the faults and warnings that lie past the field.
 TEST_P(FormatTest, ColumnsDoNotTellThePasswordsLength)
 {
     const FormatInfo *format = &formatTable[GetParam()];
@@ -282,6 +299,9 @@ TEST_P(FormatTest, ColumnsDoNotTellThePasswordsLength)
         }
         text += "target = 1.2.3.4 3260 2 Initiator:db01," + password +
                 std::string(500, ' ') + "x 010.0.0.1\n";
+        // Typed with no comma, the password is an identifier too long.
+        text += "target = 1.2.3.4 3260 2 Initiator:" + std::string(64, 'i') +
+                password + "\n";
         MemoryOutput out;
         Emitter *emitter = startTestFormat(format, out.file, out.file);
         emitter->beginRun("iscsi-config-check");

@@ -1,8 +1,10 @@
 // Table-driven checks of the login-parameters grammar: which fault each field
-// shows first. Each field is copied into a buffer of exactly its counted
-// length, so a read past the count shows up under the address sanitizer.
+// shows first, and where in the field it lies. Each field is copied into a
+// buffer of exactly its counted length, so a read past the count shows up
+// under the address sanitizer.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -16,15 +18,24 @@ namespace
 struct LoginCase {
     std::string field;
     FaultKind expected;
+    size_t at; // where the fault lies (0 for a sound field)
 };
 
 // The fault of the first `len` bytes of `field`, judged in a buffer of
-// exactly that size.
-FaultKind faultOf(const std::string &field, size_t len)
+// exactly that size, and where it lies, which both forms of the function
+// agree on.
+FaultKind faultOf(const std::string &field, size_t len, size_t *at = nullptr)
 {
     std::unique_ptr<char[]> exact(new char[len == 0 ? 1 : len]);
     memcpy(exact.get(), field.data(), len);
-    return findLoginParamsFault(len == 0 ? nullptr : exact.get(), len);
+    const char *counted = len == 0 ? nullptr : exact.get();
+    size_t found = SIZE_MAX;
+    FaultKind fault = findLoginParamsFault(counted, len, &found);
+    EXPECT_EQ(findLoginParamsFault(counted, len), fault);
+    if (at != nullptr) {
+        *at = found;
+    }
+    return fault;
 }
 
 const std::string id63(63, 'i');
@@ -32,43 +43,48 @@ const std::string id64(64, 'i');
 const std::string pw16 = "0123456789abcdef";
 
 const LoginCase loginCases[] = {
-    {"Initiator:h,p", FAULT_NONE},
-    {"Initiator:h,", FAULT_NONE},
-    {"Initiator:" + id63 + ",x", FAULT_NONE},
-    {"Initiator:A-Z_a.z-09,A-Z_a.z-09", FAULT_NONE},
-    {"Initiator:h," + pw16, FAULT_NONE},
-    {"", FAULT_MISSING_LOGIN_PARAMS},
-    {"Initiator", FAULT_MISSING_KEYWORD},
-    {"initiator:h,p", FAULT_MISSING_KEYWORD},
-    {"Initiator;h,p", FAULT_MISSING_KEYWORD},
-    {"Initiator:", FAULT_MISSING_COMMA},
-    {"Initiator:host", FAULT_MISSING_COMMA},
-    {"Initiator:" + id63, FAULT_MISSING_COMMA},
-    {"Initiator:,p", FAULT_MISSING_IDENTIFIER},
-    {"Initiator:h!,p", FAULT_IDENTIFIER_CHAR},
-    {"Initiator:!x,p", FAULT_IDENTIFIER_CHAR},
-    {"Initiator:h p", FAULT_IDENTIFIER_CHAR},
-    {"Initiator:h\x80,p", FAULT_IDENTIFIER_CHAR},
-    {"Initiator:" + id63 + "!", FAULT_IDENTIFIER_CHAR},
-    {"Initiator:" + id64, FAULT_IDENTIFIER_TOO_LONG},
-    {"Initiator:" + id64 + ",p", FAULT_IDENTIFIER_TOO_LONG},
-    {"Initiator:" + id64 + "x", FAULT_IDENTIFIER_TOO_LONG},
-    {"Initiator:" + id64 + "!", FAULT_IDENTIFIER_TOO_LONG},
-    {"Initiator:h,p,q", FAULT_PASSWORD_CHAR},
-    {"Initiator:h,p\r", FAULT_PASSWORD_CHAR},
-    {"Initiator:h," + pw16 + "x", FAULT_PASSWORD_TOO_LONG},
-    {"Initiator:h," + pw16 + "!", FAULT_CHARS_AFTER_PASSWORD},
-    {"Initiator:h," + pw16 + ",", FAULT_CHARS_AFTER_PASSWORD},
+    {"Initiator:h,p", FAULT_NONE, 0},
+    {"Initiator:h,", FAULT_NONE, 0},
+    {"Initiator:" + id63 + ",x", FAULT_NONE, 0},
+    {"Initiator:A-Z_a.z-09,A-Z_a.z-09", FAULT_NONE, 0},
+    {"Initiator:h," + pw16, FAULT_NONE, 0},
+    {"", FAULT_MISSING_LOGIN_PARAMS, 0},
+    {"Initiator", FAULT_MISSING_KEYWORD, 9},
+    {"Init", FAULT_MISSING_KEYWORD, 4},
+    {"initiator:h,p", FAULT_MISSING_KEYWORD, 0},
+    {"Initator:h,p", FAULT_MISSING_KEYWORD, 4},
+    {"Initiator;h,p", FAULT_MISSING_KEYWORD, 9},
+    {"Initiator:", FAULT_MISSING_COMMA, 10},
+    {"Initiator:host", FAULT_MISSING_COMMA, 14},
+    {"Initiator:" + id63, FAULT_MISSING_COMMA, 73},
+    {"Initiator:,p", FAULT_MISSING_IDENTIFIER, 10},
+    {"Initiator:h!,p", FAULT_IDENTIFIER_CHAR, 11},
+    {"Initiator:!x,p", FAULT_IDENTIFIER_CHAR, 10},
+    {"Initiator:h p", FAULT_IDENTIFIER_CHAR, 11},
+    {"Initiator:h\x80,p", FAULT_IDENTIFIER_CHAR, 11},
+    {"Initiator:" + id63 + "!", FAULT_IDENTIFIER_CHAR, 73},
+    {"Initiator:" + id64, FAULT_IDENTIFIER_TOO_LONG, 73},
+    {"Initiator:" + id64 + ",p", FAULT_IDENTIFIER_TOO_LONG, 73},
+    {"Initiator:" + id64 + "x", FAULT_IDENTIFIER_TOO_LONG, 73},
+    {"Initiator:" + id64 + "!", FAULT_IDENTIFIER_TOO_LONG, 73},
+    {"Initiator:h,p,q", FAULT_PASSWORD_CHAR, 13},
+    {"Initiator:h,p\r", FAULT_PASSWORD_CHAR, 13},
+    {"Initiator:h,!", FAULT_PASSWORD_CHAR, 12},
+    {"Initiator:h," + pw16 + "x", FAULT_PASSWORD_TOO_LONG, 28},
+    {"Initiator:h," + pw16 + "!", FAULT_CHARS_AFTER_PASSWORD, 28},
+    {"Initiator:h," + pw16 + ",", FAULT_CHARS_AFTER_PASSWORD, 28},
 };
 
 class LoginParamsTest : public testing::TestWithParam<LoginCase>
 {
 };
 
-TEST_P(LoginParamsTest, FindsTheFirstFault)
+TEST_P(LoginParamsTest, FindsTheFirstFaultAndWhereItLies)
 {
     const LoginCase &c = GetParam();
-    EXPECT_EQ(faultOf(c.field, c.field.size()), c.expected);
+    size_t at = SIZE_MAX;
+    EXPECT_EQ(faultOf(c.field, c.field.size(), &at), c.expected);
+    EXPECT_EQ(at, c.at);
 }
 
 // A short, stable test name: the check's name, or "sound", and the index.

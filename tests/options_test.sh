@@ -128,7 +128,7 @@ EOF
     CLOSED=0 expect --format=gcc --stdin-filename=in.conf <<<'1
 2|failed to open file in.conf: Bad file descriptor'
     CLOSED=0 expect --format=gcc faulty.conf sound.conf <<<'0
-1|faulty.conf:2:15: error: illegal character in address 040'
+1|faulty.conf:2:15: error: address holds '\'' '\'' where '\''.'\'' belongs [address-char]'
     CLOSED=2 expect -qs faulty.conf missing.conf <<<'1
 1|==> faulty.conf <==
 1|line 2, pos 14, illegal character in address 040 '
@@ -198,8 +198,8 @@ $report
 1|==> faulty.conf <==
 1|line 2, pos 14, illegal character in address 040 '
     expect -s --format=gcc faulty.conf sound.conf faulty.conf <<<'2
-1|faulty.conf:2:15: error: illegal character in address 040
-1|faulty.conf:2:15: error: illegal character in address 040'
+1|faulty.conf:2:15: error: address holds '\'' '\'' where '\''.'\'' belongs [address-char]
+1|faulty.conf:2:15: error: address holds '\'' '\'' where '\''.'\'' belongs [address-char]'
     expect -qs faulty.conf missing.conf <<<'1
 1|==> faulty.conf <==
 1|line 2, pos 14, illegal character in address 040 
@@ -229,6 +229,11 @@ $report
             expect -qs faulty.conf <<<'1
 1|line 2, pos 14, illegal character in address 040 
 2|failed to read file faulty.conf'
+        # A failure that only closing the output shows is a failure too.
+        TRACE="strace -o /dev/null -P $PWD/out -e inject=close:error=EIO" \
+            expect -qs faulty.conf <<<'1
+1|line 2, pos 14, illegal character in address 040 
+2|failed to write output'
         # A read interrupted by a signal is tried again, not a failure.
         TRACE="strace -o /dev/null -P $PWD/faulty.conf -e inject=read:error=EINTR:when=1" \
             expect -qs faulty.conf <<<'2
@@ -263,7 +268,7 @@ gcc)
     # positions included, are the unit tests' business.)
     mkdir dir && cp faulty.conf dir/
     expect --format=gcc -s ./dir/faulty.conf <<<'2
-1|./dir/faulty.conf:2:15: error: illegal character in address 040'
+1|./dir/faulty.conf:2:15: error: address holds '\'' '\'' where '\''.'\'' belongs [address-char]'
     expect --format=gcc missing.conf <<<'1
 2|failed to open file missing.conf: No such file or directory'
     ;;
@@ -341,7 +346,7 @@ settings)
     printf 'target = 010.0.0.1 3260 2 Initiator:h,p\n' >z.conf
     expect z.conf faulty.conf <<<'2
 1|z.conf:1:10: warning: address number with a leading zero: other tools read it as octal [-Wleading-zero]
-1|faulty.conf:2:15: error: illegal character in address 040'
+1|faulty.conf:2:15: error: address holds '\'' '\'' where '\''.'\'' belongs [address-char]'
     expect -W no-all --format=json z.conf <<<'0
 1|{"file":"z.conf","line":1,"address":"10.0.0.1","port":3260,"connections":2,"initiator":"h"}'
     expect --no-config -q z.conf <<<0
@@ -373,7 +378,9 @@ EOF
     printf '%65533s-q\n' '' >.iscsi-config-check
     expect z.conf <<<0
     # Another user's file in a folder shared with others is refused, for a
-    # user other than root; root's is trusted, and root trusts anyone's.
+    # user other than root; root's is trusted; root trusts anyone's file,
+    # but not in a folder that every user may write, where anyone could have
+    # put it (with a .git beside it, under /tmp).
     if [ "$(id -u)" = 0 ] && id nobody >/dev/null 2>&1 && mkdir -m 1777 "$tmp/shared" &&
         chmod 711 "$tmp" && cp z.conf "$tmp/shared/" && cd "$tmp/shared"; then
         # (A coverage build writes its counts where that user may.)
@@ -390,6 +397,9 @@ EOF
             echo "SKIP: the user nobody cannot run $checker: another user's file is left out"
         fi
         chown 12345 .iscsi-config-check
+        expect z.conf <<<"1
+2|iscsi-config-check: $PWD/.iscsi-config-check: is another user's, in a folder writable by every user $hint"
+        { mkdir own && mv .iscsi-config-check z.conf own/ && cd own; } || give_up "cannot enter own"
         expect z.conf <<<0
         cd "$tmp/repo/sub/deep" || give_up "cannot enter repo/sub/deep"
     else
@@ -537,7 +547,7 @@ $bad
     expect -s -W empty-file empty.conf <<<'2
 1|empty.conf:1:1: warning: file defines no target [-Wempty-file]'
     (exec -a iscsi-config-check "$checker" --stdin-filename=in.conf) <faulty.conf >out 2>&1
-    [ "$(cat out)" = "in.conf:2:15: error: illegal character in address 040" ] || fail "stdin: $(cat out)"
+    [ "$(cat out)" = "in.conf:2:15: error: address holds ' ' where '.' belongs [address-char]" ] || fail "stdin: $(cat out)"
     # shellcheck disable=SC2094 # standard input is the output, on purpose
     (exec -a iscsi-config-check "$checker" --stdin-filename=in.conf) <z.conf >>z.conf 2>err
     [ "$(cat err)" = "input file is output file in.conf" ] || fail "stdin is output: $(cat err)"
@@ -552,7 +562,7 @@ formats)
     cp faulty.conf a:b.conf
     e=$'\033'
     expect --format=tty --color=always faulty.conf <<<"0
-1|${e}[01m${e}[Kfaulty.conf:2:15:${e}[m${e}[K ${e}[01;31m${e}[Kerror: ${e}[m${e}[Killegal character in address 040
+1|${e}[01m${e}[Kfaulty.conf:2:15:${e}[m${e}[K ${e}[01;31m${e}[Kerror: ${e}[m${e}[Kaddress holds ' ' where '.' belongs [address-char]
 1|    2 | target = 1.2.3 3260 2 Initiator:h,********
 1|      |               ${e}[01;32m${e}[K^${e}[m${e}[K
 1|1 error, 0 warnings, 1 file checked"
@@ -624,6 +634,24 @@ $p c#%23[error]d.opts: No such file or directory" && unforged "the name of --con
 $p ${PWD%/*}/p#%23[error]q/.iscsi-config-check:1: '-x' is not allowed here" &&
         unforged "the name of the file found"
     cd .. || give_up "cannot leave p##[error]q"
+    expect --format=github --config=$'/none\n::error::forged' ../faulty.conf <<<"1
+$p /none%0A::error::forged: No such file or directory" && unforged "a newline in --config's file"
+    (exec -a '::error::forged' "$checker" --format=github -W bogus ../faulty.conf) >out 2>err
+    [ "$(cat err)" = "%3A%3Aerror%3A%3Aforged: unknown warning 'bogus' (--list-checks lists the checks)
+USAGE: ::error::forged <config_file_name>" ] || fail "the program's name: $(cat err)"
+    unforged "the program's name"
+    # The lookup starts from the folder the shell names, a link included,
+    # and one it cannot make stops the run.
+    { mkdir -p real/.git && printf -- '-s\n' >real/.iscsi-config-check && mkdir real/in &&
+        ln -s real/in linked; } || give_up "cannot make the linked folder"
+    printf 'target = 1.2.3 3260 2 Initiator:h,p\n' >real/in/f.conf
+    (cd linked && PWD=$PWD/linked exec -a iscsi-config-check "$checker" -q f.conf) >out 2>&1
+    [ $? = 2 ] || fail "through a link: the project's --strict was not applied: $(cat out)"
+    if command -v strace >/dev/null; then
+        (cd real/in && TRACE="strace -o /dev/null -e inject=getcwd:error=EACCES" PWD='' \
+            expect -q f.conf) <<<"1
+2|iscsi-config-check: .: Permission denied (use --config=FILE or --no-config)"
+    fi
     cd .. || give_up "cannot leave forged"
     command -v jq >/dev/null || { echo "SKIP: no jq, the JSON and SARIF readers' checks"; exit 77; }
     "$checker" --format=json -W all sound.conf q* >json.out 2>&1
@@ -643,7 +671,7 @@ $p ${PWD%/*}/p#%23[error]q/.iscsi-config-check:1: '-x' is not allowed here" &&
 agree)
     # On realistic and on random input, the machine formats, as jq reads
     # them, give the gcc format's diagnostics: line, column, severity,
-    # message and the check's name.
+    # message and the check's name, which gcc gives after each message.
     command -v jq >/dev/null || { echo "SKIP: no jq"; exit 77; }
     "$gen_config" 400000 >g.conf
     # Statements with numbers that wrap, leading zeros, repeated targets and
@@ -661,7 +689,7 @@ agree)
     done
     { [ "$(grep -c ': warning: ' gcc.out)" -gt 1000 ] && [ "$(grep -c ': error: ' gcc.out)" -gt 1000 ]; } ||
         fail "too few diagnostics generated"
-    sed 's/^g\.conf:\([0-9]*\):\([0-9]*\): \([a-z]*\): \(.*\)/\1 \2 \3 \4/; s/ \[-W[a-z-]*\]$//' \
+    sed 's/^g\.conf:\([0-9]*\):\([0-9]*\): \([a-z]*\): \(.*\)/\1 \2 \3 \4/; s/ \[\(-W\)\{0,1\}[a-z-]*\]$//' \
         gcc.out >gcc.tuples
     jq -r 'select(.severity) | "\(.line) \(.column) \(.severity) \(.message)"' json.out >json.tuples
     jq -r '.runs[0].results[] | .locations[0].physicalLocation.region as $r |
@@ -690,6 +718,8 @@ for tuple in open("gcc.tuples", "rb"):
         cmp -s gcc.tuples "$format.tuples" || fail "$format finds other diagnostics than gcc"
     done
     jq -r 'select(.check) | "\(.line) \(.column) \(.check)"' json.out >json.names
+    sed 's/^g\.conf:\([0-9]*\):\([0-9]*\): [a-z]*: .* \[\(-W\)\{0,1\}\([a-z-]*\)\]$/\1 \2 \4/' \
+        gcc.out | cmp -s - json.names || fail "gcc names its checks otherwise"
     jq -r '.runs[0].results[] | "\(.locations[0].physicalLocation.region.startLine) \(.ruleId)"' \
         sarif.out | cmp -s - <(cut -d' ' -f1,3 json.names) || fail "sarif names its checks otherwise"
     sed -n 's/^::[a-z]* file=g\.conf,line=\([0-9]*\),col=\([0-9]*\),title=\([a-z-]*\)::.*/\1 \2 \3/p' \

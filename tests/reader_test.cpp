@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <random>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -182,6 +183,66 @@ TEST(ReaderStream, OutcomesDoNotDependOnWhereReadBlocksEnd)
                 << "after " << k << " empty lines, blocks of " << blockSize;
         }
     }
+}
+
+// The hide point of a fault's line, as the grammar tells it, is the one
+// the line's colons and commas give, on random statements that stop at
+// every fault, with colons, commas, blanks and zero bytes anywhere, and
+// after a long line's earlier pieces.
+int checkFaultHidePoint(void * /*context*/, const Verdict *verdict)
+{
+    if (verdict->isStatement && verdict->fault != FAULT_NONE) {
+        const SourcePiece &piece = verdict->source;
+        EXPECT_GE(verdict->pos, piece.offset);
+        EXPECT_LE(verdict->pos, piece.offset + piece.len);
+        EXPECT_EQ(faultHidePoint(verdict), hidePointBefore(piece, verdict->pos))
+            << "fault " << verdict->fault << " at " << verdict->pos << ": "
+            << std::string(piece.text, piece.len);
+    }
+    return 0;
+}
+
+TEST(ReaderStream, FaultsTellTheHidePointOfTheirLine)
+{
+    std::mt19937 random(11);
+    auto pick = [&random](const std::vector<std::string> &parts) {
+        return parts[random() % parts.size()];
+    };
+    const std::vector<std::string> heads = {"",
+                                            "",
+                                            "",
+                                            std::string(500, ' '),
+                                            "#:" + std::string(510, 'x'),
+                                            "#" + std::string(511, 'x'),
+                                            "x,",
+                                            std::string(490, ' ')};
+    const std::vector<std::string> addresses = {"target = 1.2.3.4 3260 2 ",
+                                                "target=1.2.3.4 1 ",
+                                                "target = 1.2:3.4 ",
+                                                "target = 1.2,3 ",
+                                                "target = 1.. ",
+                                                "target = 1.2.3.4 3,",
+                                                "targe:t",
+                                                "target = 1.2.3.4 3260 2"};
+    const std::vector<std::string> keywords = {
+        "Initiator:", "Initiator:", "Initiator:",  "Init",
+        "initiator:", "Initiator;", "Initi,ator:", "Ini:"};
+    const std::string bytes = std::string("ab.-_!:, \t\r") + '\0';
+    std::string text;
+    for (int line = 0; line < 3000; line++) {
+        text += pick(heads) + pick(addresses) + pick(keywords);
+        for (size_t k = random() % 80; k > 0; k--) {
+            text += random() % 3 == 0 ? bytes[random() % bytes.size()] : 'i';
+        }
+        text += "\n";
+    }
+    FILE *stream = fmemopen(&text[0], text.size(), "r");
+    ASSERT_NE(stream, nullptr);
+    ReaderHooks hooks = {};
+    hooks.onVerdict = checkFaultHidePoint;
+    hooks.history = HISTORY_HIDE;
+    EXPECT_EQ(readConfigStream(stream, &hooks), ReadResult::ok);
+    (void)fclose(stream);
 }
 
 // The grammar vouches for what it accepted: with the warnings on, a control

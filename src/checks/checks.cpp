@@ -19,6 +19,7 @@ constexpr CheckInfo checkTable[checkCount] = {
      "target = 10..0.1 3260 2 Initiator:db01,pw",
      "target = 10.0.0.1 3260 2 Initiator:db01,pw"},
     {FAULT_ADDRESS_CHAR, "address-char", true, "illegal character in address {octal}",
+     "address holds {char} where '.' belongs|address holds another character where '.' belongs|address ends where '.' belongs",
      "A character other than a dot follows one of the first three address numbers.",
      "The position is that character's. OOO is the character's code in octal, 0 to 377, behind a literal 0: a space gives 040, the end of the line 00.",
      "target = 10.0.1 3260 2 Initiator:db01,pw",
@@ -34,48 +35,57 @@ constexpr CheckInfo checkTable[checkCount] = {
      "target = 10.0.0.1 3260 0 Initiator:db01,pw",
      "target = 10.0.0.1 3260 2 Initiator:db01,pw"},
     {FAULT_MISSING_LOGIN_PARAMS, "missing-login-params", false, "missing Login Parameters",
+     "login parameters missing: 'Initiator:' expected",
      "The statement ends after its port or its connection count.",
-     "Nothing but blanks follows the port, or the count.",
+     "Nothing but blanks follows the port, or the count. The column is just past the line's text.",
      "target = 10.0.0.1 3260 2",
      "target = 10.0.0.1 3260 2 Initiator:db01,pw"},
     {FAULT_MISSING_KEYWORD, "missing-keyword", false, "missing 'Initiator:' keyword",
+     "login parameters hold {char} where 'Initiator:' has '{expected}'|login parameters do not begin with 'Initiator:'|login parameters end where 'Initiator:' has '{expected}'",
      "The login parameters do not begin with Initiator:.",
-     "The field is shorter than ten characters, or its first ten differ from Initiator:, letter case included.",
+     "The field is shorter than ten characters, or its first ten differ from Initiator:, letter case included. The column is that of the first character that differs, or just past the field when the field is the keyword's beginning.",
      "target = 10.0.0.1 3260 2 initiator:db01,pw",
      "target = 10.0.0.1 3260 2 Initiator:db01,pw"},
     {FAULT_MISSING_IDENTIFIER, "missing-identifier", false, "missing Initiator identifier",
+     "identifier is empty, at least 1 character",
      "A comma directly follows Initiator:.",
-     "The identifier holds 1 to 63 characters.",
+     "The identifier holds 1 to 63 characters. The column is the comma's.",
      "target = 10.0.0.1 3260 2 Initiator:,pw",
      "target = 10.0.0.1 3260 2 Initiator:db01,pw"},
     {FAULT_IDENTIFIER_CHAR, "identifier-char", false, "illegal character in identifier",
+     "identifier holds {char}, which is not allowed (letters, digits, '.', '-', '_')|identifier holds a character that is not allowed (letters, digits, '.', '-', '_')",
      "The identifier holds a character other than a letter, a digit, a dot, a hyphen or an underscore.",
-     "Bytes from 0x80 on are none of these either.",
+     "Bytes from 0x80 on are none of these either. The column is that character's.",
      "target = 10.0.0.1 3260 2 Initiator:db#01,pw",
      "target = 10.0.0.1 3260 2 Initiator:db-01,pw"},
     {FAULT_MISSING_COMMA, "missing-comma", false, "missing ',' after identifier",
+     "login parameters end before the ',' after the identifier",
      "The login parameters end inside the identifier.",
-     "The field ends inside the identifier, or right after the keyword: a comma and a password, which may be empty, must follow.",
+     "The field ends inside the identifier, or right after the keyword: a comma and a password, which may be empty, must follow. The column is the line's hide point, right after the keyword: the field's end, where the comma is missing, lies past it.",
      "target = 10.0.0.1 3260 2 Initiator:db01",
      "target = 10.0.0.1 3260 2 Initiator:db01,"},
     {FAULT_IDENTIFIER_TOO_LONG, "identifier-too-long", false, "identifier is too long",
+     "identifier is {length} characters long, at most 63|identifier is longer than 63 characters",
      "The identifier is longer than 63 characters.",
-     "The 64 characters after the keyword are all identifier characters, whatever follows them.",
+     "The 64 characters after the keyword are all identifier characters, whatever follows them. The column is that of the 64th.",
      "target = 10.0.0.1 3260 2 Initiator:iqn.2024-01.com.example.storage.array-00001.controller-a.port-01,pw",
      "target = 10.0.0.1 3260 2 Initiator:iqn.2024-01.com.example.array-00001.port-01,pw"},
     {FAULT_PASSWORD_CHAR, "password-char", false, "illegal character in 'password'",
+     "password holds a character that is not allowed",
      "The password holds a character other than a letter, a digit, a dot, a hyphen or an underscore.",
-     "A second comma among the first 16 characters after the comma is such a character.",
+     "A second comma among the first 16 characters after the comma is such a character. The column is the password's first character's, wherever the fault lies in it.",
      "target = 10.0.0.1 3260 2 Initiator:db01,pw!1",
      "target = 10.0.0.1 3260 2 Initiator:db01,pw-1"},
     {FAULT_CHARS_AFTER_PASSWORD, "chars-after-password", false, "illegal characters after 'password'",
+     "password is longer than 16 characters, and its 17th is not allowed",
      "Another character follows 16 password characters.",
-     "It is not an identifier character.",
+     "It is not an identifier character. The column is the password's first character's.",
      "target = 10.0.0.1 3260 2 Initiator:db01,0123456789abcdef!",
      "target = 10.0.0.1 3260 2 Initiator:db01,0123456789abcdef"},
     {FAULT_PASSWORD_TOO_LONG, "password-too-long", false, "'password' is too long",
+     "password is longer than 16 characters",
      "The password is longer than 16 characters.",
-     "An identifier character directly follows 16 password characters.",
+     "An identifier character directly follows 16 password characters. The column is the password's first character's.",
      "target = 10.0.0.1 3260 2 Initiator:db01,0123456789abcdefg",
      "target = 10.0.0.1 3260 2 Initiator:db01,0123456789abcdef"},
 
@@ -158,6 +168,39 @@ static constexpr bool rowsMatchKinds()
     return true;
 }
 static_assert(rowsMatchKinds(), "the table of checks is out of kind order");
+
+// Every placeholder is closed within its alternative, as the message step
+// takes it; an error's report message has no alternatives.
+static constexpr bool placeholdersClosed(std::string_view text)
+{
+    bool open = false;
+    for (char c : text) {
+        if (c == '{' || c == '|') {
+            if (open) {
+                return false;
+            }
+            open = c == '{';
+        } else if (c == '}') {
+            open = false;
+        }
+    }
+    return !open;
+}
+static constexpr bool messagesWellFormed()
+{
+    for (size_t k = 0; k < checkCount; k++) {
+        const CheckInfo &check = checkTable[k];
+        if (!placeholdersClosed(check.message) ||
+            !placeholdersClosed(check.reportMessage) ||
+            (check.severity == Severity::error &&
+             check.reportMessage.find('|') != std::string_view::npos)) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(messagesWellFormed(),
+              "a message of the table of checks is not well formed");
 
 // The longest name compared for a suggestion; a longer one is far from all.
 static const size_t maxComparedLen = 64;

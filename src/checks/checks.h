@@ -5,11 +5,16 @@
 #define ISCSI_CONFIG_CHECK_CHECKS_CHECKS_H
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 #include "checks/kinds.h"
 
 enum class Severity { error, warning };
+
+// The most alternatives a message has: a table row with more fails to
+// compile.
+constexpr size_t maxAlternatives = 4;
 
 // The word for a severity, as every format writes it: "error" or "warning".
 constexpr std::string_view severityName(Severity severity)
@@ -20,14 +25,26 @@ constexpr std::string_view severityName(Severity severity)
 // What is known of one check.
 struct CheckInfo {
     std::string_view name; // stable, as in -W NAME and the machine formats
-    // The message. A pattern may hold placeholders, filled in from the line:
-    // {octal} (the character's code in octal behind a literal 0), {value}
-    // (the warning's number), {hex} (that number in two hexadecimal digits),
-    // {name} (the name at the warning's position, the number its length),
-    // {suggestion} (the name of the check closest to that name),
-    // {address} and {port} (the statement's); and
-    // alternatives separated by "|", of which a warning's variant picks one.
+    // The message in every format but the report. A pattern may hold
+    // placeholders, filled in from the line: {octal} (the character's code
+    // in octal behind a literal 0), {char} (the byte at fault: quoted when
+    // printable ASCII, else 0x and two hexadecimal digits), {expected} (the
+    // keyword's character that belongs there), {length} (the identifier's
+    // length), {value} (the warning's number), {hex} (that number in two
+    // hexadecimal digits), {name} (the name at the warning's position, the
+    // number its length), {suggestion} (the name of the check closest to
+    // that name), {address} and {port} (the statement's); and alternatives
+    // separated by "|", of which a warning's variant picks one. An error's
+    // first alternative quotes the byte at fault or states a length; its
+    // second, for a byte at or past the line's hide point, quotes and
+    // states nothing; its third, for a fault where the field or the
+    // statement ends, names no byte. Where a pattern lacks the alternative
+    // asked for, its first stands.
     std::string_view message;
+    // The report format's message, the original checker's, as a pattern
+    // too; an error's has no alternatives. The message itself where the
+    // row gives only one.
+    std::string_view reportMessage;
     const char *summary;     // what it finds, in a sentence or a phrase
     const char *explanation; // the manual's description, after the summary
     const char *badLine;     // a line that the check finds
@@ -37,22 +54,36 @@ struct CheckInfo {
     // True when the report format gives the diagnostic's position; the
     // login-parameter faults are reported without one.
     bool positioned;
-    bool patterned; // the message holds a placeholder or a "|"
+    bool patterned;       // the message holds a placeholder or a "|"
+    bool reportPatterned; // the report's message holds a placeholder
+    // The message's alternatives, and where each ends (at its "|", or at
+    // the message's end), so that the message step finds one at once.
+    uint8_t alternativeCount;
+    uint16_t alternativeEnds[maxAlternatives];
 
-    // An error's row, and a warning's: the kind comes first, so that the
+    // An error's row, with one message for every format or the report's
+    // and the others', and a warning's: the kind comes first, so that the
     // table can be held to the kinds' order.
     constexpr CheckInfo(FaultKind fault, std::string_view checkName,
                         bool isPositioned, std::string_view text,
                         const char *checkSummary, const char *longer,
                         const char *bad, const char *fixed)
-        : CheckInfo(Severity::error, fault, checkName, isPositioned, text,
+        : CheckInfo(Severity::error, fault, checkName, isPositioned, text, text,
                     checkSummary, longer, bad, fixed)
+    {
+    }
+    constexpr CheckInfo(FaultKind fault, std::string_view checkName,
+                        bool isPositioned, std::string_view reportText,
+                        std::string_view text, const char *checkSummary,
+                        const char *longer, const char *bad, const char *fixed)
+        : CheckInfo(Severity::error, fault, checkName, isPositioned, reportText,
+                    text, checkSummary, longer, bad, fixed)
     {
     }
     constexpr CheckInfo(WarningKind warning, std::string_view checkName,
                         std::string_view text, const char *checkSummary,
                         const char *longer, const char *bad, const char *fixed)
-        : CheckInfo(Severity::warning, warning, checkName, true, text,
+        : CheckInfo(Severity::warning, warning, checkName, true, text, text,
                     checkSummary, longer, bad, fixed)
     {
     }
@@ -60,13 +91,23 @@ struct CheckInfo {
   private:
     constexpr CheckInfo(Severity checkSeverity, int checkKind,
                         std::string_view checkName, bool isPositioned,
-                        std::string_view text, const char *checkSummary,
-                        const char *longer, const char *bad, const char *fixed)
-        : name(checkName), message(text), summary(checkSummary),
-          explanation(longer), badLine(bad), fixedLine(fixed),
-          severity(checkSeverity), kind(checkKind), positioned(isPositioned),
-          patterned(text.find_first_of("{|") != std::string_view::npos)
+                        std::string_view reportText, std::string_view text,
+                        const char *checkSummary, const char *longer,
+                        const char *bad, const char *fixed)
+        : name(checkName), message(text), reportMessage(reportText),
+          summary(checkSummary), explanation(longer), badLine(bad),
+          fixedLine(fixed), severity(checkSeverity), kind(checkKind),
+          positioned(isPositioned),
+          patterned(text.find_first_of("{|") != std::string_view::npos),
+          reportPatterned(reportText.find_first_of("{|") !=
+                          std::string_view::npos),
+          alternativeCount(0), alternativeEnds()
     {
+        for (size_t k = 0; k <= text.size(); k++) {
+            if (k == text.size() || text[k] == '|') {
+                alternativeEnds[alternativeCount++] = static_cast<uint16_t>(k);
+            }
+        }
     }
 };
 

@@ -12,6 +12,7 @@ enum FaultKind {
     FAULT_ADDRESS_CHAR, // with the offending character's code
     FAULT_PORT,
     FAULT_NO_CONNECTIONS,
+    // The login-parameter faults, from here to the end.
     FAULT_MISSING_LOGIN_PARAMS,
     FAULT_MISSING_KEYWORD,
     FAULT_MISSING_IDENTIFIER,

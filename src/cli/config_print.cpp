@@ -25,9 +25,9 @@ int checkLoginParams(long long lineNum, const char *loginParams,
     if (fault == FAULT_NONE) {
         return 0;
     }
-    // A login-parameter fault's message has no values.
+    // A login-parameter fault's report message has no values.
     const CheckInfo *check = checkOf(fault);
-    Diagnostic diagnostic = {check, lineNum, 0,  check->message,
+    Diagnostic diagnostic = {check, lineNum, 0,  check->reportMessage,
                              false, 0,       {}, 0};
     defaultEmitter()->takeDiagnostic(diagnostic);
     return -1;

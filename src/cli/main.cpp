@@ -43,7 +43,9 @@ static int tellOutputFailed()
 // failure on standard output and the message ends a combined log.
 static int finishOutput(int status)
 {
-    if (fflush(stdout) != 0 || ferror(stdout) != 0) {
+    // Closed here, so that a failure that only closing shows (a full quota
+    // on a network file system) is told too.
+    if (fflush(stdout) != 0 || ferror(stdout) != 0 || fclose(stdout) != 0) {
         return tellOutputFailed();
     }
     return status;
@@ -82,7 +84,9 @@ static ClosedStreams fillClosedStreams()
 static void tellUsage(const char *programName)
 {
     (void)fputs("USAGE: ", stderr);
-    writeUntrusted(stderr, programName, isatty(STDERR_FILENO) != 0);
+    LineBuffer name;
+    appendToldName(&name, programName, false);
+    writeUntrusted(stderr, name.view(), isatty(STDERR_FILENO) != 0);
     (void)fputs(" <config_file_name>\n", stderr);
 }
 

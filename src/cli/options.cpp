@@ -628,8 +628,17 @@ bool resolveSettings(const char *programName, CommandLine *command)
     if (command->readsSettings) {
         char found[settingsPathSize];
         const char *path = command->settingsPath;
-        if (path == nullptr && findSettingsFile(found, sizeof found)) {
-            path = found;
+        if (path == nullptr) {
+            switch (findSettingsFile(found, sizeof found)) {
+            case SettingsLookup::found:
+                path = found;
+                break;
+            case SettingsLookup::failed:
+                tellLookupFailed(programName, found, errno);
+                return false;
+            case SettingsLookup::none:
+                break;
+            }
         }
         if (path != nullptr &&
             !readSettingsFile(path, command->settingsPath != nullptr,

@@ -14,7 +14,11 @@
 void tellProblem(const char *programName, std::string_view text)
 {
     bool terminal = isatty(STDERR_FILENO) != 0;
-    writeUntrusted(stderr, programName, terminal);
+    // The name begins the line: written so that no CI runner takes it, or
+    // what follows, for a workflow command.
+    LineBuffer name;
+    appendToldName(&name, programName, true);
+    writeUntrusted(stderr, name.view(), terminal);
     (void)fputs(": ", stderr);
     writeUntrusted(stderr, text, terminal);
     (void)fputc('\n', stderr);

@@ -15,20 +15,12 @@
 #include "cli/options.h"
 #include "support/allocate.h"
 
-// Appends a file's name to a message as given, but with the second '#' of
-// every "##[" written "%23", as the github format writes names: a CI runner
-// reads "##[" as a command anywhere in a line of either stream, and the
+// Appends a file's name to a message as given, but with no newline and no
+// "##[" that a CI runner would read as a command (appendToldName): the
 // format is not known yet while the file of options is read.
 static void appendPath(LineBuffer *message, std::string_view path)
 {
-    for (size_t k = 0; k < path.size(); k++) {
-        if (path[k] == '#' && k > 0 && path[k - 1] == '#' &&
-            k + 1 < path.size() && path[k + 1] == '[') {
-            message->append("%23");
-        } else {
-            message->append(path[k]);
-        }
-    }
+    appendToldName(message, path, false);
 }
 
 // Tells "PROGRAM: FILE:LINE: TEXT".
@@ -69,8 +61,23 @@ static bool isNullDevice(const struct stat &status)
 // Why a file of options of the status `status` cannot be used, or null.
 // Anyone could have put options into the project's file that is not the
 // user's or root's, or that everyone may write (the user's group may: a
+// True when the folder that holds `path` may be written by every user.
+static bool isInOpenFolder(const char *path)
+{
+    const char *slash = strrchr(path, '/');
+    LineBuffer folder;
+    folder.append(slash == nullptr ? std::string_view(".")
+                  : slash == path  ? std::string_view("/")
+                                   : std::string_view(path, static_cast<size_t>(
+                                                               slash - path)));
+    folder.append('\0');
+    struct stat status = {};
+    return stat(folder.data(), &status) == 0 && (status.st_mode & S_IWOTH) != 0;
+}
+
 // team shares its checkout). A file given is the user's own choice.
-static const char *whyUnusable(const struct stat &status, bool given)
+static const char *whyUnusable(const struct stat &status, bool given,
+                               bool inOpenFolder)
 {
     if (S_ISLNK(status.st_mode)) {
         return "is a symbolic link";
@@ -85,6 +92,11 @@ static const char *whyUnusable(const struct stat &status, bool given)
     if (!given && (status.st_mode & S_IWOTH) != 0) {
         return "is writable by every user";
     }
+    if (!given && status.st_uid != user && status.st_uid != 0 && inOpenFolder) {
+        // Anyone could have put it there: /tmp/.git makes any folder below
+        // /tmp a repository's.
+        return "is another user's, in a folder writable by every user";
+    }
     if (status.st_size > static_cast<off_t>(maxSettingsFileSize)) {
         return "is larger than 64 KiB";
     }
@@ -95,7 +107,8 @@ static const char *whyUnusable(const struct stat &status, bool given)
 // open (it may have been replaced since it was looked at), and no more than
 // one byte past the bound, which tells a file too long even where its size
 // says nothing (/proc). Returns why it cannot be used, or null.
-static const char *readBounded(int fd, bool given, LineBuffer *text)
+static const char *readBounded(int fd, bool given, bool inOpenFolder,
+                               LineBuffer *text)
 {
     struct stat status = {};
     if (fstat(fd, &status) != 0) {
@@ -104,7 +117,7 @@ static const char *readBounded(int fd, bool given, LineBuffer *text)
     if (given && isNullDevice(status)) {
         return nullptr;
     }
-    const char *why = whyUnusable(status, given);
+    const char *why = whyUnusable(status, given, inOpenFolder);
     if (why != nullptr) {
         return why;
     }
@@ -144,7 +157,8 @@ bool readSettingsFile(const char *path, bool given, const char *programName,
     if (given && isNullDevice(status)) {
         return true;
     }
-    const char *why = whyUnusable(status, given);
+    bool inOpenFolder = !given && isInOpenFolder(path);
+    const char *why = whyUnusable(status, given, inOpenFolder);
     if (why != nullptr) {
         return tellUnusable(programName, path, why, true);
     }
@@ -158,7 +172,7 @@ bool readSettingsFile(const char *path, bool given, const char *programName,
         return tellUnusable(programName, path, why, true);
     }
     LineBuffer text;
-    why = readBounded(fd, given, &text);
+    why = readBounded(fd, given, inOpenFolder, &text);
     (void)close(fd);
     if (why != nullptr) {
         return tellUnusable(programName, path, why, true);
@@ -242,18 +256,20 @@ bool applySettingsText(std::string_view text, const char *path,
 
 // Writes "FOLDER/NAME" for the first `len` bytes of `folder` (the root is
 // "/") to `path`; true when an entry of that name is there, of any kind, or
-// cannot be told absent (a folder that may not be searched).
+// cannot be told absent (a folder that may not be searched, a name too long
+// for the system: the caller's reading says why). False when it is absent,
+// or when the name does not fit in `path` (`*tooLong` then set).
 static bool entryExists(char *path, size_t size, const char *folder, size_t len,
-                        const char *name)
+                        const char *name, bool *tooLong)
 {
     int shown = len == 1 ? 0 : static_cast<int>(len);
     int written = snprintf(path, size, "%.*s/%s", shown, folder, name);
     if (written < 0 || static_cast<size_t>(written) >= size) {
+        *tooLong = true;
         return false;
     }
     struct stat status = {};
-    return lstat(path, &status) == 0 ||
-           (errno != ENOENT && errno != ENOTDIR && errno != ENAMETOOLONG);
+    return lstat(path, &status) == 0 || (errno != ENOENT && errno != ENOTDIR);
 }
 
 // The length of the parent of the first `len` bytes of `folder`.
@@ -265,27 +281,60 @@ static size_t parentOf(const char *folder, size_t len)
     return len > 1 ? len - 1 : 1;
 }
 
-bool findSettingsFile(char *path, size_t size)
+// The current folder as the shell names it ($PWD, when it is an absolute
+// name of this very folder: reached through a link, the repository around
+// it is the one the user sees), or else as the system does. False when it
+// cannot be told.
+static bool currentFolder(char *folder, size_t size)
 {
-    char folder[PATH_MAX];
-    if (getcwd(folder, sizeof folder) == nullptr) {
-        return false;
+    const char *shell = getenv("PWD");
+    struct stat named = {};
+    struct stat here = {};
+    if (shell != nullptr && shell[0] == '/' && strlen(shell) < size &&
+        stat(shell, &named) == 0 && stat(".", &here) == 0 &&
+        named.st_dev == here.st_dev && named.st_ino == here.st_ino) {
+        memcpy(folder, shell, strlen(shell) + 1);
+        return true;
+    }
+    return getcwd(folder, size) != nullptr;
+}
+
+void tellLookupFailed(const char *programName, const char *folder, int error)
+{
+    (void)tellUnusable(programName, folder, strerror(error), true);
+}
+
+SettingsLookup findSettingsFile(char *path, size_t size)
+{
+    char folder[settingsPathSize];
+    if (!currentFolder(folder, sizeof folder)) {
+        int error = errno;
+        (void)snprintf(path, size, "%s", ".");
+        errno = error;
+        return SettingsLookup::failed;
     }
     // The top of the repository: the first folder up from here that holds
     // a .git entry; without one, only the current folder is looked in.
+    bool tooLong = false;
     size_t top = strlen(folder);
-    while (!entryExists(path, size, folder, top, ".git") && top > 1) {
+    while (!entryExists(path, size, folder, top, ".git", &tooLong) && top > 1) {
         top = parentOf(folder, top);
     }
-    if (!entryExists(path, size, folder, top, ".git")) {
+    if (!entryExists(path, size, folder, top, ".git", &tooLong)) {
         top = strlen(folder);
     }
     for (size_t len = strlen(folder);; len = parentOf(folder, len)) {
-        if (entryExists(path, size, folder, len, ".iscsi-config-check")) {
-            return true;
+        if (entryExists(path, size, folder, len, ".iscsi-config-check",
+                        &tooLong)) {
+            return SettingsLookup::found;
+        }
+        if (tooLong) {
+            (void)snprintf(path, size, "%s", ".");
+            errno = ENAMETOOLONG;
+            return SettingsLookup::failed;
         }
         if (len <= top) {
-            return false;
+            return SettingsLookup::none;
         }
     }
 }

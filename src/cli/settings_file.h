@@ -41,7 +41,14 @@ bool applySettingsText(std::string_view text, const char *path,
 // `.git` entry (only the current folder when none does). Any entry of that
 // name counts, a link or a folder too, so that one that cannot be read is
 // refused rather than passed over. Writes its path to `path` (`size`
-// bytes); false when there is none.
-bool findSettingsFile(char *path, size_t size);
+// bytes). The current folder is the shell's ($PWD) where that names it. When
+// the lookup cannot be made (the current folder or a name in it cannot be
+// told), says so with `path` naming the folder and errno the reason.
+enum class SettingsLookup { none, found, failed };
+
+// Tells "PROGRAM: FOLDER: REASON (use --config=FILE or --no-config)" for a
+// lookup that failed.
+void tellLookupFailed(const char *programName, const char *folder, int error);
+SettingsLookup findSettingsFile(char *path, size_t size);
 
 #endif

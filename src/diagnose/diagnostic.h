@@ -93,7 +93,10 @@ struct ConsumerNeeds {
     bool excerpt = false;    // Diagnostic::excerpt and excerptColumn
     bool charColumn = false; // Diagnostic::charColumn
     // No column lies past its line's hide point, so that none tells a
-    // password's length (the report format keeps the original positions).
+    // password's length, and the messages are the checks' own
+    // (CheckInfo::message), which name what was found but no byte from the
+    // hide point on. False for the report format, whose positions and
+    // messages (CheckInfo::reportMessage) are the original checker's.
     bool hidesColumns = false;
     NameStyle nameStyle = NameStyle::asGiven;
 };

@@ -4,7 +4,6 @@
 #include "diagnose/inspect.h"
 
 #include <cerrno>
-#include <cstring>
 #include <sys/stat.h>
 
 #include "diagnose/step.h"
@@ -21,7 +20,8 @@ struct Inspection {
     DiagnosticConsumer *consumer;
     bool excerpt;        // the consumer wants excerpts
     bool charColumn;     // and columns in characters
-    bool hidesColumns;   // and no column past the hide point
+    bool hidesColumns;   // no column past the hide point, and messages
+                         // that name what was found (ConsumerNeeds)
     bool restOnTerminal; // the rest of a line goes to a terminal
     LineBuffer message;
     LineBuffer excerptText;
@@ -32,44 +32,47 @@ struct Inspection {
 
 } // namespace
 
-// True when the hide point of the line of `piece` lies at or before `pos`:
-// only a comma or colon before `pos`, or an earlier piece's hide point, can
-// put it there, so most diagnostics, found before any, need no more.
-static bool hiddenAt(const SourcePiece &piece, size_t pos)
-{
-    if (historyOf(piece).hideBefore != noPosition) {
-        return true;
-    }
-    size_t before = pos - piece.offset;
-    before = before < piece.len ? before : piece.len;
-    return memchr(piece.text, ':', before) != nullptr ||
-           memchr(piece.text, ',', before) != nullptr;
-}
-
 // Hands one diagnostic of the line of `verdict` to the consumer.
 static void emit(Inspection *inspection, const Verdict *verdict,
                  const CheckInfo *check, size_t pos, const Warning *warning)
 {
     Diagnostic *diagnostic = &inspection->diagnostic;
     const SourcePiece &piece = verdict->source;
+    // The hide point, where the consumer asks for it; for a consumer that
+    // hides columns, only where it lies at or before `pos`, which a colon or
+    // comma before `pos`, or an earlier piece's hide point, puts there.
     size_t hide = noPosition;
-    if (inspection->excerpt ||
-        (inspection->hidesColumns && hiddenAt(piece, pos))) {
+    if (inspection->excerpt) {
         hide = hidePoint(piece);
+    } else if (inspection->hidesColumns) {
+        hide = warning == nullptr ? faultHidePoint(verdict)
+                                  : hidePointBefore(piece, pos);
     }
+    // The byte at the diagnostic's position is hidden: its message names
+    // neither it nor the length of what it ends.
+    bool hidden = hide != noPosition && pos >= hide;
     // A column at or past the hide point would tell how long the password
     // is; the start of a later piece is fixed by the cut, and tells nothing.
-    if (inspection->hidesColumns && hide != noPosition && pos > hide &&
+    if (inspection->hidesColumns && hidden && pos > hide &&
         !(piece.offset > 0 && pos == piece.offset)) {
         pos = hide;
     }
     diagnostic->check = check;
     diagnostic->lineNum = verdict->lineNum;
     diagnostic->pos = pos;
-    diagnostic->message =
-        check->patterned
-            ? fillMessage(&inspection->message, check, verdict, warning)
-            : check->message;
+    // The report format keeps the original checker's messages; the others
+    // name what was found, up to the hide point.
+    if (!inspection->hidesColumns) {
+        diagnostic->message = check->reportPatterned
+                                  ? fillMessage(&inspection->message, check,
+                                                true, verdict, warning, false)
+                                  : check->reportMessage;
+    } else {
+        diagnostic->message = check->patterned
+                                  ? fillMessage(&inspection->message, check,
+                                                false, verdict, warning, hidden)
+                                  : check->message;
+    }
     // Only the empty-file warning comes with no line at all.
     diagnostic->wholeFile = !verdict->isStatement && verdict->source.len == 0;
     if (inspection->excerpt) {

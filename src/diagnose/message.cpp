@@ -19,14 +19,53 @@ static void appendWord(LineBuffer *text, const Verdict *verdict,
     }
 }
 
-std::string_view fillMessage(LineBuffer *text, const CheckInfo *check,
-                             const Verdict *verdict, const Warning *warning)
+// Appends a byte as a message names it: in single quotes when it is
+// printable ASCII, else as 0x and two hexadecimal digits, so that nothing
+// a file supplies reaches a message as it is.
+static void appendChar(LineBuffer *text, unsigned code)
 {
-    std::string_view pattern = check->message;
-    for (unsigned k = warning != nullptr ? warning->variant : 0; k > 0; k--) {
-        pattern.remove_prefix(pattern.find('|') + 1);
+    if (code >= 0x20 && code < 0x7F) {
+        text->append('\'');
+        text->append(static_cast<char>(code));
+        text->append('\'');
+    } else {
+        text->append("0x");
+        text->append(upperHexDigits[(code >> 4) & 0xFU]);
+        text->append(upperHexDigits[code & 0xFU]);
     }
-    pattern = headOf(pattern, pattern.find('|'));
+}
+
+// The alternative `variant` of the message of `check` (see
+// CheckInfo::message), counted from 0; the first where it has no such
+// alternative.
+static std::string_view alternativeOf(const CheckInfo *check, unsigned variant)
+{
+    if (variant >= check->alternativeCount) {
+        variant = 0;
+    }
+    size_t start = variant == 0 ? 0 : check->alternativeEnds[variant - 1] + 1U;
+    return headOf(tailOf(check->message, start),
+                  check->alternativeEnds[variant] - start);
+}
+
+std::string_view fillMessage(LineBuffer *text, const CheckInfo *check,
+                             bool report, const Verdict *verdict,
+                             const Warning *warning, bool hidden)
+{
+    // An error's: the form that names nothing for a byte at or past the
+    // hide point, the one for the end of the field or the statement, or
+    // the first. The report's messages of errors have but one.
+    FaultDetail detail = {0, 0};
+    unsigned variant = 0;
+    if (warning != nullptr) {
+        variant = warning->variant;
+    } else {
+        detail = faultDetail(verdict);
+        variant = hidden ? 1U : detail.charCode == 0 ? 2U : 0U;
+    }
+    std::string_view pattern = report && check->severity == Severity::error
+                                   ? check->reportMessage
+                                   : alternativeOf(check, variant);
     text->clear();
     for (;;) {
         size_t open = pattern.find('{');
@@ -34,11 +73,21 @@ std::string_view fillMessage(LineBuffer *text, const CheckInfo *check,
         if (open == std::string_view::npos) {
             return text->view();
         }
-        size_t close = pattern.find('}', open);
+        // Every placeholder of the table is closed, its name a short word.
+        size_t close = open + 1;
+        while (pattern[close] != '}') {
+            close++;
+        }
         std::string_view name = tailOf(headOf(pattern, close), open + 1);
         if (name == "octal") {
             text->append('0');
-            text->appendNumber(verdict->charCode, 8);
+            text->appendNumber(detail.charCode, 8);
+        } else if (name == "char") {
+            appendChar(text, detail.charCode);
+        } else if (name == "expected") {
+            text->append(static_cast<char>(detail.value));
+        } else if (name == "length") {
+            text->appendNumber(detail.value);
         } else if (name == "value") {
             text->appendNumber(warning->value);
         } else if (name == "hex") {

@@ -10,10 +10,14 @@
 #include "diagnose/diagnostic.h"
 #include "reader/config.h"
 
-// The message of `check` for a diagnostic on the line of `verdict` (and
-// `warning`, for a warning's), its pattern filled in into `text`.
+// The message of `check` (CheckInfo::message, or with `report` its
+// reportMessage) for a diagnostic on the line of `verdict` (and `warning`,
+// for a warning's), its pattern filled in into `text`; `hidden` tells that
+// an error's byte at fault lies at or past the line's hide point, and is not
+// to be named.
 std::string_view fillMessage(LineBuffer *text, const CheckInfo *check,
-                             const Verdict *verdict, const Warning *warning);
+                             bool report, const Verdict *verdict,
+                             const Warning *warning, bool hidden);
 
 // Sets the excerpt of `diagnostic` from `piece`, whose line's hide point
 // is `hide`, built in `shown`.

@@ -1,6 +1,6 @@
-// The gcc format: diagnostics only, as "FILE:LINE:COLUMN: error: MESSAGE"
-// (and "warning: MESSAGE [-WNAME]"), the form that editors and CI tools
-// read. The column counts bytes from 1.
+// The gcc format: diagnostics only, as "FILE:LINE:COLUMN: error: MESSAGE
+// [NAME]" (and "warning: MESSAGE [-WNAME]"), the form that editors and CI
+// tools read. The column counts bytes from 1.
 #include "formats/emitter.h"
 
 namespace
@@ -22,9 +22,8 @@ class GccFormat : public Emitter
         out = putNumber(put(out, ":"), diagnostic.pos + 1);
         out = put(put(put(out, ": "), severityName(check->severity)), ": ");
         out = put(out, diagnostic.message);
-        if (check->severity == Severity::warning) {
-            out = put(put(put(out, " [-W"), check->name), "]");
-        }
+        out = put(out, check->severity == Severity::warning ? " [-W" : " [");
+        out = put(put(out, check->name), "]");
         line_.commit(put(out, "\n"));
         line_.write(streams_.out);
     }

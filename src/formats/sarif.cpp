@@ -5,15 +5,16 @@
 #include "formats/emitter.h"
 #include "support/allocate.h"
 
-// A rule's short description: an error's message is a fixed text (up to the
-// values it may carry); a warning's carries values, and its summary stands
-// in.
+// A rule's short description: an error's report message is a fixed text
+// (up to the values it may carry); a warning's carries values, and its
+// summary stands in.
 static std::string_view ruleTitle(const CheckInfo *check)
 {
     if (check->severity == Severity::warning) {
         return check->summary;
     }
-    std::string_view title = headOf(check->message, check->message.find('{'));
+    std::string_view title =
+        headOf(check->reportMessage, check->reportMessage.find('{'));
     return headOf(title, title.find_last_not_of(' ') + 1);
 }
 

@@ -88,11 +88,9 @@ class TtyFormat : public Emitter
         line_.append(": ");
         endColor();
         line_.append(diagnostic.message);
-        if (!isError) {
-            line_.append(" [-W");
-            line_.append(diagnostic.check->name);
-            line_.append(']');
-        }
+        line_.append(isError ? " [" : " [-W");
+        line_.append(diagnostic.check->name);
+        line_.append(']');
         line_.append('\n');
         if (!diagnostic.wholeFile) {
             appendExcerpt(diagnostic.excerpt, diagnostic.excerptColumn,

@@ -86,6 +86,12 @@ inline LineHistory historyOf(const SourcePiece &piece)
 // must be asked for, for long lines).
 size_t hidePoint(const SourcePiece &piece);
 
+// The hide point of the line of `piece` when the colon or comma that sets it
+// lies before `pos`, which puts it at or before `pos` but for a comma later
+// in that colon's field; noPosition otherwise, at less cost than hidePoint
+// for a position that no such byte precedes.
+size_t hidePointBefore(const SourcePiece &piece, size_t pos);
+
 // The outcome of judging one line (or one piece of a long line).
 struct Verdict {
     // False for an empty or comment line, which is handed over only for its
@@ -93,18 +99,21 @@ struct Verdict {
     bool isStatement;
     FaultKind fault;
     long long lineNum;
-    // Zero-based offset in the physical line: where a statement fault was
-    // found, or where the login-parameters field begins.
+    // Zero-based offset in the physical line: the byte at fault (for the
+    // login parameters, as findLoginParamsFault tells it).
     size_t pos;
     unsigned charCode; // FAULT_ADDRESS_CHAR: the character found
     // The values of a sound statement.
     int32_t nConnections;
     uint32_t addr[4];
     uint32_t port;
-    const char *loginParams; // the field, followed by the rest of its line
-    size_t loginParamsLen;   // the field's length
-    size_t commaPos;         // where the field's comma stands
-    size_t restLen;          // the field and the rest of its line
+    // The login-parameters field, followed by the rest of its line, and the
+    // field's length: of a sound statement, and of one whose connection
+    // count or login parameters are at fault.
+    const char *loginParams;
+    size_t loginParamsLen;
+    size_t commaPos; // where the field's comma stands
+    size_t restLen;  // the field and the rest of its line
     // The line's warnings, in order of position, then of kind.
     const Warning *warnings;
     size_t warningCount;
@@ -152,6 +161,33 @@ ReadResult readConfigStream(FILE *file, ReaderHooks *hooks);
 // `field` (not terminated), or FAULT_NONE when it is sound. Nothing at or past
 // the count is read, and the pointer is not read at all when the count is 0.
 FaultKind findLoginParamsFault(const char *field, size_t len);
+
+// The same, and where the fault lies in the field, set in `*at` (0 for a
+// sound field, and for an empty one): the first character that differs
+// from the keyword, or the field's end when the field is the keyword's
+// beginning; the comma right after the keyword; the first character that
+// is not allowed in the identifier or the password; the field's end where
+// the comma is missing; the 64th identifier character; the 17th password
+// character.
+FaultKind findLoginParamsFault(const char *field, size_t len, size_t *at);
+
+// hidePointBefore at the fault of `verdict` (not FAULT_NONE), for less: what
+// the grammar has read up to most faults tells where the line's first colon
+// and comma stand. Before a fault in the statement's numbers, a missing
+// field or keyword, none stands; past the identifier, they are the
+// keyword's colon and the comma after the identifier, which holds no blank.
+size_t faultHidePoint(const Verdict *verdict);
+
+// What the message of the fault of `verdict` (not FAULT_NONE) names: the
+// byte at fault, 0 where the statement or the field ends there; and the
+// identifier's length (FAULT_IDENTIFIER_TOO_LONG: its characters after the
+// keyword, however many) or the keyword's character that belongs at the
+// fault (FAULT_MISSING_KEYWORD), else 0.
+struct FaultDetail {
+    unsigned charCode;
+    size_t value;
+};
+FaultDetail faultDetail(const Verdict *verdict);
 
 // The entry points that print, in the report format with no option
 // (defined in src/cli/config_print.cpp).

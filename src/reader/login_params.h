@@ -37,40 +37,57 @@ inline bool isIdentifierChar(char c)
     return identifierTable.allowed[static_cast<unsigned char>(c)];
 }
 
-// findLoginParamsFault, which also sets `*comma` to the comma's position in
-// a sound field.
-inline FaultKind judgeLoginParams(const char *field, size_t len, size_t *comma)
+// Where the field first differs from the keyword, which it does not begin
+// with: the first character that differs, or the field's end when it is
+// the keyword's beginning. Not inlined: in the statements' path, its loop
+// would cost sound statements a few instructions each.
+[[gnu::noinline]] inline size_t keywordMismatch(const char *field, size_t len)
+{
+    size_t at = 0;
+    while (at < len && at < loginKeywordLen && field[at] == loginKeyword[at]) {
+        at++;
+    }
+    return at;
+}
+
+// findLoginParamsFault: sets `*at` to the comma's position in a sound field,
+// and to the fault's in a faulty one, as findLoginParamsFault tells it.
+inline FaultKind judgeLoginParams(const char *field, size_t len, size_t *at)
 {
     if (len == 0) {
+        *at = 0;
         return FAULT_MISSING_LOGIN_PARAMS;
     }
     if (len < loginKeywordLen ||
         memcmp(field, loginKeyword, loginKeywordLen) != 0) {
+        *at = keywordMismatch(field, len);
         return FAULT_MISSING_KEYWORD;
     }
     // The identifier ends at a comma no later than lastCommaPos.
     size_t scanEnd = len < identifierScanEnd ? len : identifierScanEnd;
-    size_t at = loginKeywordLen;
-    while (at < scanEnd && isIdentifierChar(field[at])) {
-        at++;
+    size_t pos = loginKeywordLen;
+    while (pos < scanEnd && isIdentifierChar(field[pos])) {
+        pos++;
     }
-    if (at > lastCommaPos) {
+    if (pos > lastCommaPos) {
+        *at = lastCommaPos; // the 64th identifier character
         return FAULT_IDENTIFIER_TOO_LONG;
     }
-    if (at == len) {
+    *at = pos; // the comma, or where it is missing, or what stands there
+    if (pos == len) {
         return FAULT_MISSING_COMMA;
     }
-    if (field[at] != ',') {
+    if (field[pos] != ',') {
         return FAULT_IDENTIFIER_CHAR;
     }
-    if (at == loginKeywordLen) {
+    if (pos == loginKeywordLen) {
         return FAULT_MISSING_IDENTIFIER;
     }
-    *comma = at;
-    size_t pos = at + 1;
+    pos++;
     scanEnd = len < pos + maxPasswordLen ? len : pos + maxPasswordLen;
     while (pos < scanEnd) {
         if (!isIdentifierChar(field[pos])) {
+            *at = pos;
             return FAULT_PASSWORD_CHAR;
         }
         pos++;
@@ -78,6 +95,7 @@ inline FaultKind judgeLoginParams(const char *field, size_t len, size_t *comma)
     if (pos == len) {
         return FAULT_NONE;
     }
+    *at = pos; // the 17th password character
     return isIdentifierChar(field[pos]) ? FAULT_PASSWORD_TOO_LONG
                                         : FAULT_CHARS_AFTER_PASSWORD;
 }

@@ -58,6 +58,12 @@ static void setFault(Verdict *verdict, FaultKind fault, size_t pos)
     verdict->pos = pos;
 }
 
+// The blanks that end the login-parameters field, for strcspn. Aligned:
+// libc's SSE4.2 strcspn loads the set in one step from an aligned address,
+// and takes a longer path, on every statement, from one that the layout of
+// the constants around it happens to give.
+alignas(16) static const char fieldEnds[] = " \t";
+
 // The connection count that the protocol allows at most.
 static const uint64_t maxConnections = 65535;
 
@@ -169,14 +175,16 @@ judgeStatement(const char *line, size_t offset, Verdict *verdict,
                    toSigned32(count));
     }
     size_t fieldStart = skipBlanks(line, pos);
-    size_t fieldLen = strcspn(line + fieldStart, " \t");
+    size_t fieldLen = strcspn(line + fieldStart, fieldEnds);
     pos = fieldStart + fieldLen;
-    size_t comma = 0;
+    size_t comma = 0; // or where the fault lies
     FaultKind loginFault =
         judgeLoginParams(line + fieldStart, fieldLen, &comma);
+    verdict->loginParams = line + fieldStart;
+    verdict->loginParamsLen = fieldLen;
     if (loginFault != FAULT_NONE) {
         // An empty field starts, and ends, where the text does.
-        setFault(verdict, loginFault, offset + fieldStart);
+        setFault(verdict, loginFault, offset + fieldStart + comma);
         return 0;
     }
     verdict->nConnections = toSigned32(count);
@@ -185,8 +193,6 @@ judgeStatement(const char *line, size_t offset, Verdict *verdict,
         return pos;
     }
     verdict->fault = FAULT_NONE;
-    verdict->loginParams = line + fieldStart;
-    verdict->loginParamsLen = fieldLen;
     verdict->commaPos = comma;
     // The rest of the line after the field, up to the statement's end: most
     // often nothing.

@@ -51,6 +51,18 @@ static void appendUnicodeEscape(LineBuffer *line, unsigned char c)
     line->append(lowerHexDigits[c & 0xF]);
 }
 
+// The bytes that a JSON string holds as they are: printable ASCII but the
+// quote and the backslash.
+static constexpr struct JsonPlain {
+    bool plain[256];
+    constexpr JsonPlain() : plain()
+    {
+        for (int c = 0x20; c < 0x7F; c++) {
+            plain[c] = c != '"' && c != '\\';
+        }
+    }
+} jsonPlain;
+
 void appendJsonString(LineBuffer *line, std::string_view text)
 {
     const auto *bytes = reinterpret_cast<const unsigned char *>(text.data());
@@ -60,8 +72,7 @@ void appendJsonString(LineBuffer *line, std::string_view text)
     while (k < len) {
         // Most text is plain ASCII, copied a run at a time.
         size_t run = k;
-        while (run < len && bytes[run] >= 0x20 && bytes[run] < 0x7F &&
-               bytes[run] != '"' && bytes[run] != '\\') {
+        while (run < len && jsonPlain.plain[bytes[run]]) {
             run++;
         }
         line->append(headOf(tailOf(text, k), run - k));
@@ -119,24 +130,68 @@ void appendUriString(LineBuffer *line, std::string_view text)
     line->append('"');
 }
 
+// The bytes that a workflow command may need escaped: in a message (1) and
+// in a property (2), where '#' is escaped only as the second of "##[".
+static constexpr struct CommandSpecial {
+    unsigned char in[256];
+    constexpr CommandSpecial() : in()
+    {
+        in[static_cast<unsigned char>('%')] = 3;
+        in[static_cast<unsigned char>('\r')] = 3;
+        in[static_cast<unsigned char>('\n')] = 3;
+        in[static_cast<unsigned char>(':')] = 2;
+        in[static_cast<unsigned char>(',')] = 2;
+        in[static_cast<unsigned char>('#')] = 2;
+    }
+} commandSpecial;
+
 void appendCommandEscaped(LineBuffer *line, std::string_view text,
                           bool property)
 {
+    // The text is copied a run at a time, up to each byte to escape.
+    unsigned char mask = property ? 2 : 1;
+    size_t runStart = 0;
     for (size_t k = 0; k < text.size(); k++) {
         char c = text[k];
-        if (property && c == '#' && k > 0 && text[k - 1] == '#' &&
-            k + 1 < text.size() && text[k + 1] == '[') {
-            line->append("%23");
+        if ((commandSpecial.in[static_cast<unsigned char>(c)] & mask) == 0) {
+            continue;
+        }
+        const char *escaped = nullptr;
+        if (c == '#') {
+            if (k == 0 || text[k - 1] != '#' || k + 1 == text.size() ||
+                text[k + 1] != '[') {
+                continue;
+            }
+            escaped = "%23";
         } else if (c == '%') {
-            line->append("%25");
+            escaped = "%25";
+        } else if (c == '\r') {
+            escaped = "%0D";
+        } else if (c == '\n') {
+            escaped = "%0A";
+        } else {
+            escaped = c == ':' ? "%3A" : "%2C";
+        }
+        line->append(headOf(tailOf(text, runStart), k - runStart));
+        line->append(escaped);
+        runStart = k + 1;
+    }
+    line->append(tailOf(text, runStart));
+}
+
+void appendToldName(LineBuffer *line, std::string_view name, bool colons)
+{
+    for (size_t k = 0; k < name.size(); k++) {
+        char c = name[k];
+        if (c == '#' && k > 0 && name[k - 1] == '#' && k + 1 < name.size() &&
+            name[k + 1] == '[') {
+            line->append("%23");
         } else if (c == '\r') {
             line->append("%0D");
         } else if (c == '\n') {
             line->append("%0A");
-        } else if (property && c == ':') {
+        } else if (colons && c == ':') {
             line->append("%3A");
-        } else if (property && c == ',') {
-            line->append("%2C");
         } else {
             line->append(c);
         }

@@ -53,6 +53,13 @@ void appendUriString(LineBuffer *line, std::string_view text);
 void appendCommandEscaped(LineBuffer *line, std::string_view text,
                           bool property);
 
+// Appends `name`, which a message on the error stream names (a file of
+// options, the program), so that no CI runner takes it for a workflow
+// command: a carriage return and a newline as "%0D" and "%0A", the second
+// "#" of every "##[" as "%23", and with `colons` every ":" as "%3A" (for a
+// name that begins a line, where "::" would start a command).
+void appendToldName(LineBuffer *line, std::string_view name, bool colons);
+
 // How a format writes a file's name: as given, escaped for workflow
 // commands, as a JSON string or as a URI reference.
 enum class NameStyle { asGiven, command, json, uri };

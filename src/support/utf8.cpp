@@ -1,5 +1,6 @@
 #include "support/utf8.h"
 
+#include <cstdint>
 #include <cstring>
 
 // The length of the sequence that `lead` begins (0 for a byte that begins
@@ -50,6 +51,10 @@ size_t utf8SequenceLen(const unsigned char *text, size_t len)
     return need <= len ? need : 0;
 }
 
+// The high bit of each byte of a 64-bit word: set in none of eight ASCII
+// bytes.
+static const uint64_t highBits = 0x8080808080808080ULL;
+
 size_t countChars(const CharCount &before, const unsigned char *piece,
                   size_t len, size_t stop, CharCount *after)
 {
@@ -78,9 +83,18 @@ size_t countChars(const CharCount &before, const unsigned char *piece,
             }
         }
         if (piece[k] < 0x80) {
-            // A run of ASCII, as far as the stop or the end.
+            // A run of ASCII, as far as the stop or the end: eight bytes at
+            // a time while none has its high bit set, then byte by byte.
             size_t limit = k < stop ? stop : len;
             size_t run = k;
+            while (limit - run >= sizeof(uint64_t)) {
+                uint64_t word = 0;
+                memcpy(&word, piece + run, sizeof word);
+                if ((word & highBits) != 0) {
+                    break;
+                }
+                run += sizeof word;
+            }
             while (run < limit && piece[run] < 0x80) {
                 run++;
             }
