@@ -98,7 +98,13 @@ std::string everyCheck()
           "target = 1.2.3.4 0 1 Initiator:h,p",
           "target = 1.2.3.4 70000 1 Initiator:h,p",
           "target = 1.2.3.4 3260 99999 Initiator:h,p",
-          "target = 1.2.3.5 3260 2 Initiator:h,s3cret\tremark"}) {
+          "target = 1.2.3.5 3260 2 Initiator:h,s3cret\tremark",
+          // The causes that notes name, and what --fix mends.
+          "target = 1.2.3.6 3260 2 Initiator:h,pw\r", " \t", "  # indented",
+          "\r", "targte = 1.2.3.4 3260 2 Initiator:h,p",
+          "target = 1.2.3.4 3260 2 Initiator:iqn.2024-01.lan.example:db01,p",
+          "target = 1.2.3.4 3260 2 Initiator:iqn.2024-01.lan.example:db01",
+          "target = 1.2.3.4 3260 2 Initiater:h,p"}) {
         text += std::string(line) + "\n";
     }
     text += sound + "\n";

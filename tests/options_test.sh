@@ -4,7 +4,7 @@
 #   options_test.sh CHECKER GEN_CONFIG GROUP
 #
 # GROUP is usage, values, files, strict, quiet-mask, gcc, warnings,
-# settings, formats or agree. Each case states the exit status, then every
+# settings, formats, agree or fix. Each case states the exit status, then every
 # line of standard output prefixed "1|" and of standard error prefixed "2|",
 # byte for byte. A failed case is named by its group, the line of this script
 # that states it and its command line.
@@ -689,13 +689,19 @@ agree)
     done
     { [ "$(grep -c ': warning: ' gcc.out)" -gt 1000 ] && [ "$(grep -c ': error: ' gcc.out)" -gt 1000 ]; } ||
         fail "too few diagnostics generated"
-    sed 's/^g\.conf:\([0-9]*\):\([0-9]*\): \([a-z]*\): \(.*\)/\1 \2 \3 \4/; s/ \[\(-W\)\{0,1\}[a-z-]*\]$//' \
-        gcc.out >gcc.tuples
+    grep -v '^g\.conf:[0-9]*:[0-9]*: note: ' gcc.out |
+        sed 's/^g\.conf:\([0-9]*\):\([0-9]*\): \([a-z]*\): \(.*\)/\1 \2 \3 \4/; s/ \[\(-W\)\{0,1\}[a-z-]*\]$//' \
+            >gcc.tuples
     jq -r 'select(.severity) | "\(.line) \(.column) \(.severity) \(.message)"' json.out >json.tuples
     jq -r '.runs[0].results[] | .locations[0].physicalLocation.region as $r |
         "\($r.startLine) \($r.startColumn) \(.level) \(.message.text)"' sarif.out >sarif.tuples
-    sed -n 's/^::\([a-z]*\) file=g\.conf,line=\([0-9]*\),col=\([0-9]*\),title=[a-z-]*::/\2 \3 \1 /p' \
+    sed -n 's/%0A.*//; s/^::\([a-z]*\) file=g\.conf,line=\([0-9]*\),col=\([0-9]*\),title=[a-z-]*::/\2 \3 \1 /p' \
         github.out >github.tuples
+    # The notes, each after its diagnostic's line.
+    sed -n 's/^g\.conf:\([0-9]*\):[0-9]*: note: /\1 /p' gcc.out >gcc.notes
+    [ -s gcc.notes ] || fail "no note in the gcc format"
+    jq -r 'select(.notes) | .line as $l | .notes[] | "\($l) \(.)"' json.out |
+        cmp -s - gcc.notes || fail "json gives other notes than gcc"
     # SARIF counts characters, not bytes: a valid UTF-8 sequence is one, so
     # is each byte that is not part of one (as Python's surrogateescape
     # decodes them).
@@ -718,12 +724,96 @@ for tuple in open("gcc.tuples", "rb"):
         cmp -s gcc.tuples "$format.tuples" || fail "$format finds other diagnostics than gcc"
     done
     jq -r 'select(.check) | "\(.line) \(.column) \(.check)"' json.out >json.names
-    sed 's/^g\.conf:\([0-9]*\):\([0-9]*\): [a-z]*: .* \[\(-W\)\{0,1\}\([a-z-]*\)\]$/\1 \2 \4/' \
+    sed -n 's/^g\.conf:\([0-9]*\):\([0-9]*\): [a-z]*: .* \[\(-W\)\{0,1\}\([a-z-]*\)\]$/\1 \2 \4/p' \
         gcc.out | cmp -s - json.names || fail "gcc names its checks otherwise"
     jq -r '.runs[0].results[] | "\(.locations[0].physicalLocation.region.startLine) \(.ruleId)"' \
         sarif.out | cmp -s - <(cut -d' ' -f1,3 json.names) || fail "sarif names its checks otherwise"
+    jq -r '.runs[0].results[] | .locations[0].physicalLocation.region.startLine as $l |
+        (.relatedLocations // [])[] | "\($l) \(.message.text)"' sarif.out |
+        cmp -s - gcc.notes || fail "sarif gives other notes than gcc"
     sed -n 's/^::[a-z]* file=g\.conf,line=\([0-9]*\),col=\([0-9]*\),title=\([a-z-]*\)::.*/\1 \2 \3/p' \
         github.out | cmp -s - json.names || fail "github names its checks otherwise"
+    ;;
+fix)
+    # Every safe fix in one file, shown as a diff; nothing changes, and
+    # what remains (nothing) goes to standard error. Under --strict a fix
+    # not made fails like a fault.
+    printf 'target = 010.001.0.1 3260 2 Initiator:h,p\n \t\n  # note\n' >z.conf
+    cp z.conf z.orig
+    for strict in "" --strict; do
+        expect --no-config -q $strict --diff z.conf <<EOF
+$([ -n "$strict" ] && echo 2 || echo 0)
+1|--- a/z.conf
+1|+++ b/z.conf
+1|@@ -1,3 +1,3 @@
+1|-target = 010.001.0.1 3260 2 Initiator:h,p
+1|- $(printf '\t')
+1|-  # note
+1|+target = 10.1.0.1 3260 2 Initiator:h,p
+1|+
+1|+# note
+EOF
+    done
+    cmp -s z.conf z.orig || fail "--diff changed the file"
+    # A Windows file with a byte order mark: the diff applied by patch and
+    # by git gives what --fix writes, byte for byte; then nothing is left.
+    printf '\357\273\277target = 1.2.3.4 3260 2 Initiator:h,pw\r\n' >w.conf
+    for k in 1 2 3 4 5 6 7 8; do printf '# %s\n' "$k" >>w.conf; done
+    printf 'target = 1.2.3.5 3260 2 Initiator:h,pw\r\n\r' >>w.conf
+    cp w.conf w.orig
+    "$checker" --no-config --diff w.conf >w.diff 2>/dev/null
+    [ "$(grep -c '^@@' w.diff)" = 2 ] || fail "the diff of w.conf is not two hunks"
+    mkdir -p p g && cp w.orig p/w.conf && cp w.orig g/w.conf
+    (cd p && patch -s -p1 <../w.diff) || fail "patch refused the diff"
+    (cd g && git init -q . && git apply ../w.diff) || fail "git apply refused the diff"
+    expect --no-config -s --fix w.conf <<'EOF'
+0
+1|iscsi-config-check....
+1|line 1, nConnections = 2, target addr = 1.2.3.4, portNum = 3260, loginParamsLen = 14, loginParams = Initiator:h,pw 
+1|line 10, nConnections = 2, target addr = 1.2.3.5, portNum = 3260, loginParamsLen = 14, loginParams = Initiator:h,pw 
+EOF
+    cmp -s w.conf p/w.conf && cmp -s w.conf g/w.conf || fail "--fix and the patched file differ"
+    # A file that needs no fix is not rewritten; a mode-0600 file keeps it.
+    before=$(stat -c '%i %Y' w.conf)
+    "$checker" --no-config --fix w.conf >/dev/null
+    [ "$(stat -c '%i %Y' w.conf)" = "$before" ] || fail "--fix rewrote a file that needs no fix"
+    cp z.orig secret.conf && chmod 600 secret.conf
+    "$checker" --no-config --fix secret.conf >/dev/null
+    [ "$(stat -c %a secret.conf)" = 600 ] || fail "--fix changed the mode of a 0600 file"
+    # Refused and left alone: a link, a file with two links, standard input
+    # by name; --fix and --diff together; either in a file of options.
+    ln -sf z.conf link.conf && ln -f z.conf hard.conf
+    expect --no-config -q --fix link.conf hard.conf /dev/stdin <<'EOF'
+1
+2|failed to fix file link.conf: is a symbolic link
+2|failed to fix file hard.conf: has several hard links: mending it would part them
+2|failed to fix file /dev/stdin: is standard input: --stdin-filename=NAME with --fix writes the mended text to standard output
+EOF
+    cmp -s z.conf z.orig || fail "a refused file was changed"
+    expect --no-config --fix --diff z.conf <<EOF
+1
+2|iscsi-config-check: --fix and --diff cannot be used together
+$usage
+EOF
+    for option in --fix --diff; do
+        echo "$option" >opts
+        expect --config=opts z.conf <<EOF
+1
+2|iscsi-config-check: opts:1: '$option' is not allowed here
+EOF
+    done
+    # Standard input mended onto standard output, what remains on standard
+    # error, as editors that format on save expect.
+    printf 'target = 1.2.3.4 3260 2 Initiator:h,pw\r\ntarget = 1.2.3 3260 2 Initiator:h,p\r\n' >in.conf
+    "$checker" --no-config --format=gcc --stdin-filename=in.conf --fix <in.conf >fixed.out 2>fixed.err
+    printf 'target = 1.2.3.4 3260 2 Initiator:h,pw\ntarget = 1.2.3 3260 2 Initiator:h,p\n' | cmp -s - fixed.out ||
+        fail "--stdin-filename --fix did not write the mended text"
+    grep -qx "in.conf:2:15: error: address holds ' ' where '.' belongs \[address-char\]" fixed.err ||
+        fail "--stdin-filename --fix did not tell what remains: $(cat fixed.err)"
+    # Which checks --fix mends, in the list's fifth column.
+    [ "$("$checker" --no-config --list-checks | awk -F'\t' '$5 == "fix" { printf "%s ", $1 }')" = \
+        "parse password-char chars-after-password bom leading-zero carriage-return " ] ||
+        fail "--list-checks names other fixable checks"
     ;;
 *)
     fail "unknown group"

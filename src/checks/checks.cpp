@@ -6,13 +6,17 @@
 #include <algorithm>
 #include <cstdint>
 
+// What --fix does where a line's carriage returns are the fault.
+static constexpr char crlfFix[] = "--fix deletes the carriage returns at the end of the line, when the line is sound without them (a file saved with CRLF line ends).";
+
 // clang-format off
 constexpr CheckInfo checkTable[checkCount] = {
-    {FAULT_PARSE, "parse", true, "parse error",
+    withFix({FAULT_PARSE, "parse", true, "parse error",
      "A line that is neither empty nor a comment does not begin with the keyword target and an equals sign.",
      "The first non-blank characters are not target (the position is that of the first non-blank character), or the first character after the keyword and its blanks is not = (the position is that character's).",
      "targets = 10.0.0.1 3260 2 Initiator:db01,pw",
      "target = 10.0.0.1 3260 2 Initiator:db01,pw"},
+     "--fix empties a line of only blanks, deletes the blanks before a comment's #, and deletes a byte order mark or the carriage returns at the end of a line when the line is sound without them."),
     {FAULT_ADDRESS, "address", true, "error in address",
      "An address number has no digits, or the address is not followed by a space.",
      "An address number without digits (the position is where the digit was expected), or a character other than a space directly after the fourth number: a tab, a fifth number, a letter or the end of the line (the position is that character's).",
@@ -70,18 +74,20 @@ constexpr CheckInfo checkTable[checkCount] = {
      "The 64 characters after the keyword are all identifier characters, whatever follows them. The column is that of the 64th.",
      "target = 10.0.0.1 3260 2 Initiator:iqn.2024-01.com.example.storage.array-00001.controller-a.port-01,pw",
      "target = 10.0.0.1 3260 2 Initiator:iqn.2024-01.com.example.array-00001.port-01,pw"},
-    {FAULT_PASSWORD_CHAR, "password-char", false, "illegal character in 'password'",
+    withFix({FAULT_PASSWORD_CHAR, "password-char", false, "illegal character in 'password'",
      "password holds a character that is not allowed",
      "The password holds a character other than a letter, a digit, a dot, a hyphen or an underscore.",
      "A second comma among the first 16 characters after the comma is such a character. The column is the password's first character's, wherever the fault lies in it.",
      "target = 10.0.0.1 3260 2 Initiator:db01,pw!1",
      "target = 10.0.0.1 3260 2 Initiator:db01,pw-1"},
-    {FAULT_CHARS_AFTER_PASSWORD, "chars-after-password", false, "illegal characters after 'password'",
+     crlfFix),
+    withFix({FAULT_CHARS_AFTER_PASSWORD, "chars-after-password", false, "illegal characters after 'password'",
      "password is longer than 16 characters, and its 17th is not allowed",
      "Another character follows 16 password characters.",
      "It is not an identifier character. The column is the password's first character's.",
      "target = 10.0.0.1 3260 2 Initiator:db01,0123456789abcdef!",
      "target = 10.0.0.1 3260 2 Initiator:db01,0123456789abcdef"},
+     crlfFix),
     {FAULT_PASSWORD_TOO_LONG, "password-too-long", false, "'password' is too long",
      "password is longer than 16 characters",
      "The password is longer than 16 characters.",
@@ -89,16 +95,18 @@ constexpr CheckInfo checkTable[checkCount] = {
      "target = 10.0.0.1 3260 2 Initiator:db01,0123456789abcdefg",
      "target = 10.0.0.1 3260 2 Initiator:db01,0123456789abcdef"},
 
-    {WARN_BOM, "bom", "file begins with a byte order mark",
+    withFix({WARN_BOM, "bom", "file begins with a byte order mark",
      "a byte order mark at the start of the file",
      "On line 1, column 1, when the file's first three bytes are EF BB BF. Some editors put this mark at the start of a UTF-8 file; the checker sees it as part of the first line, which then gives parse error.",
      "(the bytes EF BB BF) target = 10.0.0.1 3260 2 Initiator:db01,pw",
      "target = 10.0.0.1 3260 2 Initiator:db01,pw"},
-    {WARN_LEADING_ZERO, "leading-zero", "address number with a leading zero: other tools read it as octal",
+     "--fix deletes the byte order mark."),
+    withFix({WARN_LEADING_ZERO, "leading-zero", "address number with a leading zero: other tools read it as octal",
      "an address number with a leading zero, which other tools read as octal",
      "At the number's first digit, for an address number of two or more digits that begins with 0. The checker reads 010 as ten; inet_aton(3) and the many tools built on it read it as octal, eight: the same file names another target for them.",
      "target = 010.0.0.1 3260 2 Initiator:db01,pw",
      "target = 10.0.0.1 3260 2 Initiator:db01,pw"},
+     "--fix deletes the leading zeros: 010 becomes 10, the value the checker reads."),
     {WARN_ADDRESS_RANGE, "address-range", "address number over 255, taken as {value}",
      "an address number over 255, which wraps",
      "At the number's first digit, for an address number whose value as written is over 255; N is the value taken, modulo 256 (300 is taken as 44).",
@@ -124,11 +132,12 @@ constexpr CheckInfo checkTable[checkCount] = {
      "At the first byte of that text, for a statement whose login parameters are sound (a count of 0 included) with text after the field, up to the first zero byte, other than blanks and one final carriage return.",
      "target = 10.0.0.1 3260 2 Initiator:db01,pw primary",
      "target = 10.0.0.1 3260 2 Initiator:db01,pw"},
-    {WARN_CARRIAGE_RETURN, "carriage-return", "line ends with a carriage return: the file has CRLF line ends",
+    withFix({WARN_CARRIAGE_RETURN, "carriage-return", "line ends with a carriage return: the file has CRLF line ends",
      "CRLF line ends",
      "At that carriage return, for the first line of the file, of any kind, whose last byte before its newline (or the end of the file) is a carriage return; once per file. A carriage return is an ordinary character here, so a file saved with CRLF line ends gives faults wherever one lands in a checked field.",
      "target = 10.0.0.1 3260 2 Initiator:db01,pw (then CR LF)",
      "target = 10.0.0.1 3260 2 Initiator:db01,pw (then LF)"},
+     "--fix deletes the carriage returns at the end of every line: CRLF line ends become LF."),
     {WARN_LONG_LINE, "long-line", "line longer than 512 bytes: the text from here on is judged as a line of its own",
      "a line over 512 bytes, whose rest is judged as a line of its own",
      "At column 513, with the second piece of a line of more than 512 bytes, of any kind: a comment line too, whose text past byte 512 is judged as a statement. A line of exactly 512 bytes is one piece and gets no warning.",
@@ -151,6 +160,21 @@ constexpr CheckInfo checkTable[checkCount] = {
      "# iscsi-config-check: disable=leading-zero"},
 };
 // clang-format on
+
+static const std::string_view noteTable[NOTE_KIND_COUNT] = {
+    "the file has Windows (CRLF) line ends: convert it with sed -i 's/\\r$//' FILE or dos2unix FILE",
+    "the file begins with a byte order mark (the bytes EF BB BF), read as part of line 1: remove it with sed -i '1s/^\\xEF\\xBB\\xBF//' FILE",
+    "the line holds only blanks: a line of blanks is not an empty line",
+    "a comment's '#' must be the line's first character",
+    "identifiers cannot hold ':', so an IQN-style name cannot be given as it is",
+    "did you mean 'target'?",
+    "did you mean 'Initiator:'?",
+};
+
+std::string_view noteText(NoteKind kind)
+{
+    return noteTable[kind];
+}
 
 // Each row stands at the place of its kind: a row moved, or a kind added
 // without its row, fails to compile here.

@@ -49,6 +49,9 @@ struct CheckInfo {
     const char *explanation; // the manual's description, after the summary
     const char *badLine;     // a line that the check finds
     const char *fixedLine;   // that line mended
+    // What --fix does for the check's diagnostics, or null when it does
+    // nothing for them (withFix sets it).
+    const char *fix;
     Severity severity;
     int kind; // the FaultKind of an error, the WarningKind of a warning
     // True when the report format gives the diagnostic's position; the
@@ -96,7 +99,7 @@ struct CheckInfo {
                         const char *bad, const char *fixed)
         : name(checkName), message(text), reportMessage(reportText),
           summary(checkSummary), explanation(longer), badLine(bad),
-          fixedLine(fixed), severity(checkSeverity), kind(checkKind),
+          fixedLine(fixed), fix(nullptr), severity(checkSeverity), kind(checkKind),
           positioned(isPositioned),
           patterned(text.find_first_of("{|") != std::string_view::npos),
           reportPatterned(reportText.find_first_of("{|") !=
@@ -110,6 +113,16 @@ struct CheckInfo {
         }
     }
 };
+
+// The row `check` with the fix `text`.
+constexpr CheckInfo withFix(CheckInfo check, const char *text)
+{
+    check.fix = text;
+    return check;
+}
+
+// The text of a note, which follows an error whose cause it names.
+std::string_view noteText(NoteKind kind);
 
 // Every error, in the order of the fault kinds, then every warning, in the
 // order of the warning kinds; checks.cpp refuses to compile otherwise.

@@ -44,6 +44,18 @@ enum WarningKind {
     WARN_KIND_COUNT
 };
 
+// The notes that can follow an error: the causes people actually hit.
+enum NoteKind {
+    NOTE_CRLF,              // the byte at fault is a line's final carriage return
+    NOTE_BOM,               // the file begins with a byte order mark
+    NOTE_BLANK_LINE,        // the line holds only blanks
+    NOTE_INDENTED_COMMENT,  // a '#' after leading blanks
+    NOTE_IQN_COLON,         // a ':' in the identifier
+    NOTE_TARGET_KEYWORD,    // a word close to "target"
+    NOTE_INITIATOR_KEYWORD, // a word close to "Initiator:"
+    NOTE_KIND_COUNT
+};
+
 // A set of warning kinds, one bit each.
 using WarningSet = unsigned;
 constexpr WarningSet warningBit(WarningKind kind)

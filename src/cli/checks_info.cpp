@@ -18,21 +18,16 @@ void listChecks(WarningSet warnings)
         line.append(isError ? "\terror\t" : "\twarning\t");
         line.append(on ? "on\t" : "off\t");
         line.append(check.summary);
-        line.append('\n');
+        line.append(check.fix != nullptr ? "\tfix\n" : "\t-\n");
     }
     line.write(stdout);
 }
 
-void explainCheck(const CheckInfo *check)
+// Appends the words of `rest` as a paragraph wrapped at the help's width.
+static void appendWrapped(LineBuffer *out, std::string_view rest)
 {
-    LineBuffer text;
-    text.append(check->name);
-    text.append(check->severity == Severity::error ? " (error): "
-                                                   : " (warning): ");
-    text.append(check->summary);
-    text.append("\n\n");
+    LineBuffer &text = *out;
     size_t lineStart = text.view().size();
-    std::string_view rest = check->explanation;
     while (!rest.empty()) {
         size_t end = rest.find(' ');
         std::string_view word = headOf(rest, end);
@@ -45,6 +40,21 @@ void explainCheck(const CheckInfo *check)
             text.append(' ');
         }
         text.append(word);
+    }
+}
+
+void explainCheck(const CheckInfo *check)
+{
+    LineBuffer text;
+    text.append(check->name);
+    text.append(check->severity == Severity::error ? " (error): "
+                                                   : " (warning): ");
+    text.append(check->summary);
+    text.append("\n\n");
+    appendWrapped(&text, check->explanation);
+    if (check->fix != nullptr) {
+        text.append("\n\n");
+        appendWrapped(&text, check->fix);
     }
     text.append("\n\n  bad:   ");
     text.append(check->badLine);

@@ -5,11 +5,12 @@
 #include "checks/checks.h"
 
 // Prints each check on a line: its name, severity, whether `warnings` (the
-// warnings turned on) turn it on, and its summary, separated by tabs.
+// warnings turned on) turn it on, its summary, and "fix" when --fix mends
+// some of its diagnostics ("-" otherwise), separated by tabs.
 void listChecks(WarningSet warnings);
 
 // Prints what the manual says of one check, wrapped to fit a terminal, with
-// a bad line and its fixed form.
+// what --fix does for it, and a bad line and its fixed form.
 void explainCheck(const CheckInfo *check);
 
 #endif

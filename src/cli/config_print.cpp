@@ -27,8 +27,10 @@ int checkLoginParams(long long lineNum, const char *loginParams,
     }
     // A login-parameter fault's report message has no values.
     const CheckInfo *check = checkOf(fault);
-    Diagnostic diagnostic = {check, lineNum, 0,  check->reportMessage,
-                             false, 0,       {}, 0};
+    Diagnostic diagnostic = {};
+    diagnostic.check = check;
+    diagnostic.lineNum = lineNum;
+    diagnostic.message = check->reportMessage;
     defaultEmitter()->takeDiagnostic(diagnostic);
     return -1;
 }

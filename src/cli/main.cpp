@@ -131,6 +131,14 @@ static int checkFiles(const char *programName, const CommandLine *command,
     setup.fileCount = fileCount;
     setup.streams.outIsTerminal = isatty(STDOUT_FILENO) != 0;
     setup.streams.errIsTerminal = isatty(STDERR_FILENO) != 0;
+    // The diff, and standard input mended, take standard output: what
+    // remains is told on standard error.
+    FixMode fixMode = command->fixMode;
+    bool fromStdin = command->stdinName != nullptr;
+    if (fixMode == FixMode::diff || (fixMode == FixMode::fix && fromStdin)) {
+        setup.streams.out = stderr;
+        setup.streams.outIsTerminal = setup.streams.errIsTerminal;
+    }
     Emitter *emitter = startFormat(settings->format, setup);
     runEmitter = emitter;
     emitter->beginRun(programName);
@@ -141,9 +149,16 @@ static int checkFiles(const char *programName, const CommandLine *command,
     inspection.warnings = settings->warnings;
     inspection.directives = settings->directives;
     bool runFailed = false;
+    bool diffShown = false;
     for (size_t k = 0; k < fileCount; k++) {
         FileStatus status = FileStatus::ok;
-        if (command->stdinName == nullptr) {
+        if (fixMode != FixMode::none && !(fromStdin && inputClosed)) {
+            Mended mended =
+                mendFile(fromStdin ? command->stdinName : command->fileNames[k],
+                         fromStdin, fixMode, emitter, inspection);
+            status = mended.status;
+            diffShown = diffShown || (fixMode == FixMode::diff && mended.changed);
+        } else if (command->stdinName == nullptr) {
             status = inspectFile(command->fileNames[k], emitter, inspection);
         } else if (inputClosed) {
             // Not an empty file: there is no standard input to read.
@@ -154,15 +169,17 @@ static int checkFiles(const char *programName, const CommandLine *command,
             status =
                 inspectOpened(stdin, command->stdinName, emitter, inspection);
         }
-        if (status == FileStatus::writeFailed || outputFailed(stdout)) {
+        if (status == FileStatus::writeFailed || outputFailed(stdout) ||
+            outputFailed(emitter->output())) {
             return finishOutput(statusFailed);
         }
         runFailed = runFailed || status != FileStatus::ok;
     }
     emitter->endRun();
 
-    // A warning asked for counts as a fault.
-    bool faultsFound = emitter->errorCount() > 0 || emitter->warningCount() > 0;
+    // A warning asked for counts as a fault, and so does a fix not made.
+    bool faultsFound = emitter->errorCount() > 0 ||
+                       emitter->warningCount() > 0 || diffShown;
     int status = statusOk;
     if (runFailed) {
         status = statusFailed;

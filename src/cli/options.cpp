@@ -42,6 +42,29 @@ static bool nameStandardInput(CommandLine *command, const char *value,
     return true;
 }
 
+// --fix or --diff, not both.
+static bool askFixMode(CommandLine *command, FixMode mode, Complaint *complaint)
+{
+    if (command->fixMode != FixMode::none && command->fixMode != mode) {
+        complaint->text.append("--fix and --diff cannot be used together");
+        return false;
+    }
+    command->fixMode = mode;
+    return true;
+}
+
+static bool askFix(CommandLine *command, const char * /*value*/,
+                   Complaint *complaint)
+{
+    return askFixMode(command, FixMode::fix, complaint);
+}
+
+static bool askDiff(CommandLine *command, const char * /*value*/,
+                    Complaint *complaint)
+{
+    return askFixMode(command, FixMode::diff, complaint);
+}
+
 static bool askListChecks(CommandLine *command, const char * /*value*/,
                           Complaint * /*complaint*/)
 {
@@ -140,6 +163,17 @@ constexpr OptionInfo optionTable[] = {
     {"stdin-filename", noLetter, "NAME", InFile::no,
      "check standard input as the file NAME",
      HelpList::none, sets(nameStandardInput)},
+    {"fix", noLetter, noValue, InFile::no,
+     "make the safe fixes in place (carriage returns at line\n"
+     "ends, a byte order mark, leading zeros of address\n"
+     "numbers, blanks on their own or before a comment's #),\n"
+     "then report what remains; with --stdin-filename,\n"
+     "write the mended text on standard output",
+     HelpList::none, sets(askFix)},
+    {"diff", noLetter, noValue, InFile::no,
+     "print the safe fixes as a unified diff, change nothing,\n"
+     "and report what remains on standard error",
+     HelpList::none, sets(askDiff)},
     {"list-checks", noLetter, noValue, InFile::no,
      "list every check, whether it is on and what it finds,\n"
      "and exit",

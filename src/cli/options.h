@@ -8,6 +8,7 @@
 
 #include <cstddef>
 
+#include "cli/mend.h"
 #include "cli/settings.h"
 #include "support/line_buffer.h"
 
@@ -38,6 +39,7 @@ struct CommandLine {
     bool readsSettings = true;          // no --no-config
     const char *explained = nullptr;    // the check that --explain names
     const char *stdinName = nullptr;    // --stdin-filename=NAME
+    FixMode fixMode = FixMode::none;    // --fix, --diff
     // The file names in the order given: at most one per argument.
     const char **fileNames = nullptr;
     size_t fileCount = 0;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "diagnose/diagnostic.h"
+#include "support/rewrite.h"
 
 // What is told of each failure of a file: its text before the name, and its
 // name as a record.
@@ -15,7 +16,13 @@ static const struct {
     {"failed to read file", "read-failed"},
     {"failed to read file", "read-failed"},
     {"input file is output file", "input-is-output"},
+    {"failed to fix file", "fix-failed"},
 };
+
+const char *failureReason(int errorNumber)
+{
+    return errorNumber < 0 ? rewriteRefusal(errorNumber) : strerror(errorNumber);
+}
 
 const char *failureText(FileStatus status)
 {
@@ -32,7 +39,7 @@ void appendFailureMessage(LineBuffer *line, FileStatus status, int errorNumber)
     line->append(failureText(status));
     if (status != FileStatus::isOutput) {
         line->append(": ");
-        line->append(strerror(errorNumber));
+        line->append(failureReason(errorNumber));
     }
 }
 
@@ -64,7 +71,7 @@ void DiagnosticConsumer::tellFileFailure(FileStatus status, int errorNumber)
     line.append(name_.told);
     if (errorNumber != 0) {
         line.append(": ");
-        line.append(strerror(errorNumber));
+        line.append(failureReason(errorNumber));
     }
     line.append('\n');
     flushOutput(streams_.out);

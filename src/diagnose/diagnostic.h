@@ -16,6 +16,29 @@
 #include "support/escape.h"
 #include "support/line_buffer.h"
 
+// A note that follows an error: a cause that its line shows, said in a
+// fixed text that quotes no byte of the line.
+struct Note {
+    std::string_view text;
+    // Where the cause lies, as Diagnostic::pos (held at the hide point),
+    // and its column in characters where the consumer asks for those.
+    size_t pos;
+    size_t charColumn;
+};
+
+// The most notes one diagnostic has.
+constexpr size_t maxNotes = 3;
+
+// One deletion of a diagnostic's fix, by columns in characters from 1 on
+// the diagnostic's line, the end excluded.
+struct FixEdit {
+    size_t startColumn;
+    size_t endColumn;
+};
+
+// The most deletions one fix makes.
+constexpr size_t maxFixEdits = 7;
+
 // One diagnostic, finished: formats only lay it out.
 struct Diagnostic {
     const CheckInfo *check;
@@ -36,8 +59,19 @@ struct Diagnostic {
     // from the line's hide point on replaced by one "********";
     std::string_view excerpt;
     // and the diagnostic's column in it, zero-based (at the mask's first
-    // '*' when the column lies among the hidden bytes).
+    // '*' when the column lies among the hidden bytes);
     size_t excerptColumn;
+    // the notes on an error's cause;
+    const Note *notes;
+    size_t noteCount;
+    // whether --fix mends what it is about (for an error: the line holds no
+    // fault once mended);
+    bool fixable;
+    // and the deletions of that fix, only where each lies before the
+    // line's hide point (none otherwise: they would tell where a password
+    // ends).
+    const FixEdit *edits;
+    size_t editCount;
 };
 
 // A sound statement: what it defines.
@@ -61,16 +95,21 @@ enum class FileStatus {
     readFailed = 2,  // reading failed part-way
     writeFailed = 3, // the output failed, which ends the run
     isOutput = 4,    // the file is the output itself, and is not read
+    notFixed = 5,    // --fix refused the file, or could not mend it
 };
+
+// Why a file failed: the system's reason for an error number, or for a
+// negative one the reason of --fix's refusal (support/rewrite.h).
+const char *failureReason(int errorNumber);
 
 // The words before the name in the message of a file that could not be
 // read: "failed to open file", "failed to read file", "input file is output
-// file".
+// file", "failed to fix file".
 const char *failureText(FileStatus status);
 
 // The name of such a failure as a record of the run ("open-failed",
-// "read-failed", "input-is-output"), and its message there: "failed to open
-// file: REASON", "input file is output file".
+// "read-failed", "input-is-output", "fix-failed"), and its message there:
+// "failed to open file: REASON", "input file is output file".
 const char *failureCheck(FileStatus status);
 void appendFailureMessage(LineBuffer *line, FileStatus status, int errorNumber);
 
@@ -98,6 +137,9 @@ struct ConsumerNeeds {
     // hide point on. False for the report format, whose positions and
     // messages (CheckInfo::reportMessage) are the original checker's.
     bool hidesColumns = false;
+    bool notes = false;    // Diagnostic::notes
+    bool fixable = false;  // Diagnostic::fixable
+    bool fixEdits = false; // Diagnostic::edits
     NameStyle nameStyle = NameStyle::asGiven;
 };
 

@@ -23,14 +23,44 @@ struct Inspection {
     bool hidesColumns;   // no column past the hide point, and messages
                          // that name what was found (ConsumerNeeds)
     bool restOnTerminal; // the rest of a line goes to a terminal
+    bool notes;          // the consumer shows notes
+    bool fixable;        // and whether --fix mends a diagnostic's cause
+    bool fixEdits;       // and how
     LineBuffer message;
     LineBuffer excerptText;
     LineBuffer rest;
     Target target;
     Diagnostic diagnostic;
+    Note notes_[maxNotes];
+    FixEdit edits[maxFixEdits];
 };
 
 } // namespace
+
+// Sets the notes of the error of `verdict`: each held at the line's hide
+// point, as the diagnostic's own column is.
+static void addNotes(Inspection *inspection, const Verdict *verdict,
+                     const CheckInfo *check)
+{
+    Diagnostic *diagnostic = &inspection->diagnostic;
+    size_t count = findNotes(verdict, check, inspection->notes_);
+    if (count == 0) {
+        return;
+    }
+    const SourcePiece &piece = verdict->source;
+    size_t hide = hidePoint(piece);
+    for (size_t k = 0; k < count; k++) {
+        Note *note = &inspection->notes_[k];
+        if (hide != noPosition && note->pos > hide &&
+            !(piece.offset > 0 && note->pos == piece.offset)) {
+            note->pos = hide;
+        }
+        if (inspection->charColumn) {
+            note->charColumn = characterColumn(piece, note->pos);
+        }
+    }
+    diagnostic->noteCount = count;
+}
 
 // Hands one diagnostic of the line of `verdict` to the consumer.
 static void emit(Inspection *inspection, const Verdict *verdict,
@@ -80,6 +110,20 @@ static void emit(Inspection *inspection, const Verdict *verdict,
     }
     if (inspection->charColumn) {
         diagnostic->charColumn = characterColumn(piece, pos);
+    }
+    diagnostic->notes = inspection->notes_;
+    diagnostic->noteCount = 0;
+    diagnostic->edits = inspection->edits;
+    if (inspection->notes && warning == nullptr) {
+        addNotes(inspection, verdict, check);
+    }
+    diagnostic->fixable = false;
+    diagnostic->editCount = 0;
+    if (inspection->fixable && check->fix != nullptr) {
+        diagnostic->fixable =
+            findFix(verdict, warning,
+                    inspection->fixEdits ? inspection->edits : nullptr,
+                    &diagnostic->editCount);
     }
     inspection->consumer->takeDiagnostic(*diagnostic);
 }
@@ -153,6 +197,11 @@ FileStatus inspectStream(FILE *file, const char *name,
                                  needs.charColumn,
                                  needs.hidesColumns,
                                  consumer->streams().outIsTerminal,
+                                 needs.notes,
+                                 needs.fixable,
+                                 needs.fixEdits,
+                                 {},
+                                 {},
                                  {},
                                  {},
                                  {},

@@ -28,4 +28,16 @@ void setExcerpt(Diagnostic *diagnostic, const SourcePiece &piece, size_t hide,
 // characters from 1.
 size_t characterColumn(const SourcePiece &piece, size_t pos);
 
+// The notes on the error of `verdict` (of `check`) into `notes`, at most
+// maxNotes; returns how many. A note's position is where its cause lies,
+// never past the diagnostic's own; none quotes a byte, and a note that
+// would tell what lies at or past the line's hide point is left out.
+size_t findNotes(const Verdict *verdict, const CheckInfo *check, Note *notes);
+
+// Whether --fix mends what the diagnostic of `check` on the line of
+// `verdict` (and `warning`, for a warning's) is about; with `edits`, the
+// fix's deletions are put there, and their number in `*editCount` (0 where
+// one would reach the line's hide point).
+bool findFix(const Verdict *verdict, const Warning *warning, FixEdit *edits, size_t *editCount);
+
 #endif

@@ -1,6 +1,7 @@
 // The gcc format: diagnostics only, as "FILE:LINE:COLUMN: error: MESSAGE
 // [NAME]" (and "warning: MESSAGE [-WNAME]"), the form that editors and CI
-// tools read. The column counts bytes from 1.
+// tools read, each note after it as "FILE:LINE:COLUMN: note: TEXT". The
+// column counts bytes from 1.
 #include "formats/emitter.h"
 
 namespace
@@ -25,6 +26,9 @@ class GccFormat : public Emitter
         out = put(out, check->severity == Severity::warning ? " [-W" : " [");
         out = put(put(out, check->name), "]");
         line_.commit(put(out, "\n"));
+        for (size_t k = 0; k < diagnostic.noteCount; k++) {
+            appendNoteLine(&line_, name_.shown, diagnostic, diagnostic.notes[k]);
+        }
         line_.write(streams_.out);
     }
 

@@ -42,6 +42,11 @@ class GithubFormat : public Emitter
         line_.append(diagnostic.check->name);
         line_.append("::");
         appendCommandEscaped(&line_, diagnostic.message, false);
+        // Each note on a line of the annotation's own.
+        for (size_t k = 0; k < diagnostic.noteCount; k++) {
+            line_.append("%0A");
+            appendCommandEscaped(&line_, diagnostic.notes[k].text, false);
+        }
         line_.append('\n');
         line_.write(streams_.out);
     }

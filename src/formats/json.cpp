@@ -1,6 +1,7 @@
 // The JSON format: JSON Lines, one object per line in the order the report
 // format prints its lines. A diagnostic gives its file, line, column,
-// severity, check and message; a sound statement its file, line, address,
+// severity, check and message, then its notes and whether --fix mends its
+// cause, where it has them; a sound statement its file, line, address,
 // port, connections and initiator, never its password.
 #include "formats/emitter.h"
 
@@ -67,6 +68,16 @@ class JsonFormat : public Emitter
         line_.append(diagnostic.check->name);
         line_.append("\",\"message\":");
         appendJsonString(&line_, diagnostic.message);
+        for (size_t k = 0; k < diagnostic.noteCount; k++) {
+            line_.append(k == 0 ? ",\"notes\":[" : ",");
+            appendJsonString(&line_, diagnostic.notes[k].text);
+        }
+        if (diagnostic.noteCount > 0) {
+            line_.append(']');
+        }
+        if (diagnostic.fixable) {
+            line_.append(",\"fixable\":true");
+        }
         line_.append("}\n");
         line_.write(streams_.out);
     }

@@ -15,8 +15,10 @@ Emitter *ttyEmitter();
 // columns in characters, how it writes a file's name, and columns that
 // stop at the hide point (all but the report format, whose positions are
 // the original checker's).
+// Every format but the report shows notes.
+enum Asks : unsigned { NOTHING_MORE = 0U, FIXABLE = 1U, FIX_EDITS = 2U };
 static constexpr ConsumerNeeds needing(bool excerpt, bool charColumn,
-                                       NameStyle names,
+                                       NameStyle names, unsigned asks,
                                        bool hidesColumns = true)
 {
     ConsumerNeeds needs;
@@ -24,21 +26,24 @@ static constexpr ConsumerNeeds needing(bool excerpt, bool charColumn,
     needs.charColumn = charColumn;
     needs.nameStyle = names;
     needs.hidesColumns = hidesColumns;
+    needs.notes = hidesColumns;
+    needs.fixable = (asks & FIXABLE) != 0;
+    needs.fixEdits = (asks & FIX_EDITS) != 0;
     return needs;
 }
 
 const FormatInfo formatTable[] = {
-    {"report", reportEmitter, needing(false, false, NameStyle::asGiven, false),
+    {"report", reportEmitter, needing(false, false, NameStyle::asGiven, NOTHING_MORE, false),
      "report (the default);"},
-    {"gcc", gccEmitter, needing(false, false, NameStyle::asGiven),
+    {"gcc", gccEmitter, needing(false, false, NameStyle::asGiven, NOTHING_MORE),
      "gcc: diagnostics only, as\nFILE:LINE:COLUMN: error: MESSAGE;"},
-    {"json", jsonEmitter, needing(false, false, NameStyle::json),
+    {"json", jsonEmitter, needing(false, false, NameStyle::json, FIXABLE),
      "json: JSON Lines;\n"},
-    {"sarif", sarifEmitter, needing(false, true, NameStyle::uri),
+    {"sarif", sarifEmitter, needing(false, true, NameStyle::uri, FIXABLE | FIX_EDITS),
      "sarif: a SARIF 2.1.0 log;"},
-    {"github", githubEmitter, needing(false, false, NameStyle::command),
+    {"github", githubEmitter, needing(false, false, NameStyle::command, NOTHING_MORE),
      "github: workflow\nannotations;"},
-    {"tty", ttyEmitter, needing(true, false, NameStyle::asGiven),
+    {"tty", ttyEmitter, needing(true, false, NameStyle::asGiven, NOTHING_MORE),
      "tty: for a terminal, with the line\nand a caret"},
 };
 const size_t formatCount = sizeof formatTable / sizeof formatTable[0];

@@ -25,10 +25,11 @@ class ReportFormat : public Emitter
     }
 
     // The failure's text as it has always been, without the reason: scripts
-    // match it.
-    void emitFileFailure(FileStatus status, int /*errorNumber*/) override
+    // match it. --fix's refusals are new, and say why.
+    void emitFileFailure(FileStatus status, int errorNumber) override
     {
-        tellFileFailure(status, 0);
+        tellFileFailure(status,
+                        status == FileStatus::notFixed ? errorNumber : 0);
     }
 
     // The values, then the line from the login-parameters field to its end;

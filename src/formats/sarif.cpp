@@ -105,7 +105,7 @@ class SarifFormat : public Emitter
             text_.append(file->name);
             if (file->errorNumber != 0) {
                 text_.append(": ");
-                text_.append(strerror(file->errorNumber));
+                text_.append(failureReason(file->errorNumber));
             }
             appendJsonString(&line_, text_.view());
             line_.append("},\"locations\":[{\"physicalLocation\":{"
@@ -140,15 +140,66 @@ class SarifFormat : public Emitter
         line_.append("},\"locations\":[{\"physicalLocation\":{"
                      "\"artifactLocation\":{\"uri\":");
         line_.append(name_.shown);
-        line_.append("},\"region\":{\"startLine\":");
-        line_.appendNumber(diagnostic.lineNum);
-        line_.append(",\"startColumn\":");
-        line_.appendNumber(diagnostic.charColumn);
-        line_.append("}}}]}");
+        appendRegion(diagnostic.lineNum, diagnostic.charColumn);
+        line_.append("}}]");
+        for (size_t k = 0; k < diagnostic.noteCount; k++) {
+            const Note &note = diagnostic.notes[k];
+            line_.append(k == 0 ? ",\"relatedLocations\":[" : ",");
+            line_.append("{\"id\":");
+            line_.appendNumber(k + 1);
+            line_.append(",\"physicalLocation\":{\"artifactLocation\":{"
+                         "\"uri\":");
+            line_.append(name_.shown);
+            appendRegion(diagnostic.lineNum, note.charColumn);
+            line_.append("},\"message\":{\"text\":");
+            appendJsonString(&line_, note.text);
+            line_.append("}}");
+        }
+        if (diagnostic.noteCount > 0) {
+            line_.append(']');
+        }
+        if (diagnostic.editCount > 0) {
+            appendFix(diagnostic);
+        }
+        line_.append('}');
         line_.write(streams_.out);
     }
 
   private:
+    // Closes an artifact location and gives its region: "},"region":{...}"
+    // of one line, from `column`.
+    void appendRegion(long long lineNum, size_t column)
+    {
+        line_.append("},\"region\":{\"startLine\":");
+        line_.appendNumber(lineNum);
+        line_.append(",\"startColumn\":");
+        line_.appendNumber(column);
+        line_.append('}');
+    }
+
+    // The result's fix: its check's description, and the deletions.
+    void appendFix(const Diagnostic &diagnostic)
+    {
+        line_.append(",\"fixes\":[{\"description\":{\"text\":");
+        appendJsonString(&line_, diagnostic.check->fix);
+        line_.append("},\"artifactChanges\":[{\"artifactLocation\":{"
+                     "\"uri\":");
+        line_.append(name_.shown);
+        line_.append("},\"replacements\":[");
+        for (size_t k = 0; k < diagnostic.editCount; k++) {
+            const FixEdit &edit = diagnostic.edits[k];
+            line_.append(k == 0 ? "{\"deletedRegion\":{\"startLine\":"
+                                : ",{\"deletedRegion\":{\"startLine\":");
+            line_.appendNumber(diagnostic.lineNum);
+            line_.append(",\"startColumn\":");
+            line_.appendNumber(edit.startColumn);
+            line_.append(",\"endColumn\":");
+            line_.appendNumber(edit.endColumn);
+            line_.append("}}");
+        }
+        line_.append("]}]}]");
+    }
+
     LineBuffer line_;
     LineBuffer text_;
     bool firstResult_ = true;

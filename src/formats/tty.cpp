@@ -10,6 +10,7 @@ static const std::string_view colorLocation = "\033[01m\033[K";
 static const std::string_view colorError = "\033[01;31m\033[K";
 static const std::string_view colorWarning = "\033[01;35m\033[K";
 static const std::string_view colorCaret = "\033[01;32m\033[K";
+static const std::string_view colorNote = "\033[01;36m\033[K";
 static const std::string_view colorEnd = "\033[m\033[K";
 
 // Bytes of a line shown at most, and how many of them before the column.
@@ -95,6 +96,11 @@ class TtyFormat : public Emitter
         if (!diagnostic.wholeFile) {
             appendExcerpt(diagnostic.excerpt, diagnostic.excerptColumn,
                           diagnostic.lineNum);
+        }
+        for (size_t k = 0; k < diagnostic.noteCount; k++) {
+            appendNoteLine(&line_, name_.shown, diagnostic, diagnostic.notes[k],
+                           setup_.color ? colorNote : std::string_view(),
+                           setup_.color ? colorEnd : std::string_view());
         }
         line_.write(streams_.out);
     }

@@ -11,7 +11,10 @@
 #include <cstdint>
 #include <cstdio>
 
+#include <string_view>
+
 #include "checks/checks.h"
+#include "support/line_buffer.h"
 #include "support/utf8.h"
 
 // The keyword that begins the login-parameters field.
@@ -66,6 +69,7 @@ struct SourcePiece {
     // What the earlier pieces held; read it through historyOf, since the
     // first piece of a line has none.
     const LineHistory *history;
+    bool lastPiece; // the line ends with this piece
 };
 
 // What the earlier pieces of the line of `piece` held.
@@ -188,6 +192,52 @@ struct FaultDetail {
     size_t value;
 };
 FaultDetail faultDetail(const Verdict *verdict);
+
+// The safe fixes: deletions that cannot change what a sound statement
+// means. Each mends the cause of one check's diagnostics.
+enum class FixCause : unsigned char {
+    byteOrderMark,  // byte order marks at the start of the file (bom)
+    carriageReturn, // carriage returns at the end of a line
+    leadingZero,    // the leading zeros of an address number
+    blanks,         // a line of only blanks, or the blanks before a '#'
+};
+
+// One fix: the bytes from `start` to `end` of a line deleted.
+struct LineFix {
+    size_t start;
+    size_t end;
+    FixCause cause;
+};
+
+// The most fixes one line can get: marks, carriage returns, blanks, and
+// the zeros of four numbers.
+constexpr size_t maxLineFixes = 7;
+
+// The lines a fix may touch are shorter than this: a deletion in a longer
+// line would move the cut between its pieces, and a sound statement in a
+// later piece could break.
+constexpr size_t longestFixedLine = 511;
+
+// The fixes of the line of `len` bytes at `line` (without its newline; line
+// 1 when `firstLine`), in order of position, into `fixes`; returns how
+// many. None for a line of more than longestFixedLine bytes. The line,
+// mended, needs no more fixes.
+size_t findLineFixes(const char *line, size_t len, bool firstLine,
+                     LineFix *fixes);
+
+// Copies the line with its fixes applied to `out` (room for `len` bytes);
+// returns the length of the result.
+size_t applyLineFixes(const char *line, size_t len, const LineFix *fixes,
+                      size_t count, char *out);
+
+// True when the line, with its fixes applied, holds no fault: a sound
+// statement, or a line that is not a statement.
+bool fixedLineIsSound(const char *line, size_t len, bool firstLine);
+
+// Appends `text` to `fixed`, every line of it mended; returns whether
+// anything changed. Lines keep their numbers, but a last line without a
+// newline that is left empty.
+bool fixText(std::string_view text, LineBuffer *fixed);
 
 // The entry points that print, in the report format with no option
 // (defined in src/cli/config_print.cpp).

@@ -173,7 +173,7 @@ ReadResult readConfigStream(FILE *file, ReaderHooks *hooks)
         verdict.lineNum = 1;
         verdict.warnings = &empty;
         verdict.warningCount = 1;
-        verdict.source = {"", 0, 0, &run.history};
+        verdict.source = {"", 0, 0, &run.history, true};
         if (hooks->onVerdict(hooks->context, &verdict) != 0) {
             result = ReadResult::stopped;
         }

@@ -341,7 +341,7 @@ static void judgeLineAs(char *line, size_t count, long long lineNum,
     verdict.charCode = 0;
     verdict.warnings = nullptr;
     verdict.warningCount = 0;
-    verdict.source = {line, count, offset, &run->history};
+    verdict.source = {line, count, offset, &run->history, lastPiece};
     if (isStatement) {
         // The statement ends at the first zero byte: the one stored here,
         // or one read from the file.
@@ -401,4 +401,22 @@ void judgeLine(char *line, size_t count, long long lineNum, size_t offset,
     } else {
         judgeLineThen<false>(line, count, lineNum, offset, lastPiece, run);
     }
+}
+
+bool fixedLineIsSound(const char *line, size_t len, bool firstLine)
+{
+    if (len > longestFixedLine) {
+        return false;
+    }
+    LineFix fixes[maxLineFixes];
+    size_t count = findLineFixes(line, len, firstLine, fixes);
+    char mended[lineBufSize + 1];
+    size_t mendedLen = applyLineFixes(line, len, fixes, count, mended);
+    if (mendedLen == 0 || mended[0] == '#') {
+        return true;
+    }
+    mended[mendedLen] = '\0';
+    Verdict verdict = {};
+    judgeStatement<false>(mended, 0, &verdict, nullptr);
+    return verdict.fault == FAULT_NONE;
 }

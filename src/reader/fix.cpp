@@ -1,0 +1,135 @@
+// The safe fixes: what can be deleted from a line without changing what a
+// sound statement means, and the whole text mended.
+#include <cstring>
+
+#include "reader/judge.h"
+
+static const char byteOrderMark[] = "\xEF\xBB\xBF";
+static const size_t byteOrderMarkLen = sizeof byteOrderMark - 1;
+
+// The position after the text `word` when the bytes from `pos` to `end`
+// begin with it; `pos` itself otherwise.
+static size_t skipWord(const char *line, size_t pos, size_t end,
+                       const char *word)
+{
+    size_t len = strlen(word);
+    return end - pos >= len && memcmp(line + pos, word, len) == 0 ? pos + len
+                                                                  : pos;
+}
+
+// The position of the first byte from `pos` to `end` that is not a blank.
+static size_t skipBlanksTo(const char *line, size_t pos, size_t end)
+{
+    while (pos < end && isBlank(line[pos])) {
+        pos++;
+    }
+    return pos;
+}
+
+// Adds the leading zeros of the address numbers that the grammar reads
+// from `pos` (a statement's text after its byte order marks, up to `end`)
+// as fixes; the statement's own grammar reads the numbers the same way,
+// and the value of each is the same without its zeros.
+static size_t findLeadingZeros(const char *line, size_t pos, size_t end,
+                               LineFix *fixes, size_t count)
+{
+    size_t keyword = skipWord(line, pos, end, "target");
+    if (keyword == pos) {
+        return count;
+    }
+    pos = skipBlanksTo(line, keyword, end);
+    if (pos == end || line[pos] != '=') {
+        return count;
+    }
+    pos = skipBlanksTo(line, pos + 1, end);
+    for (size_t k = 0; k < 4; k++) {
+        size_t digits = pos;
+        while (pos < end && line[pos] >= '0' && line[pos] <= '9') {
+            pos++;
+        }
+        size_t zeros = digits;
+        while (zeros + 1 < pos && line[zeros] == '0') {
+            zeros++;
+        }
+        if (zeros > digits) {
+            fixes[count++] = {digits, zeros, FixCause::leadingZero};
+        }
+        if (pos == digits || k == 3 || pos == end || line[pos] != '.') {
+            break;
+        }
+        pos++;
+    }
+    return count;
+}
+
+size_t findLineFixes(const char *line, size_t len, bool firstLine,
+                     LineFix *fixes)
+{
+    if (len > longestFixedLine) {
+        return 0;
+    }
+    size_t count = 0;
+    size_t start = 0;
+    // Every mark, so that the line mended begins with none.
+    while (firstLine && skipWord(line, start, len, byteOrderMark) != start) {
+        start += byteOrderMarkLen;
+    }
+    if (start > 0) {
+        fixes[count++] = {0, start, FixCause::byteOrderMark};
+    }
+    // Every carriage return at the end, for the same reason.
+    size_t end = len;
+    while (end > start && line[end - 1] == '\r') {
+        end--;
+    }
+    size_t text = skipBlanksTo(line, start, end);
+    if (text == end && end > start) {
+        fixes[count++] = {start, end, FixCause::blanks};
+    } else if (text > start && line[text] == '#') {
+        fixes[count++] = {start, text, FixCause::blanks};
+    } else {
+        count = findLeadingZeros(line, text, end, fixes, count);
+    }
+    if (end < len) {
+        fixes[count++] = {end, len, FixCause::carriageReturn};
+    }
+    return count;
+}
+
+size_t applyLineFixes(const char *line, size_t len, const LineFix *fixes,
+                      size_t count, char *out)
+{
+    size_t written = 0;
+    size_t from = 0;
+    for (size_t k = 0; k <= count; k++) {
+        size_t to = k < count ? fixes[k].start : len;
+        memcpy(out + written, line + from, to - from);
+        written += to - from;
+        from = k < count ? fixes[k].end : len;
+    }
+    return written;
+}
+
+bool fixText(std::string_view text, LineBuffer *fixed)
+{
+    bool changed = false;
+    size_t lineStart = 0;
+    while (lineStart < text.size()) {
+        const char *line = text.data() + lineStart;
+        size_t rest = text.size() - lineStart;
+        const auto *newline = static_cast<const char *>(memchr(line, '\n', rest));
+        size_t len = newline != nullptr ? static_cast<size_t>(newline - line)
+                                        : rest;
+        LineFix fixes[maxLineFixes];
+        size_t count = findLineFixes(line, len, lineStart == 0, fixes);
+        char *out = fixed->reserve(len + 1);
+        size_t written = applyLineFixes(line, len, fixes, count, out);
+        changed = changed || count != 0;
+        if (newline != nullptr) {
+            out[written++] = '\n';
+        }
+        fixed->commit(out + written);
+        lineStart += len + 1;
+    }
+    return changed;
+}

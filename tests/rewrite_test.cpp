@@ -1,0 +1,240 @@
+// Mending a file in place: its mode kept and never widened, what is refused,
+// a file changed under the rewrite, a full disk, and extended attributes.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <glob.h>
+#include <string>
+#include <sys/inotify.h>
+#include <sys/mount.h>
+#include <sys/xattr.h>
+#include <thread>
+#include <unistd.h>
+
+#include "support/rewrite.h"
+
+namespace
+{
+
+bool mend(const std::string &path, const std::string &text,
+          RewriteFailure *failure)
+{
+    LineBuffer content;
+    struct stat identity = {};
+    return readForRewrite(path.c_str(), &content, &identity, failure) &&
+           rewriteFile(path.c_str(), identity, text.data(), text.size(),
+                       failure);
+}
+
+std::string contentOf(const std::string &path)
+{
+    LineBuffer content;
+    struct stat identity = {};
+    RewriteFailure failure;
+    (void)readForRewrite(path.c_str(), &content, &identity, &failure);
+    return std::string(content.view());
+}
+
+class RewriteTest : public ::testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        char name[] = "/tmp/rewrite-test-XXXXXX";
+        ASSERT_NE(mkdtemp(name), nullptr);
+        dir = name;
+    }
+    void TearDown() override
+    {
+        (void)chmod(dir.c_str(), 0700);
+        if (system(("rm -rf '" + dir + "'").c_str()) != 0) {
+            ADD_FAILURE() << "cannot remove " << dir;
+        }
+    }
+    std::string at(const std::string &name) const
+    {
+        return dir + "/" + name;
+    }
+    // Writes a new file `name` of `text` and `mode`; returns its path.
+    std::string make(const std::string &name, const std::string &text,
+                     mode_t mode = 0600) const
+    {
+        std::string path = at(name);
+        (void)unlink(path.c_str());
+        int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, mode);
+        EXPECT_EQ(write(fd, text.data(), text.size()), ssize_t(text.size()));
+        (void)fchmod(fd, mode);
+        (void)close(fd);
+        return path;
+    }
+    // True when a rewrite's new file is left in the folder `name`.
+    bool leftover(const std::string &name = "") const
+    {
+        glob_t found = {};
+        bool any =
+            glob(at(name + "/.*.fix-*").c_str(), 0, nullptr, &found) == 0;
+        globfree(&found);
+        return any;
+    }
+    std::string dir;
+};
+
+// Each mode kept; and the new file, watched from its creation to its rename
+// (a large text keeps it there a while), never grants more than the original.
+TEST_F(RewriteTest, KeepsTheModeNeverWiderAndLeavesNothingBehind)
+{
+    for (mode_t mode : {0600, 0640, 0400}) {
+        std::string path = make("a.conf", "old\n", mode);
+        int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        ASSERT_GE(inotify_add_watch(watch, dir.c_str(), IN_CREATE), 0);
+        std::atomic<bool> done{false};
+        mode_t seen = 0;
+        std::thread watcher([&] {
+            alignas(inotify_event) char event[4096];
+            std::string name;
+            struct stat status = {};
+            while (!done) {
+                if (name.empty() && read(watch, event, sizeof event) > 0) {
+                    name = at(reinterpret_cast<inotify_event *>(event)->name);
+                }
+                if (!name.empty() && lstat(name.c_str(), &status) == 0) {
+                    seen |= status.st_mode & 07777;
+                }
+            }
+        });
+        struct stat before = {}, after = {};
+        ASSERT_EQ(stat(path.c_str(), &before), 0);
+        RewriteFailure failure;
+        std::string text(8 << 20, 'x');
+        EXPECT_TRUE(mend(path, text, &failure)) << failure.errorNumber;
+        done = true;
+        watcher.join();
+        (void)close(watch);
+        EXPECT_EQ(seen & ~mode, 0u) << "seen: " << std::oct << seen;
+        ASSERT_EQ(stat(path.c_str(), &after), 0);
+        EXPECT_EQ(after.st_mode & 07777, mode);
+        EXPECT_NE(after.st_ino, before.st_ino);
+        EXPECT_TRUE(contentOf(path) == text);
+        EXPECT_FALSE(leftover());
+    }
+}
+
+TEST_F(RewriteTest, RefusesWhatItCannotMendSafely)
+{
+    std::string file = make("file.conf", "text\n");
+    ASSERT_EQ(symlink(file.c_str(), at("link").c_str()), 0);
+    ASSERT_EQ(mkfifo(at("fifo").c_str(), 0600), 0); // (not waited on)
+    ASSERT_EQ(mkdir(at("folder").c_str(), 0700), 0);
+    ASSERT_EQ(link(file.c_str(), at("second").c_str()), 0);
+    const std::pair<std::string, const char *> cases[] = {
+        {at("link"), "is a symbolic link"},
+        {at("fifo"), "is not a regular file"},
+        {at("folder"), "is not a regular file"},
+        {file, "has several hard links: mending it would part them"},
+        {at("missing"), nullptr}, // (the system's ENOENT)
+        {"/dev/stdin", "is standard input: --stdin-filename=NAME with --fix "
+                       "writes the mended text to standard output"},
+    };
+    for (const auto &[path, reason] : cases) {
+        RewriteFailure failure;
+        EXPECT_FALSE(mend(path, "new\n", &failure));
+        EXPECT_STREQ(failure.reason, reason) << path;
+        int code = refusalCode(failure); // (one number for every failure)
+        EXPECT_TRUE(reason == nullptr
+                        ? code == 0 && failure.errorNumber == ENOENT
+                        : code < 0 && rewriteRefusal(code) == failure.reason);
+    }
+    ASSERT_EQ(unlink(at("second").c_str()), 0);
+    EXPECT_EQ(contentOf(file), "text\n");
+}
+
+// Written to, given a second link, or given another mode between the reading
+// and the rewrite: the original stays, as it was changed.
+TEST_F(RewriteTest, RefusesAFileChangedSinceItWasRead)
+{
+    void (*const changes[])(const std::string &) = {
+        [](const std::string &p) {
+            ASSERT_EQ(system(("echo x >>" + p).c_str()), 0);
+        },
+        [](const std::string &p) {
+            ASSERT_EQ(link(p.c_str(), (p + "2").c_str()), 0);
+        },
+        [](const std::string &p) { (void)chmod(p.c_str(), 0644); },
+    };
+    for (auto change : changes) {
+        std::string path = make("c.conf", "old\n");
+        (void)unlink((path + "2").c_str());
+        LineBuffer content;
+        struct stat identity = {}, after = {};
+        RewriteFailure failure;
+        ASSERT_TRUE(
+            readForRewrite(path.c_str(), &content, &identity, &failure));
+        change(path);
+        EXPECT_FALSE(rewriteFile(path.c_str(), identity, "new\n", 4, &failure));
+        EXPECT_STREQ(failure.reason, "changed while it was mended");
+        ASSERT_EQ(stat(path.c_str(), &after), 0);
+        EXPECT_EQ(after.st_ino, identity.st_ino);
+        EXPECT_FALSE(leftover());
+    }
+}
+
+TEST_F(RewriteTest, FailsInAFolderItMayNotWrite)
+{
+    if (geteuid() == 0) {
+        GTEST_SKIP() << "root may write to any folder";
+    }
+    std::string path = make("a.conf", "old\n");
+    ASSERT_EQ(chmod(dir.c_str(), 0500), 0);
+    RewriteFailure failure;
+    EXPECT_FALSE(mend(path, "new\n", &failure));
+    EXPECT_EQ(failure.errorNumber, EACCES);
+    EXPECT_EQ(contentOf(path), "old\n");
+}
+
+TEST_F(RewriteTest, FullDiskLeavesTheOriginal)
+{
+    ASSERT_EQ(mkdir(at("disk").c_str(), 0700), 0);
+    if (mount("tmpfs", at("disk").c_str(), "tmpfs", 0, "size=64k") != 0) {
+        GTEST_SKIP() << "no tmpfs could be mounted: " << strerror(errno);
+    }
+    std::string old(20 << 10, 'o');
+    std::string path = make("disk/a.conf", old);
+    int filler = open(at("disk/filler").c_str(), O_WRONLY | O_CREAT, 0600);
+    while (write(filler, old.data(), 1024) > 0) {
+    }
+    (void)close(filler);
+    RewriteFailure failure;
+    EXPECT_FALSE(mend(path, std::string(40 << 10, 'n'), &failure));
+    EXPECT_EQ(failure.errorNumber, ENOSPC);
+    EXPECT_EQ(contentOf(path), old);
+    EXPECT_FALSE(leftover("disk"));
+    EXPECT_EQ(umount(at("disk").c_str()), 0);
+}
+
+TEST_F(RewriteTest, CarriesExtendedAttributesAndTheAcl)
+{
+    std::string path = make("x.conf", "old\n", 0640);
+    if (setxattr(path.c_str(), "user.team", "storage", 7, 0) != 0) {
+        GTEST_SKIP() << "no user attributes here: " << strerror(errno);
+    }
+    // Owner rw, user 4242 r, group r, mask r, others nothing: version 2,
+    // then each entry's tag and permissions (16 bits each) and id.
+    const uint32_t acl[] = {2,    1 | 6 << 16, ~0u, 2 | 4 << 16,
+                            4242, 4 | 4 << 16, ~0u, 0x10 | 4 << 16,
+                            ~0u,  0x20,        ~0u};
+    const char *aclName = "system.posix_acl_access";
+    char before[256] = {}, after[256] = {}, team[16] = {};
+    bool hasAcl = setxattr(path.c_str(), aclName, acl, sizeof acl, 0) == 0;
+    ssize_t len = getxattr(path.c_str(), aclName, before, sizeof before);
+    RewriteFailure failure;
+    ASSERT_TRUE(mend(path, "new\n", &failure)) << failure.reason;
+    EXPECT_EQ(getxattr(path.c_str(), "user.team", team, sizeof team), 7);
+    EXPECT_STREQ(team, "storage");
+    EXPECT_EQ(getxattr(path.c_str(), aclName, after, sizeof after), len);
+    EXPECT_TRUE(!hasAcl || memcmp(before, after, sizeof acl) == 0);
+}
+
+} // namespace
