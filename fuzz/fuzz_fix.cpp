@@ -1,7 +1,8 @@
 // Mends arbitrary files with the safe fixes and holds what makes them safe:
 // mending twice changes nothing more; every line keeps its number; and every
 // sound statement of the file reports the same values once mended (its
-// address, port, connections and login parameters).
+// address, port, connections and login parameters). And whether a fault is
+// fixable, told quickly, is what judging the mended line tells.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -33,8 +34,19 @@ struct Values {
     }
 };
 
+// Keeps the values of each sound statement; of each fault on a line that a
+// fix may touch, holds that the quick judgement of whether --fix mends it
+// is the line's own, judged again once mended.
 int keepSound(void *context, const Verdict *verdict)
 {
+    const SourcePiece &piece = verdict->source;
+    if (verdict->isStatement && verdict->fault != FAULT_NONE &&
+        piece.offset == 0 && piece.lastPiece &&
+        piece.len <= longestFixedLine &&
+        faultIsFixable(verdict) !=
+            fixedLineIsSound(piece.text, piece.len, verdict->lineNum == 1)) {
+        abort();
+    }
     if (verdict->isStatement && verdict->fault == FAULT_NONE) {
         Values values = {verdict->lineNum,
                          verdict->source.offset,

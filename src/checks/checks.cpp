@@ -229,31 +229,33 @@ static_assert(messagesWellFormed(),
 // The longest name compared for a suggestion; a longer one is far from all.
 static const size_t maxComparedLen = 64;
 
-// The Damerau-Levenshtein distance (optimal string alignment).
+// The Damerau-Levenshtein distance (optimal string alignment), in rows of
+// bytes (no distance compared exceeds 64) of which only the cells used are
+// set: suggestions and notes compare short words, often.
 size_t editDistance(std::string_view a, std::string_view b)
 {
     if (a.size() > maxComparedLen || b.size() > maxComparedLen) {
         return SIZE_MAX;
     }
-    size_t rows[3][maxComparedLen + 1] = {}; // two back, one back, this one
+    unsigned char rows[3][maxComparedLen + 1]; // two back, one back, this one
     for (size_t j = 0; j <= b.size(); j++) {
-        rows[1][j] = j;
+        rows[1][j] = static_cast<unsigned char>(j);
     }
     for (size_t i = 1; i <= a.size(); i++) {
-        size_t *row = rows[(i + 1) % 3];
-        const size_t *above = rows[i % 3];
-        const size_t *twoUp = rows[(i + 2) % 3];
-        row[0] = i;
+        unsigned char *row = rows[(i + 1) % 3];
+        const unsigned char *above = rows[i % 3];
+        const unsigned char *twoUp = rows[(i + 2) % 3];
+        row[0] = static_cast<unsigned char>(i);
         for (size_t j = 1; j <= b.size(); j++) {
-            size_t cost = a[i - 1] == b[j - 1] ? 0 : 1;
-            size_t best = above[j - 1] + cost;
-            best = above[j] + 1 < best ? above[j] + 1 : best;
-            best = row[j - 1] + 1 < best ? row[j - 1] + 1 : best;
+            unsigned cost = a[i - 1] == b[j - 1] ? 0U : 1U;
+            unsigned best = above[j - 1] + cost;
+            best = above[j] + 1U < best ? above[j] + 1U : best;
+            best = row[j - 1] + 1U < best ? row[j - 1] + 1U : best;
             if (i > 1 && j > 1 && a[i - 1] == b[j - 2] &&
-                a[i - 2] == b[j - 1] && twoUp[j - 2] + 1 < best) {
-                best = twoUp[j - 2] + 1;
+                a[i - 2] == b[j - 1] && twoUp[j - 2] + 1U < best) {
+                best = twoUp[j - 2] + 1U;
             }
-            row[j] = best;
+            row[j] = static_cast<unsigned char>(best);
         }
     }
     return rows[(a.size() + 1) % 3][b.size()];

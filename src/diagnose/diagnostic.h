@@ -19,6 +19,7 @@
 // A note that follows an error: a cause that its line shows, said in a
 // fixed text that quotes no byte of the line.
 struct Note {
+    NoteKind kind;
     std::string_view text;
     // Where the cause lies, as Diagnostic::pos (held at the hide point),
     // and its column in characters where the consumer asks for those.

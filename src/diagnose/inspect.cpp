@@ -40,23 +40,32 @@ struct Inspection {
 // Sets the notes of the error of `verdict`: each held at the line's hide
 // point, as the diagnostic's own column is.
 static void addNotes(Inspection *inspection, const Verdict *verdict,
-                     const CheckInfo *check)
+                     const CheckInfo *check, bool hidden)
 {
     Diagnostic *diagnostic = &inspection->diagnostic;
-    size_t count = findNotes(verdict, check, inspection->notes_);
+    size_t count = findNotes(verdict, check, hidden, inspection->notes_);
     if (count == 0) {
         return;
     }
+    // A note lies at or before the byte at fault: past the diagnostic's
+    // column only where that column was held at the hide point, which then
+    // holds the note too; and in a piece that an earlier one's hide point
+    // hides, at that point.
     const SourcePiece &piece = verdict->source;
-    size_t hide = hidePoint(piece);
+    size_t held = piece.offset > 0 ? historyOf(piece).hideBefore : noPosition;
     for (size_t k = 0; k < count; k++) {
         Note *note = &inspection->notes_[k];
-        if (hide != noPosition && note->pos > hide &&
-            !(piece.offset > 0 && note->pos == piece.offset)) {
-            note->pos = hide;
+        if (held != noPosition) {
+            note->pos = held;
+        } else if (note->pos > diagnostic->pos) {
+            note->pos = diagnostic->pos;
         }
         if (inspection->charColumn) {
-            note->charColumn = characterColumn(piece, note->pos);
+            // Most notes lie at the diagnostic's column, or at the line's
+            // start.
+            note->charColumn = note->pos == diagnostic->pos ? diagnostic->charColumn
+                               : note->pos == 0             ? 1
+                                   : characterColumn(piece, note->pos);
         }
     }
     diagnostic->noteCount = count;
@@ -111,11 +120,10 @@ static void emit(Inspection *inspection, const Verdict *verdict,
     if (inspection->charColumn) {
         diagnostic->charColumn = characterColumn(piece, pos);
     }
-    diagnostic->notes = inspection->notes_;
     diagnostic->noteCount = 0;
-    diagnostic->edits = inspection->edits;
-    if (inspection->notes && warning == nullptr) {
-        addNotes(inspection, verdict, check);
+    if (inspection->notes && warning == nullptr &&
+        mayHaveNotes(verdict, static_cast<FaultKind>(check->kind))) {
+        addNotes(inspection, verdict, check, hidden);
     }
     diagnostic->fixable = false;
     diagnostic->editCount = 0;
@@ -207,6 +215,8 @@ FileStatus inspectStream(FILE *file, const char *name,
                                  {},
                                  {},
                                  {}};
+        inspection.diagnostic.notes = inspection.notes_;
+        inspection.diagnostic.edits = inspection.edits;
         ReaderHooks hooks = {};
         hooks.onVerdict = takeVerdict;
         hooks.beforeWait = showJudged;

@@ -9,6 +9,17 @@ static bool isBlankByte(char c)
     return c == ' ' || c == '\t';
 }
 
+// Whether the first `count` bytes of `text` are all blanks.
+static bool allBlanks(const char *text, size_t count)
+{
+    for (size_t k = 0; k < count; k++) {
+        if (!isBlankByte(text[k])) {
+            return false;
+        }
+    }
+    return true;
+}
+
 static bool isLetter(char c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
@@ -18,7 +29,9 @@ static bool isLetter(char c)
 // case, or at most two edits away.
 static bool closeTo(std::string_view word, std::string_view keyword)
 {
-    if (word.empty() || word == keyword) {
+    size_t longer = word.size() > keyword.size() ? word.size() - keyword.size()
+                                                 : keyword.size() - word.size();
+    if (word.empty() || longer > 2 || word == keyword) {
         return false;
     }
     if (word.size() == keyword.size()) {
@@ -29,6 +42,16 @@ static bool closeTo(std::string_view word, std::string_view keyword)
         if (sameButCase) {
             return true;
         }
+    }
+    // What the two share at either end costs no edit: only the rest is
+    // compared.
+    while (!word.empty() && word.front() == keyword.front()) {
+        word.remove_prefix(1);
+        keyword.remove_prefix(1);
+    }
+    while (!word.empty() && !keyword.empty() && word.back() == keyword.back()) {
+        word.remove_suffix(1);
+        keyword.remove_suffix(1);
     }
     return editDistance(word, keyword) <= 2;
 }
@@ -48,7 +71,8 @@ static std::string_view wordAt(const SourcePiece &piece, size_t at, size_t end,
     return {piece.text + at, k - at};
 }
 
-size_t findNotes(const Verdict *verdict, const CheckInfo *check, Note *notes)
+size_t findNotes(const Verdict *verdict, const CheckInfo *check, bool hidden,
+                 Note *notes)
 {
     const SourcePiece &piece = verdict->source;
     const char *text = piece.text;
@@ -57,12 +81,13 @@ size_t findNotes(const Verdict *verdict, const CheckInfo *check, Note *notes)
     FaultKind fault = static_cast<FaultKind>(check->kind);
     size_t count = 0;
     auto add = [&](NoteKind kind, size_t pos) {
-        notes[count++] = {noteText(kind), piece.offset + pos, 0};
+        notes[count++] = {kind, noteText(kind), piece.offset + pos, 0};
     };
-    // Where the line's bytes begin to be hidden, in the piece; the notes
-    // that would tell of a byte from there on are left out.
-    size_t hide = hidePoint(piece);
-    hide = hide == noPosition ? len : hide > piece.offset ? hide - piece.offset : 0;
+    // A word is letters, with at most the colon that ends it: no hide point
+    // falls inside one, nor before the first word of a line or the field,
+    // which only blanks or the statement's numbers precede. Only an earlier
+    // piece's hide point hides all of this one.
+    bool pieceHidden = historyOf(piece).hideBefore != noPosition;
 
     if (verdict->lineNum == 1 && piece.offset == 0 && at < 3 && len >= 3 &&
         std::string_view(text, 3) == byteOrderMark) {
@@ -78,36 +103,43 @@ size_t findNotes(const Verdict *verdict, const CheckInfo *check, Note *notes)
         }
     }
     if (fault == FAULT_PARSE) {
-        size_t first = 0;
-        while (first < len && isBlankByte(text[first])) {
-            first++;
+        // The grammar stops at the first byte that is not a blank, or after
+        // "target" and its blanks: only the bytes before the fault are
+        // looked at, and only where a note may follow.
+        size_t end = at;
+        while (end < len && text[end] == '\r') {
+            end++;
         }
-        size_t end = len;
-        while (end > first && text[end - 1] == '\r') {
-            end--;
-        }
-        if (first > 0 && first == end && piece.offset == 0 && piece.lastPiece) {
+        if (at > 0 && end == len && piece.offset == 0 && piece.lastPiece &&
+            allBlanks(text, at)) {
             add(NOTE_BLANK_LINE, 0);
-        } else if (first > 0 && first == at && at < len && text[at] == '#') {
+        } else if (at > 0 && at < len && text[at] == '#' &&
+                   allBlanks(text, at)) {
             add(NOTE_INDENTED_COMMENT, at);
-        } else if (first < hide &&
-                   closeTo(wordAt(piece, first, hide, false), "target")) {
-            add(NOTE_TARGET_KEYWORD, first);
+        } else if (!pieceHidden) {
+            size_t word = at >= 6 && std::string_view(text + at - 6, 6) ==
+                                         "target"
+                              ? at - 6
+                              : at;
+            if (closeTo(wordAt(piece, word, len, false), "target")) {
+                add(NOTE_TARGET_KEYWORD, word);
+            }
         }
     } else if (fault == FAULT_MISSING_KEYWORD) {
         size_t field = static_cast<size_t>(verdict->loginParams - text);
-        if (field < hide &&
-            closeTo(wordAt(piece, field, hide, true), loginKeyword)) {
+        if (!pieceHidden &&
+            closeTo(wordAt(piece, field, len, true), loginKeyword)) {
             add(NOTE_INITIATOR_KEYWORD, field);
         }
-    } else if (fault == FAULT_IDENTIFIER_CHAR && at < hide &&
+    } else if (fault == FAULT_IDENTIFIER_CHAR && !hidden && at < len &&
                text[at] == ':') {
         add(NOTE_IQN_COLON, at);
     }
     return count;
 }
 
-bool findFix(const Verdict *verdict, const Warning *warning, FixEdit *edits, size_t *editCount)
+bool findFix(const Verdict *verdict, const Warning *warning, FixEdit *edits,
+             size_t *editCount)
 {
     const SourcePiece &piece = verdict->source;
     if (piece.offset != 0 || !piece.lastPiece ||
@@ -115,12 +147,23 @@ bool findFix(const Verdict *verdict, const Warning *warning, FixEdit *edits, siz
         return false;
     }
     bool firstLine = verdict->lineNum == 1;
+    const char *text = piece.text;
+    // An error is mended only by a fix at the line's start or end.
+    if (warning == nullptr &&
+        (piece.len == 0 ||
+         !(text[piece.len - 1] == '\r' || isBlankByte(text[0]) ||
+           (firstLine && text[0] == byteOrderMark[0])) ||
+         !faultIsFixable(verdict))) {
+        return false;
+    }
+    // A warning's cause is there by definition, and mended on such a line.
+    if (edits == nullptr) {
+        return true;
+    }
     LineFix fixes[maxLineFixes];
-    size_t count = findLineFixes(piece.text, piece.len, firstLine, fixes);
+    size_t count = findLineFixes(text, piece.len, firstLine, fixes);
     // The fixes that mend what the diagnostic is about: for an error, all
-    // but the zeros, when the line mended is sound; for a warning, its
-    // cause's.
-    bool fixable = false;
+    // but the zeros; for a warning, its cause's.
     size_t chosen = 0;
     for (size_t k = 0; k < count; k++) {
         const LineFix &fix = fixes[k];
@@ -139,21 +182,19 @@ bool findFix(const Verdict *verdict, const Warning *warning, FixEdit *edits, siz
             fixes[chosen++] = fix;
         }
     }
-    fixable = chosen > 0 && (warning != nullptr ||
-                             fixedLineIsSound(piece.text, piece.len, firstLine));
-    if (edits == nullptr || !fixable) {
-        return fixable;
+    if (chosen == 0) {
+        return false;
     }
     // Each deleted byte lies before the hide point, or none is given.
     size_t hide = hidePoint(piece);
     *editCount = 0;
     if (hide != noPosition && fixes[chosen - 1].end > hide) {
-        return fixable;
+        return true;
     }
     for (size_t k = 0; k < chosen; k++) {
         edits[k] = {characterColumn(piece, fixes[k].start),
                     characterColumn(piece, fixes[k].end)};
     }
     *editCount = chosen;
-    return fixable;
+    return true;
 }

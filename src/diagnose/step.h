@@ -31,8 +31,28 @@ size_t characterColumn(const SourcePiece &piece, size_t pos);
 // The notes on the error of `verdict` (of `check`) into `notes`, at most
 // maxNotes; returns how many. A note's position is where its cause lies,
 // never past the diagnostic's own; none quotes a byte, and a note that
-// would tell what lies at or past the line's hide point is left out.
-size_t findNotes(const Verdict *verdict, const CheckInfo *check, Note *notes);
+// would tell what lies at or past the line's hide point is left out
+// (`hidden`: the byte at fault lies there).
+size_t findNotes(const Verdict *verdict, const CheckInfo *check, bool hidden,
+                 Note *notes);
+
+// Whether the error of `verdict`, of the fault `fault`, may have a note: a
+// test of a few bytes, so that most errors never look further.
+inline bool mayHaveNotes(const Verdict *verdict, FaultKind fault)
+{
+    const SourcePiece &piece = verdict->source;
+    size_t at = verdict->pos - piece.offset;
+    if (at >= piece.len) {
+        // Where the text ends: after blanks alone, or a keyword cut short.
+        return fault == FAULT_PARSE || fault == FAULT_MISSING_KEYWORD;
+    }
+    char c = piece.text[at];
+    bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    return c == '\r' || (verdict->lineNum == 1 && piece.offset == 0) ||
+           (fault == FAULT_PARSE && (letter || c == '#')) ||
+           fault == FAULT_MISSING_KEYWORD ||
+           (fault == FAULT_IDENTIFIER_CHAR && c == ':');
+}
 
 // Whether --fix mends what the diagnostic of `check` on the line of
 // `verdict` (and `warning`, for a warning's) is about; with `edits`, the

@@ -69,4 +69,10 @@ void appendNoteLine(LineBuffer *line, std::string_view name,
                     const Diagnostic &diagnostic, const Note &note,
                     std::string_view before = {}, std::string_view after = {});
 
+// The text of `note` as a JSON string, quotes included, and escaped as a
+// workflow command's message: each escaped once per run, since every note
+// of a kind says the same.
+std::string_view jsonNoteText(const Note &note);
+std::string_view commandNoteText(const Note &note);
+
 #endif

@@ -45,7 +45,7 @@ class GithubFormat : public Emitter
         // Each note on a line of the annotation's own.
         for (size_t k = 0; k < diagnostic.noteCount; k++) {
             line_.append("%0A");
-            appendCommandEscaped(&line_, diagnostic.notes[k].text, false);
+            line_.append(commandNoteText(diagnostic.notes[k]));
         }
         line_.append('\n');
         line_.write(streams_.out);

@@ -70,7 +70,7 @@ class JsonFormat : public Emitter
         appendJsonString(&line_, diagnostic.message);
         for (size_t k = 0; k < diagnostic.noteCount; k++) {
             line_.append(k == 0 ? ",\"notes\":[" : ",");
-            appendJsonString(&line_, diagnostic.notes[k].text);
+            line_.append(jsonNoteText(diagnostic.notes[k]));
         }
         if (diagnostic.noteCount > 0) {
             line_.append(']');

@@ -55,7 +55,13 @@ class SarifFormat : public Emitter
             line_.append("},\"fullDescription\":{\"text\":");
             appendJsonString(&line_, check.summary);
             line_.append("},\"help\":{\"text\":");
-            appendJsonString(&line_, check.explanation);
+            text_.clear();
+            text_.append(check.explanation);
+            if (check.fix != nullptr) {
+                text_.append(' ');
+                text_.append(check.fix);
+            }
+            appendJsonString(&line_, text_.view());
             line_.append("},\"defaultConfiguration\":{\"level\":");
             appendLevel(&line_, &check);
             line_.append(&check == &checkTable[checkCount - 1] ? "}}\n"
@@ -152,7 +158,7 @@ class SarifFormat : public Emitter
             line_.append(name_.shown);
             appendRegion(diagnostic.lineNum, note.charColumn);
             line_.append("},\"message\":{\"text\":");
-            appendJsonString(&line_, note.text);
+            line_.append(jsonNoteText(note));
             line_.append("}}");
         }
         if (diagnostic.noteCount > 0) {
@@ -177,13 +183,12 @@ class SarifFormat : public Emitter
         line_.append('}');
     }
 
-    // The result's fix: its check's description, and the deletions.
+    // The result's fix: the deletions (the rule's help tells what --fix
+    // does).
     void appendFix(const Diagnostic &diagnostic)
     {
-        line_.append(",\"fixes\":[{\"description\":{\"text\":");
-        appendJsonString(&line_, diagnostic.check->fix);
-        line_.append("},\"artifactChanges\":[{\"artifactLocation\":{"
-                     "\"uri\":");
+        line_.append(",\"fixes\":[{\"artifactChanges\":[{"
+                     "\"artifactLocation\":{\"uri\":");
         line_.append(name_.shown);
         line_.append("},\"replacements\":[");
         for (size_t k = 0; k < diagnostic.editCount; k++) {

@@ -107,7 +107,8 @@ struct Verdict {
     // login parameters, as findLoginParamsFault tells it).
     size_t pos;
     unsigned charCode; // FAULT_ADDRESS_CHAR: the character found
-    // The values of a sound statement.
+    // The values of a sound statement; the connection count also of one
+    // whose login parameters are at fault.
     int32_t nConnections;
     uint32_t addr[4];
     uint32_t port;
@@ -233,6 +234,13 @@ size_t applyLineFixes(const char *line, size_t len, const LineFix *fixes,
 // True when the line, with its fixes applied, holds no fault: a sound
 // statement, or a line that is not a statement.
 bool fixedLineIsSound(const char *line, size_t len, bool firstLine);
+
+// fixedLineIsSound for the line of `verdict`, a fault on a whole line of at
+// most longestFixedLine bytes, told from where the fault lies with no
+// second judging: the grammar has accepted every byte before it, so only a
+// fault at a byte that a fix deletes can go, and then the rest of the
+// line's grammar is known.
+bool faultIsFixable(const Verdict *verdict);
 
 // Appends `text` to `fixed`, every line of it mended; returns whether
 // anything changed. Lines keep their numbers, but a last line without a

@@ -133,3 +133,36 @@ bool fixText(std::string_view text, LineBuffer *fixed)
     }
     return changed;
 }
+
+bool faultIsFixable(const Verdict *verdict)
+{
+    const SourcePiece &piece = verdict->source;
+    const char *line = piece.text;
+    size_t len = piece.len;
+    size_t at = verdict->pos;
+    size_t start = 0;
+    while (verdict->lineNum == 1 &&
+           skipWord(line, start, len, byteOrderMark) != start) {
+        start += byteOrderMarkLen;
+    }
+    size_t end = len;
+    while (end > start && line[end - 1] == '\r') {
+        end--;
+    }
+    size_t text = skipBlanksTo(line, start, end);
+    // Mended to an empty line or a comment.
+    if ((text == end || line[text] == '#') &&
+        (start > 0 || end < len || text > start)) {
+        return true;
+    }
+    // A statement after a mark, judged anew (line 1 only).
+    if (start > 0) {
+        return fixedLineIsSound(line, len, true);
+    }
+    // Login parameters sound but for the carriage return at their end: the
+    // statement is sound unless its count is 0.
+    return at == end && end < len &&
+           (verdict->fault == FAULT_PASSWORD_CHAR ||
+            verdict->fault == FAULT_CHARS_AFTER_PASSWORD) &&
+           verdict->nConnections != 0;
+}

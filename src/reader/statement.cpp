@@ -182,12 +182,12 @@ judgeStatement(const char *line, size_t offset, Verdict *verdict,
         judgeLoginParams(line + fieldStart, fieldLen, &comma);
     verdict->loginParams = line + fieldStart;
     verdict->loginParamsLen = fieldLen;
+    verdict->nConnections = toSigned32(count);
     if (loginFault != FAULT_NONE) {
         // An empty field starts, and ends, where the text does.
         setFault(verdict, loginFault, offset + fieldStart + comma);
         return 0;
     }
-    verdict->nConnections = toSigned32(count);
     if (verdict->nConnections == 0) {
         setFault(verdict, FAULT_NO_CONNECTIONS, offset + pos);
         return pos;
