@@ -102,8 +102,9 @@ package-check:
 clean:
 	rm -rf build
 
-# Writes the manual page's entries of the checks and the README's table of
-# warnings afresh from the table of checks (src/checks/checks.cpp).
+# Writes the manual page's entries of the checks and the README's tables of
+# errors, warnings and fixes afresh from the table of checks
+# (src/checks/checks.cpp).
 .PHONY: docs
 docs: $(RELEASE)/CMakeCache.txt
 	doc/update_docs.sh $(RELEASE)

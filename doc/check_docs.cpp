@@ -229,6 +229,15 @@ bool writeMessageLines(std::string_view pattern, std::string_view join,
     return true;
 }
 
+// What --fix does for the check, where it does anything, as a paragraph of
+// its own after the explanation.
+void writeFix(const CheckInfo &check, std::string *out)
+{
+    if (check.fix != nullptr) {
+        *out += ".br\n" + roffProse(check.fix);
+    }
+}
+
 void writeExamples(const CheckInfo &check, std::string *out)
 {
     *out += ".br\nBad:\n.B \"" + roffCode(check.badLine) + "\"\n";
@@ -238,7 +247,7 @@ void writeExamples(const CheckInfo &check, std::string *out)
 // The entries of the errors whose diagnostic gives a position, or of those
 // that give none: the report format's message as the tag, then the name,
 // the other formats' message where it differs, the summary, the
-// explanation and the examples.
+// explanation, what --fix does and the examples.
 bool writeErrors(bool positioned, std::string *out, std::string *error)
 {
     for (const CheckInfo &check : checkTable) {
@@ -263,6 +272,7 @@ bool writeErrors(bool positioned, std::string *out, std::string *error)
         }
         *out += roffProse(check.summary, italic);
         *out += roffProse(check.explanation, italic);
+        writeFix(check, out);
         writeExamples(check, out);
     }
     return true;
@@ -279,7 +289,7 @@ bool writeLoginParameterDiagnostics(std::string *out, std::string *error)
 }
 
 // The entries of the warnings: the name as the tag, the summary, the
-// message, the explanation and the examples.
+// message, the explanation, what --fix does and the examples.
 bool writeWarnings(std::string *out, std::string *error)
 {
     for (const CheckInfo &check : checkTable) {
@@ -295,6 +305,7 @@ bool writeWarnings(std::string *out, std::string *error)
         }
         *out += ".br\n";
         *out += roffProse(check.explanation, italic);
+        writeFix(check, out);
         writeExamples(check, out);
     }
     return true;
@@ -391,6 +402,44 @@ bool writeErrorsTable(std::string *out, std::string *error)
     return true;
 }
 
+// Prose in a cell of a markdown table, each option in it (a word that
+// begins with "--", without the punctuation that ends it) as code.
+std::string markdownProse(std::string_view text)
+{
+    std::string out;
+    while (!text.empty()) {
+        size_t space = text.find(' ');
+        std::string_view word = text.substr(0, space);
+        text.remove_prefix(space == npos ? text.size() : space + 1);
+        size_t end = word.find_last_not_of(".,;:)") + 1;
+        if (word.substr(0, 2) == "--" && end > 2) {
+            out += markdownCode(word.substr(0, end)) +
+                   markdownText(word.substr(end));
+        } else {
+            out += markdownText(word);
+        }
+        out += text.empty() ? "" : " ";
+    }
+    return out;
+}
+
+// The README's table of the checks that --fix mends: name, severity and
+// what --fix does for each, in the table's order.
+bool writeFixesTable(std::string *out, std::string * /*error*/)
+{
+    *out += "\n| name | severity | what `--fix` does |\n|---|---|---|\n";
+    for (const CheckInfo &check : checkTable) {
+        if (check.fix == nullptr) {
+            continue;
+        }
+        *out += "| " + markdownCode(check.name) + " | " +
+                (check.severity == Severity::error ? "error" : "warning") +
+                " | " + markdownProse(check.fix) + " |\n";
+    }
+    *out += "\n";
+    return true;
+}
+
 struct Region {
     std::string_view name;
     DocSyntax syntax;
@@ -403,6 +452,7 @@ constexpr Region regions[] = {
     {"warnings", DocSyntax::roff, writeWarnings},
     {"warnings-table", DocSyntax::markdown, writeWarningsTable},
     {"errors-table", DocSyntax::markdown, writeErrorsTable},
+    {"fixes-table", DocSyntax::markdown, writeFixesTable},
 };
 
 const Region *findRegion(std::string_view name)

@@ -1,7 +1,7 @@
 // The parts of the manual page and of the README that the table of checks
 // writes: each check's entry in the manual, and the README's tables of the
-// errors' messages and of the warnings. Each part, a region, stands in its
-// document between two lines that name it,
+// errors' messages, of the warnings and of what --fix mends. Each part, a
+// region, stands in its document between two lines that name it,
 //
 //   .\" BEGIN GENERATED NAME ...          <!-- BEGIN GENERATED NAME ... -->
 //   .\" END GENERATED NAME                <!-- END GENERATED NAME -->

@@ -41,8 +41,7 @@ int keepSound(void *context, const Verdict *verdict)
 {
     const SourcePiece &piece = verdict->source;
     if (verdict->isStatement && verdict->fault != FAULT_NONE &&
-        piece.offset == 0 && piece.lastPiece &&
-        piece.len <= longestFixedLine &&
+        piece.offset == 0 && piece.lastPiece && piece.len <= longestFixedLine &&
         faultIsFixable(verdict) !=
             fixedLineIsSound(piece.text, piece.len, verdict->lineNum == 1)) {
         abort();
@@ -65,8 +64,7 @@ std::vector<Values> soundStatements(std::string text)
 {
     std::vector<Values> found;
     char none = '\0';
-    FILE *stream =
-        fmemopen(text.empty() ? &none : &text[0], text.size(), "r");
+    FILE *stream = fmemopen(text.empty() ? &none : &text[0], text.size(), "r");
     if (stream == nullptr) {
         abort();
     }

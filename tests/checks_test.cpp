@@ -273,6 +273,8 @@ TEST(CheckDocs, RewritingReplacesOnlyTheRegions)
                          "old\n<!-- END GENERATED warnings-table -->\n"
                          "<!-- BEGIN GENERATED errors-table -->\n"
                          "<!-- END GENERATED errors-table -->\n"
+                         "<!-- BEGIN GENERATED fixes-table -->\n"
+                         "<!-- END GENERATED fixes-table -->\n"
                          ".\\\" BEGIN GENERATED warnings\nno newline";
     std::string result;
     std::string error;
@@ -284,6 +286,9 @@ TEST(CheckDocs, RewritingReplacesOnlyTheRegions)
                           "<!-- BEGIN GENERATED errors-table -->\n" +
                           region("errors-table") +
                           "<!-- END GENERATED errors-table -->\n"
+                          "<!-- BEGIN GENERATED fixes-table -->\n" +
+                          region("fixes-table") +
+                          "<!-- END GENERATED fixes-table -->\n"
                           ".\\\" BEGIN GENERATED warnings\nno newline");
 }
 

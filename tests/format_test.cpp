@@ -76,13 +76,11 @@ std::string everyCheck()
         "target = 192.168.10.5 3260 2 Initiator:db01,Secret";
     std::string text = "\xEF\xBB\xBF# byte order mark\r\n" + sound + "\n";
     for (const char *line :
-         {"x",
-          "target = 1..3.4 1 2 Initiator:h,p",
+         {"x", "target = 1..3.4 1 2 Initiator:h,p",
           "target =\t1.2.3 3260 2 Initiator:h,p",
           "target = 1.2.\xC3\xA9.4 3260 2 Initiator:h,p",
           "target = 1.2.3.4 x 2 Initiator:h,p",
-          "target = 1.2.3.4 3260 0 Initiator:h,p",
-          "target = 1.2.3.4 3260 2 ",
+          "target = 1.2.3.4 3260 0 Initiator:h,p", "target = 1.2.3.4 3260 2 ",
           "target = 1.2.3.4 3260 2 initiator:h,p",
           "target = 1.2.3.4 3260 2 Initiator:,p",
           "target = 1.2.3.4 3260 2 Initiator:h!,p",

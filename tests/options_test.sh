@@ -772,7 +772,7 @@ EOF
 1|line 1, nConnections = 2, target addr = 1.2.3.4, portNum = 3260, loginParamsLen = 14, loginParams = Initiator:h,pw 
 1|line 10, nConnections = 2, target addr = 1.2.3.5, portNum = 3260, loginParamsLen = 14, loginParams = Initiator:h,pw 
 EOF
-    cmp -s w.conf p/w.conf && cmp -s w.conf g/w.conf || fail "--fix and the patched file differ"
+    { cmp -s w.conf p/w.conf && cmp -s w.conf g/w.conf; } || fail "--fix and the patched file differ"
     # A file that needs no fix is not rewritten; a mode-0600 file keeps it.
     before=$(stat -c '%i %Y' w.conf)
     "$checker" --no-config --fix w.conf >/dev/null

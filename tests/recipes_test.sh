@@ -14,6 +14,8 @@
 #   pull-request  the base branch's options and no directives judge a change
 #                 that relaxed both
 #   install       make install, as the README gives it, with PREFIX and DESTDIR
+#   fix           --diff piped to git apply mends the files as --fix does,
+#                 and tells what remains without a password
 #
 # Without GROUP every group runs. A group whose client is not installed is
 # skipped, saying so; the status is 77 when every group run was skipped.
@@ -26,7 +28,7 @@ root=$(realpath "$1") checker=$(realpath "$2") build=$(realpath "$3") group=${4:
 
 if [ "$group" = all ]; then
     ran=0 failed=0
-    for g in vim emacs ansible puppet pull-request install; do
+    for g in vim emacs ansible puppet pull-request install fix; do
         "$0" "$root" "$checker" "$build" "$g"
         case $? in 0) ran=$((ran + 1)) ;; 77) ;; *) failed=$((failed + 1)) ;; esac
     done
@@ -384,6 +386,31 @@ install)
         *) fail "$file is outside PREFIX" ;; esac
     done <"$build/install_manifest.txt"
     finish "make install, as the README gives it, and with PREFIX and DESTDIR"
+    ;;
+
+fix)
+    command -v git >/dev/null || skip "git is not installed"
+    take_recipe 'Fixing files' sh apply.sh
+    grep -q -e '--diff' apply.sh || give_up "the Fixing files recipe does not use --diff"
+    git init -q repo || give_up "git init"
+    mkdir repo/iscsi
+    # Every fix (a byte order mark, CRLF line ends, a leading zero, a line of
+    # blanks, an indented comment), a file that needs none, and a fault
+    # that stays.
+    printf '\357\273\277# targets\r\n%s\r\n \t\r\n  # old\r\n' \
+        "${sound/10.0.0.1/010.0.0.1}" >repo/iscsi/a.conf
+    printf '%s\n' "$sound" >repo/iscsi/b.conf
+    printf '%s\r\n' "$faulty" >repo/iscsi/c.conf
+    cp -r repo/iscsi expected
+    iscsi-config-check --no-config -q --fix expected/*.conf >/dev/null
+    (cd repo && bounded bash -e ../apply.sh) >recipe.log 2>&1 || { show recipe.log; fail "the recipe failed"; }
+    for f in a b c; do
+        cmp -s "expected/$f.conf" "repo/iscsi/$f.conf" || fail "git apply did not make $f.conf what --fix makes"
+    done
+    grep -q 'line 1, pos 14, illegal character in address 040' recipe.log ||
+        { show recipe.log; fail "the fault that remains is not told"; }
+    ! grep -qF "$password" recipe.log || { show recipe.log; fail "a password reached the terminal"; }
+    finish "--diff piped to git apply mends the files as --fix does, and tells what remains"
     ;;
 
 *)

@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <cstdint>
 
+// clang-format off
 // What --fix does where a line's carriage returns are the fault.
 static constexpr char crlfFix[] = "--fix deletes the carriage returns at the end of the line, when the line is sound without them (a file saved with CRLF line ends).";
 
-// clang-format off
 constexpr CheckInfo checkTable[checkCount] = {
     withFix({FAULT_PARSE, "parse", true, "parse error",
      "A line that is neither empty nor a comment does not begin with the keyword target and an equals sign.",
@@ -161,6 +161,8 @@ constexpr CheckInfo checkTable[checkCount] = {
 };
 // clang-format on
 
+// The notes, in the order of their kinds.
+// clang-format off
 static const std::string_view noteTable[NOTE_KIND_COUNT] = {
     "the file has Windows (CRLF) line ends: convert it with sed -i 's/\\r$//' FILE or dos2unix FILE",
     "the file begins with a byte order mark (the bytes EF BB BF), read as part of line 1: remove it with sed -i '1s/^\\xEF\\xBB\\xBF//' FILE",
@@ -170,6 +172,7 @@ static const std::string_view noteTable[NOTE_KIND_COUNT] = {
     "did you mean 'target'?",
     "did you mean 'Initiator:'?",
 };
+// clang-format on
 
 std::string_view noteText(NoteKind kind)
 {
@@ -230,14 +233,15 @@ static_assert(messagesWellFormed(),
 static const size_t maxComparedLen = 64;
 
 // The Damerau-Levenshtein distance (optimal string alignment), in rows of
-// bytes (no distance compared exceeds 64) of which only the cells used are
-// set: suggestions and notes compare short words, often.
+// bytes (no distance compared exceeds 64): suggestions and notes compare
+// short words, often.
 size_t editDistance(std::string_view a, std::string_view b)
 {
     if (a.size() > maxComparedLen || b.size() > maxComparedLen) {
         return SIZE_MAX;
     }
-    unsigned char rows[3][maxComparedLen + 1]; // two back, one back, this one
+    unsigned char rows[3][maxComparedLen + 1] =
+        {}; // two back, one back, this one
     for (size_t j = 0; j <= b.size(); j++) {
         rows[1][j] = static_cast<unsigned char>(j);
     }

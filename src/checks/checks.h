@@ -99,8 +99,8 @@ struct CheckInfo {
                         const char *bad, const char *fixed)
         : name(checkName), message(text), reportMessage(reportText),
           summary(checkSummary), explanation(longer), badLine(bad),
-          fixedLine(fixed), fix(nullptr), severity(checkSeverity), kind(checkKind),
-          positioned(isPositioned),
+          fixedLine(fixed), fix(nullptr), severity(checkSeverity),
+          kind(checkKind), positioned(isPositioned),
           patterned(text.find_first_of("{|") != std::string_view::npos),
           reportPatterned(reportText.find_first_of("{|") !=
                           std::string_view::npos),

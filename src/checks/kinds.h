@@ -46,9 +46,9 @@ enum WarningKind {
 
 // The notes that can follow an error: the causes people actually hit.
 enum NoteKind {
-    NOTE_CRLF,              // the byte at fault is a line's final carriage return
-    NOTE_BOM,               // the file begins with a byte order mark
-    NOTE_BLANK_LINE,        // the line holds only blanks
+    NOTE_CRLF,       // the byte at fault is a line's final carriage return
+    NOTE_BOM,        // the file begins with a byte order mark
+    NOTE_BLANK_LINE, // the line holds only blanks
     NOTE_INDENTED_COMMENT,  // a '#' after leading blanks
     NOTE_IQN_COLON,         // a ':' in the identifier
     NOTE_TARGET_KEYWORD,    // a word close to "target"

@@ -157,7 +157,8 @@ static int checkFiles(const char *programName, const CommandLine *command,
                 mendFile(fromStdin ? command->stdinName : command->fileNames[k],
                          fromStdin, fixMode, emitter, inspection);
             status = mended.status;
-            diffShown = diffShown || (fixMode == FixMode::diff && mended.changed);
+            diffShown =
+                diffShown || (fixMode == FixMode::diff && mended.changed);
         } else if (command->stdinName == nullptr) {
             status = inspectFile(command->fileNames[k], emitter, inspection);
         } else if (inputClosed) {
@@ -178,8 +179,8 @@ static int checkFiles(const char *programName, const CommandLine *command,
     emitter->endRun();
 
     // A warning asked for counts as a fault, and so does a fix not made.
-    bool faultsFound = emitter->errorCount() > 0 ||
-                       emitter->warningCount() > 0 || diffShown;
+    bool faultsFound =
+        emitter->errorCount() > 0 || emitter->warningCount() > 0 || diffShown;
     int status = statusOk;
     if (runFailed) {
         status = statusFailed;

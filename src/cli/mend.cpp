@@ -56,9 +56,12 @@ static bool readToMend(const char *name, bool fromStdin, FixMode mode,
     if (mode == FixMode::fix) {
         RewriteFailure failure;
         if (!readForRewrite(name, content, identity, &failure)) {
+            // A file that cannot be read is told as the check tells it.
             int code = refusalCode(failure);
-            *failed = fail(emitter, name, FileStatus::notFixed,
-                           code != 0 ? code : failure.errorNumber);
+            *failed = code != 0
+                          ? fail(emitter, name, FileStatus::notFixed, code)
+                          : fail(emitter, name, FileStatus::openFailed,
+                                 failure.errorNumber);
             return false;
         }
         return true;
@@ -105,11 +108,13 @@ Mended mendFile(const char *name, bool fromStdin, FixMode mode,
                         code != 0 ? code : failure.errorNumber);
         }
     }
-    // What remains, as the check of the mended file would tell it.
+    // What remains, as the check of the mended file would tell it, after
+    // what standard output holds, so that a combined log keeps the order.
+    flushOutput(stdout);
     std::string_view text = fixed.view();
     char none = '\0'; // an empty text still needs a buffer
-    FILE *stream = fmemopen(text.empty() ? &none : fixed.data(), text.size(),
-                            "r");
+    FILE *stream =
+        fmemopen(text.empty() ? &none : fixed.data(), text.size(), "r");
     mended.status = inspectStream(stream, name, emitter, options);
     if (stream != nullptr) {
         (void)fclose(stream);

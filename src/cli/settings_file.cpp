@@ -58,9 +58,6 @@ static bool isNullDevice(const struct stat &status)
     return S_ISCHR(status.st_mode) && status.st_rdev == makedev(1, 3);
 }
 
-// Why a file of options of the status `status` cannot be used, or null.
-// Anyone could have put options into the project's file that is not the
-// user's or root's, or that everyone may write (the user's group may: a
 // True when the folder that holds `path` may be written by every user.
 static bool isInOpenFolder(const char *path)
 {
@@ -75,6 +72,9 @@ static bool isInOpenFolder(const char *path)
     return stat(folder.data(), &status) == 0 && (status.st_mode & S_IWOTH) != 0;
 }
 
+// Why a file of options of the status `status` cannot be used, or null.
+// Anyone could have put options into the project's file that is not the
+// user's or root's, or that everyone may write (the user's group may: a
 // team shares its checkout). A file given is the user's own choice.
 static const char *whyUnusable(const struct stat &status, bool given,
                                bool inOpenFolder)

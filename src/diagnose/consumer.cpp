@@ -21,7 +21,8 @@ static const struct {
 
 const char *failureReason(int errorNumber)
 {
-    return errorNumber < 0 ? rewriteRefusal(errorNumber) : strerror(errorNumber);
+    return errorNumber < 0 ? rewriteRefusal(errorNumber)
+                           : strerror(errorNumber);
 }
 
 const char *failureText(FileStatus status)

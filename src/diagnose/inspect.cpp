@@ -63,9 +63,10 @@ static void addNotes(Inspection *inspection, const Verdict *verdict,
         if (inspection->charColumn) {
             // Most notes lie at the diagnostic's column, or at the line's
             // start.
-            note->charColumn = note->pos == diagnostic->pos ? diagnostic->charColumn
-                               : note->pos == 0             ? 1
-                                   : characterColumn(piece, note->pos);
+            note->charColumn =
+                note->pos == diagnostic->pos ? diagnostic->charColumn
+                : note->pos == 0             ? 1
+                                 : characterColumn(piece, note->pos);
         }
     }
     diagnostic->noteCount = count;

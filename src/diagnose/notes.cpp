@@ -117,10 +117,10 @@ size_t findNotes(const Verdict *verdict, const CheckInfo *check, bool hidden,
                    allBlanks(text, at)) {
             add(NOTE_INDENTED_COMMENT, at);
         } else if (!pieceHidden) {
-            size_t word = at >= 6 && std::string_view(text + at - 6, 6) ==
-                                         "target"
-                              ? at - 6
-                              : at;
+            size_t word =
+                at >= 6 && std::string_view(text + at - 6, 6) == "target"
+                    ? at - 6
+                    : at;
             if (closeTo(wordAt(piece, word, len, false), "target")) {
                 add(NOTE_TARGET_KEYWORD, word);
             }
@@ -142,8 +142,7 @@ bool findFix(const Verdict *verdict, const Warning *warning, FixEdit *edits,
              size_t *editCount)
 {
     const SourcePiece &piece = verdict->source;
-    if (piece.offset != 0 || !piece.lastPiece ||
-        piece.len > longestFixedLine) {
+    if (piece.offset != 0 || !piece.lastPiece || piece.len > longestFixedLine) {
         return false;
     }
     bool firstLine = verdict->lineNum == 1;
@@ -175,8 +174,8 @@ bool findFix(const Verdict *verdict, const Warning *warning, FixEdit *edits,
         } else if (warning->kind == WARN_CARRIAGE_RETURN) {
             mends = fix.cause == FixCause::carriageReturn;
         } else if (warning->kind == WARN_LEADING_ZERO) {
-            mends = fix.cause == FixCause::leadingZero &&
-                    fix.start == warning->pos;
+            mends =
+                fix.cause == FixCause::leadingZero && fix.start == warning->pos;
         }
         if (mends) {
             fixes[chosen++] = fix;

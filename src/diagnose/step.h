@@ -58,6 +58,7 @@ inline bool mayHaveNotes(const Verdict *verdict, FaultKind fault)
 // `verdict` (and `warning`, for a warning's) is about; with `edits`, the
 // fix's deletions are put there, and their number in `*editCount` (0 where
 // one would reach the line's hide point).
-bool findFix(const Verdict *verdict, const Warning *warning, FixEdit *edits, size_t *editCount);
+bool findFix(const Verdict *verdict, const Warning *warning, FixEdit *edits,
+             size_t *editCount);
 
 #endif

@@ -8,18 +8,6 @@ void Emitter::beginRun(std::string_view programName)
     startRun(shown.view());
 }
 
-void appendNoteLine(LineBuffer *line, std::string_view name,
-                    const Diagnostic &diagnostic, const Note &note,
-                    std::string_view before, std::string_view after)
-{
-    char *out = line->reserve(16 + 2 * maxNumberLen + name.size() +
-                              before.size() + after.size() + note.text.size());
-    out = putNumber(put(put(out, name), ":"), diagnostic.lineNum);
-    out = putNumber(put(out, ":"), note.pos + 1);
-    out = put(put(put(put(out, ": "), before), "note:"), after);
-    line->commit(put(put(put(out, " "), note.text), "\n"));
-}
-
 // The notes' texts escaped, as they are first asked for.
 static LineBuffer jsonNotes[NOTE_KIND_COUNT];
 static LineBuffer commandNotes[NOTE_KIND_COUNT];

@@ -62,13 +62,6 @@ class Emitter : public DiagnosticConsumer
     EmitterSetup setup_;
 };
 
-// Appends the line of a note, "FILE:LINE:COLUMN: note: TEXT", as the gcc
-// and tty formats write it after the diagnostic: `name` as the output
-// shows it, and "note:" between `before` and `after` (a colour).
-void appendNoteLine(LineBuffer *line, std::string_view name,
-                    const Diagnostic &diagnostic, const Note &note,
-                    std::string_view before = {}, std::string_view after = {});
-
 // The text of `note` as a JSON string, quotes included, and escaped as a
 // workflow command's message: each escaped once per run, since every note
 // of a kind says the same.

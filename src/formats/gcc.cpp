@@ -31,7 +31,8 @@ class GccFormat : public Emitter
         line_.commit(put(out, "\n"));
         for (size_t k = 0; k < diagnostic.noteCount; k++) {
             const Note &note = diagnostic.notes[k];
-            out = line_.reserve(prefixLen + maxNumberLen + 16 + note.text.size());
+            out =
+                line_.reserve(prefixLen + maxNumberLen + 16 + note.text.size());
             memcpy(out, line_.data(), prefixLen);
             out = putNumber(out + prefixLen, note.pos + 1);
             line_.commit(put(put(put(out, ": note: "), note.text), "\n"));

@@ -75,15 +75,7 @@ class TtyFormat : public Emitter
     {
         bool isError = diagnostic.check->severity == Severity::error;
         line_.clear();
-        startColor(colorLocation);
-        line_.append(name_.shown);
-        line_.append(':');
-        line_.appendNumber(diagnostic.lineNum);
-        line_.append(':');
-        line_.appendNumber(diagnostic.pos + 1);
-        line_.append(':');
-        endColor();
-        line_.append(' ');
+        appendLocation(diagnostic.lineNum, diagnostic.pos);
         startColor(isError ? colorError : colorWarning);
         line_.append(severityName(diagnostic.check->severity));
         line_.append(": ");
@@ -98,14 +90,32 @@ class TtyFormat : public Emitter
                           diagnostic.lineNum);
         }
         for (size_t k = 0; k < diagnostic.noteCount; k++) {
-            appendNoteLine(&line_, name_.shown, diagnostic, diagnostic.notes[k],
-                           setup_.color ? colorNote : std::string_view(),
-                           setup_.color ? colorEnd : std::string_view());
+            appendLocation(diagnostic.lineNum, diagnostic.notes[k].pos);
+            startColor(colorNote);
+            line_.append("note:");
+            endColor();
+            line_.append(' ');
+            line_.append(diagnostic.notes[k].text);
+            line_.append('\n');
         }
         line_.write(streams_.out);
     }
 
   private:
+    // "FILE:LINE:COLUMN: ", in bold with colour.
+    void appendLocation(long long lineNum, size_t pos)
+    {
+        startColor(colorLocation);
+        line_.append(name_.shown);
+        line_.append(':');
+        line_.appendNumber(lineNum);
+        line_.append(':');
+        line_.appendNumber(pos + 1);
+        line_.append(':');
+        endColor();
+        line_.append(' ');
+    }
+
     void appendCount(long long count, std::string_view noun,
                      std::string_view after)
     {

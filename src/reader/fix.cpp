@@ -117,9 +117,10 @@ bool fixText(std::string_view text, LineBuffer *fixed)
     while (lineStart < text.size()) {
         const char *line = text.data() + lineStart;
         size_t rest = text.size() - lineStart;
-        const auto *newline = static_cast<const char *>(memchr(line, '\n', rest));
-        size_t len = newline != nullptr ? static_cast<size_t>(newline - line)
-                                        : rest;
+        const auto *newline =
+            static_cast<const char *>(memchr(line, '\n', rest));
+        size_t len =
+            newline != nullptr ? static_cast<size_t>(newline - line) : rest;
         LineFix fixes[maxLineFixes];
         size_t count = findLineFixes(line, len, lineStart == 0, fixes);
         char *out = fixed->reserve(len + 1);

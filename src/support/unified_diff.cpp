@@ -1,6 +1,7 @@
 // The unified diff of the safe fixes.
 #include "support/unified_diff.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -36,10 +37,8 @@ struct Lines {
 
 static size_t countLines(std::string_view text)
 {
-    size_t count = 0;
-    for (char c : text) {
-        count += c == '\n' ? 1 : 0;
-    }
+    auto count =
+        static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
     return count + (!text.empty() && text.back() != '\n' ? 1 : 0);
 }
 
