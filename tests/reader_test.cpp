@@ -15,6 +15,7 @@
 #include "memory_output.h"
 #include "reader/config.h"
 #include "reader/targets.h"
+#include "support/unified_diff.h"
 
 namespace
 {
@@ -486,3 +487,66 @@ TEST(TargetTable, HashesAgreeAndLinesAreKept)
 }
 
 } // namespace
+
+// The safe fixes, file by file: what each mends, what none touches, and the
+// unified diff that shows them, as diff -u writes it.
+TEST(SafeFixes, MendOnlyWhatCannotChangeAStatement)
+{
+    const std::string wide(505, ' ');
+    const struct {
+        std::string text;
+        std::string mended;
+    } cases[] = {
+        {"target = 1.2.3.4 1 2 Initiator:h,p\r\r\n# c\r\n",
+         "target = 1.2.3.4 1 2 Initiator:h,p\n# c\n"},
+        {"\xEF\xBB\xBF\xEF\xBB\xBF# c\n\xEF\xBB\xBF\n", "# c\n\xEF\xBB\xBF\n"},
+        {"  target = 00.010.000.01 1 2 Initiator:h,010\n",
+         "  target = 0.10.0.1 1 2 Initiator:h,010\n"},
+        {"target = 010.1 1 2\ntarget=010.1.2.3.04 1\n",
+         "target = 10.1 1 2\ntarget=10.1.2.3.04 1\n"},
+        {" \t\n \t# c\n  x # c\ntarget # 010\n",
+         "\n# c\n  x # c\ntarget # 010\n"},
+        // A line of 512 bytes or more keeps every byte; one of 511 does not.
+        {"target = 01.0.0.1" + wide.substr(0, 494) + "\r\n",
+         "target = 01.0.0.1" + wide.substr(0, 494) + "\r\n"},
+        {"target = 01.0.0.1" + wide.substr(0, 493) + "\r\n",
+         "target = 1.0.0.1" + wide.substr(0, 493) + "\n"},
+        // A last line without a newline that is emptied goes.
+        {"# c\n\r", "# c\n"},
+        {"# c\r", "# c"},
+    };
+    for (const auto &c : cases) {
+        LineBuffer fixed;
+        EXPECT_EQ(fixText(c.text, &fixed), c.text != c.mended) << c.text;
+        EXPECT_EQ(fixed.view(), c.mended) << c.text;
+    }
+}
+
+TEST(SafeFixes, DiffIsWhatDiffWrites)
+{
+    std::string before;
+    std::string after;
+    for (int k = 1; k <= 20; k++) {
+        std::string line = "# " + std::to_string(k);
+        bool changed = k == 2 || k == 9 || k == 17;
+        before += line + (changed ? "\r\n" : "\n");
+        after += line + "\n";
+    }
+    before += " ";
+    LineBuffer diff;
+    appendUnifiedDiff(&diff, "a b.conf", before, after, false);
+    EXPECT_EQ(diff.view(),
+              "--- a/a b.conf\n+++ b/a b.conf\n"
+              "@@ -1,12 +1,12 @@\n # 1\n-# 2\r\n+# 2\n # 3\n # 4\n"
+              " # 5\n # 6\n # 7\n # 8\n-# 9\r\n+# 9\n # 10\n # 11\n"
+              " # 12\n"
+              "@@ -14,8 +14,7 @@\n # 14\n # 15\n # 16\n-# 17\r\n"
+              "+# 17\n # 18\n # 19\n # 20\n- \n"
+              "\\ No newline at end of file\n");
+    diff.clear();
+    appendUnifiedDiff(&diff, "/etc/\"x\"\n.conf", "a\r", "a", false);
+    EXPECT_EQ(diff.view(), "--- \"/etc/\\\"x\\\"\\n.conf\"\n"
+                           "+++ \"/etc/\\\"x\\\"\\n.conf\"\n@@ -1 +1 @@\n-a\r\n"
+                           "\\ No newline at end of file\n+a\n"
+                           "\\ No newline at end of file\n");
+}
