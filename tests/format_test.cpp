@@ -102,7 +102,10 @@ std::string everyCheck()
           "\r", "targte = 1.2.3.4 3260 2 Initiator:h,p",
           "target = 1.2.3.4 3260 2 Initiator:iqn.2024-01.lan.example:db01,p",
           "target = 1.2.3.4 3260 2 Initiator:iqn.2024-01.lan.example:db01",
-          "target = 1.2.3.4 3260 2 Initiater:h,p"}) {
+          "target = 1.2.3.4 3260 2 Initiater:h,p", "target: = 1.2.3.4",
+          "target = 1.2.3.4:3260 2 Initiator:h,p",
+          "target = 1.2.3.7 3260 2 Initiator:h,0123456789abcdef\r",
+          "  # iscsi-config-check: disable-file=all"}) {
         text += std::string(line) + "\n";
     }
     text += sound + "\n";

@@ -780,15 +780,26 @@ EOF
     cp z.orig secret.conf && chmod 600 secret.conf
     "$checker" --no-config --fix secret.conf >/dev/null
     [ "$(stat -c %a secret.conf)" = 600 ] || fail "--fix changed the mode of a 0600 file"
-    # Refused and left alone: a link, a file with two links, standard input
-    # by name; --fix and --diff together; either in a file of options.
-    ln -sf z.conf link.conf && ln -f z.conf hard.conf
-    expect --no-config -q --fix link.conf hard.conf /dev/stdin <<'EOF'
+    # Refused and left alone, but checked as they are: a link, a file with
+    # two links, standard input by name; but one that needs no fix is only
+    # checked. --fix and --diff together; either in a file of options.
+    ln -sf z.conf link.conf && ln -f z.conf hard.conf && ln -sf w.conf clean.conf
+    expect --no-config -q --format=gcc --fix link.conf hard.conf clean.conf <<'EOF'
 1
+1|link.conf:2:3: error: parse error [parse]
+1|link.conf:2:1: note: the line holds only blanks: a line of blanks is not an empty line (--fix empties it)
+1|link.conf:3:3: error: parse error [parse]
+1|link.conf:3:3: note: a comment's '#' must be the line's first character (--fix deletes the blanks before it)
+1|hard.conf:2:3: error: parse error [parse]
+1|hard.conf:2:1: note: the line holds only blanks: a line of blanks is not an empty line (--fix empties it)
+1|hard.conf:3:3: error: parse error [parse]
+1|hard.conf:3:3: note: a comment's '#' must be the line's first character (--fix deletes the blanks before it)
 2|failed to fix file link.conf: is a symbolic link
 2|failed to fix file hard.conf: has several hard links: mending it would part them
-2|failed to fix file /dev/stdin: is standard input: --stdin-filename=NAME with --fix writes the mended text to standard output
 EOF
+    [ "$("$checker" --no-config -q --fix /dev/stdin <z.conf 2>&1 >/dev/null)" = \
+        "failed to fix file /dev/stdin: is standard input: --stdin-filename=NAME with --fix writes the mended text to standard output" ] ||
+        fail "--fix took /dev/stdin by name"
     cmp -s z.conf z.orig || fail "a refused file was changed"
     expect --no-config --fix --diff z.conf <<EOF
 1

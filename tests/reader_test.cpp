@@ -534,9 +534,9 @@ TEST(SafeFixes, DiffIsWhatDiffWrites)
     }
     before += " ";
     LineBuffer diff;
-    appendUnifiedDiff(&diff, "a b.conf", before, after, false);
+    appendUnifiedDiff(&diff, "././a b.conf", before, after, false);
     EXPECT_EQ(diff.view(),
-              "--- a/a b.conf\n+++ b/a b.conf\n"
+              "--- a/a b.conf\t\n+++ b/a b.conf\t\n"
               "@@ -1,12 +1,12 @@\n # 1\n-# 2\r\n+# 2\n # 3\n # 4\n"
               " # 5\n # 6\n # 7\n # 8\n-# 9\r\n+# 9\n # 10\n # 11\n"
               " # 12\n"

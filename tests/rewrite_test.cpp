@@ -229,8 +229,15 @@ TEST_F(RewriteTest, CarriesExtendedAttributesAndTheAcl)
     char before[256] = {}, after[256] = {}, team[16] = {};
     bool hasAcl = setxattr(path.c_str(), aclName, acl, sizeof acl, 0) == 0;
     ssize_t len = getxattr(path.c_str(), aclName, before, sizeof before);
+    // A file capability (as root), which a write would take away.
+    const uint32_t capability[] = {0x02000001, 1 << 13, 0, 0, 0};
+    bool hasCapability = setxattr(path.c_str(), "security.capability",
+                                  capability, sizeof capability, 0) == 0;
     RewriteFailure failure;
     ASSERT_TRUE(mend(path, "new\n", &failure)) << failure.reason;
+    EXPECT_TRUE(!hasCapability ||
+                getxattr(path.c_str(), "security.capability", after,
+                         sizeof after) == sizeof capability);
     EXPECT_EQ(getxattr(path.c_str(), "user.team", team, sizeof team), 7);
     EXPECT_STREQ(team, "storage");
     EXPECT_EQ(getxattr(path.c_str(), aclName, after, sizeof after), len);

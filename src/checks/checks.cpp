@@ -137,7 +137,7 @@ constexpr CheckInfo checkTable[checkCount] = {
      "At that carriage return, for the first line of the file, of any kind, whose last byte before its newline (or the end of the file) is a carriage return; once per file. A carriage return is an ordinary character here, so a file saved with CRLF line ends gives faults wherever one lands in a checked field.",
      "target = 10.0.0.1 3260 2 Initiator:db01,pw (then CR LF)",
      "target = 10.0.0.1 3260 2 Initiator:db01,pw (then LF)"},
-     "--fix deletes the carriage returns at the end of every line: CRLF line ends become LF."),
+     "--fix deletes the carriage returns at the end of every line shorter than 512 bytes: CRLF line ends become LF."),
     {WARN_LONG_LINE, "long-line", "line longer than 512 bytes: the text from here on is judged as a line of its own",
      "a line over 512 bytes, whose rest is judged as a line of its own",
      "At column 513, with the second piece of a line of more than 512 bytes, of any kind: a comment line too, whose text past byte 512 is judged as a statement. A line of exactly 512 bytes is one piece and gets no warning.",
@@ -164,13 +164,16 @@ constexpr CheckInfo checkTable[checkCount] = {
 // The notes, in the order of their kinds.
 // clang-format off
 static const std::string_view noteTable[NOTE_KIND_COUNT] = {
-    "the file has Windows (CRLF) line ends: convert it with sed -i 's/\\r$//' FILE or dos2unix FILE",
-    "the file begins with a byte order mark (the bytes EF BB BF), read as part of line 1: remove it with sed -i '1s/^\\xEF\\xBB\\xBF//' FILE",
-    "the line holds only blanks: a line of blanks is not an empty line",
-    "a comment's '#' must be the line's first character",
-    "identifiers cannot hold ':', so an IQN-style name cannot be given as it is",
+    "the file has Windows (CRLF) line ends: convert it with --fix, sed -i 's/\\r$//' FILE or dos2unix FILE",
+    "the file begins with a byte order mark (the bytes EF BB BF), read as part of line 1: remove it with --fix or sed -i '1s/^\\xEF\\xBB\\xBF//' FILE",
+    "the line holds only blanks: a line of blanks is not an empty line (--fix empties it)",
+    "a comment's '#' must be the line's first character (--fix deletes the blanks before it)",
+    "a comment's '#' must be the line's first character: this one is a directive, which would then take effect (--fix leaves it)",
+    "identifiers cannot hold ':', so an IQN-style name cannot be given as it is: use letters, digits, '.', '-' and '_' only",
     "did you mean 'target'?",
     "did you mean 'Initiator:'?",
+    "'=' must follow the keyword 'target'",
+    "the port follows the address after a space, not after a ':'",
 };
 // clang-format on
 

@@ -49,10 +49,13 @@ enum NoteKind {
     NOTE_CRLF,       // the byte at fault is a line's final carriage return
     NOTE_BOM,        // the file begins with a byte order mark
     NOTE_BLANK_LINE, // the line holds only blanks
-    NOTE_INDENTED_COMMENT,  // a '#' after leading blanks
-    NOTE_IQN_COLON,         // a ':' in the identifier
-    NOTE_TARGET_KEYWORD,    // a word close to "target"
-    NOTE_INITIATOR_KEYWORD, // a word close to "Initiator:"
+    NOTE_INDENTED_COMMENT,   // a '#' after leading blanks
+    NOTE_INDENTED_DIRECTIVE, // a directive's '#' after leading blanks
+    NOTE_IQN_COLON,          // a ':' in the identifier
+    NOTE_TARGET_KEYWORD,     // a word close to "target"
+    NOTE_INITIATOR_KEYWORD,  // a word close to "Initiator:"
+    NOTE_EQUALS,             // "target" not followed by '='
+    NOTE_ADDRESS_PORT,       // a ':' after the address
     NOTE_KIND_COUNT
 };
 

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "reader/config.h"
+#include "support/escape.h"
 #include "support/rewrite.h"
 #include "support/unified_diff.h"
 
@@ -40,32 +41,10 @@ static Mended fail(Emitter *emitter, const char *name, FileStatus status,
     return {status, false};
 }
 
-// Reads the file to be mended: for --fix, only a regular file with one
-// link and no symbolic link; for --diff, whatever the check itself reads.
-static bool readToMend(const char *name, bool fromStdin, FixMode mode,
-                       LineBuffer *content, struct stat *identity,
-                       Emitter *emitter, Mended *failed)
+// Reads the file `name` whole, as the check reads it.
+static bool readPlain(const char *name, LineBuffer *content, Emitter *emitter,
+                      Mended *failed)
 {
-    if (fromStdin) {
-        if (!readAll(STDIN_FILENO, content)) {
-            *failed = fail(emitter, name, FileStatus::readFailed, errno);
-            return false;
-        }
-        return true;
-    }
-    if (mode == FixMode::fix) {
-        RewriteFailure failure;
-        if (!readForRewrite(name, content, identity, &failure)) {
-            // A file that cannot be read is told as the check tells it.
-            int code = refusalCode(failure);
-            *failed = code != 0
-                          ? fail(emitter, name, FileStatus::notFixed, code)
-                          : fail(emitter, name, FileStatus::openFailed,
-                                 failure.errorNumber);
-            return false;
-        }
-        return true;
-    }
     int fd = open(name, O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         *failed = fail(emitter, name, FileStatus::openFailed, errno);
@@ -80,44 +59,99 @@ static bool readToMend(const char *name, bool fromStdin, FixMode mode,
     return read;
 }
 
+// Reads the file to be mended: for --fix, a regular file with one link and
+// no symbolic link, or else, as the check reads it, one that --fix refuses
+// to write (`*refusal`, for when it needs a fix); for --diff, whatever the
+// check itself reads.
+static bool readToMend(const char *name, bool fromStdin, FixMode mode,
+                       LineBuffer *content, struct stat *identity, int *refusal,
+                       Emitter *emitter, Mended *failed)
+{
+    if (fromStdin) {
+        if (!readAll(STDIN_FILENO, content)) {
+            *failed = fail(emitter, name, FileStatus::readFailed, errno);
+            return false;
+        }
+        return true;
+    }
+    if (mode == FixMode::fix) {
+        RewriteFailure failure;
+        if (readForRewrite(name, content, identity, &failure)) {
+            return true;
+        }
+        *refusal = refusalCode(failure);
+        if (*refusal == 0) {
+            // A file that cannot be read is told as the check tells it.
+            *failed = fail(emitter, name, FileStatus::openFailed,
+                           failure.errorNumber);
+            return false;
+        }
+        content->clear();
+    }
+    return readPlain(name, content, emitter, failed);
+}
+
+// Checks `text` as the content of the file `name`.
+static FileStatus inspectText(const char *name, LineBuffer *text,
+                              Emitter *emitter, const InspectOptions &options)
+{
+    char none = '\0'; // an empty text still needs a buffer
+    size_t size = text->view().size();
+    FILE *stream = fmemopen(size == 0 ? &none : text->data(), size, "r");
+    FileStatus status = inspectStream(stream, name, emitter, options);
+    if (stream != nullptr) {
+        (void)fclose(stream);
+    }
+    return status;
+}
+
 Mended mendFile(const char *name, bool fromStdin, FixMode mode,
                 Emitter *emitter, const InspectOptions &options)
 {
     LineBuffer content;
     struct stat identity = {};
+    int refusal = 0;
     Mended mended = {FileStatus::ok, false};
-    if (!readToMend(name, fromStdin, mode, &content, &identity, emitter,
-                    &mended)) {
+    if (!readToMend(name, fromStdin, mode, &content, &identity, &refusal,
+                    emitter, &mended)) {
         return mended;
     }
     LineBuffer fixed;
     mended.changed = fixText(content.view(), &fixed);
+    bool written = true;
     if (mode == FixMode::diff) {
         LineBuffer diff;
         appendUnifiedDiff(&diff, name, content.view(), fixed.view(),
                           isatty(STDOUT_FILENO) != 0);
         diff.write(stdout);
     } else if (fromStdin) {
-        fixed.write(stdout);
+        // On a terminal, as a view: no control character from the file.
+        if (isatty(STDOUT_FILENO) != 0) {
+            LineBuffer shown;
+            appendShownOnTerminal(&shown, fixed.view());
+            shown.write(stdout);
+        } else {
+            fixed.write(stdout);
+        }
+    } else if (mended.changed && refusal != 0) {
+        (void)fail(emitter, name, FileStatus::notFixed, refusal);
+        written = false;
     } else if (mended.changed) {
         RewriteFailure failure;
         if (!rewriteFile(name, identity, fixed.data(), fixed.view().size(),
                          &failure)) {
             int code = refusalCode(failure);
-            return fail(emitter, name, FileStatus::notFixed,
-                        code != 0 ? code : failure.errorNumber);
+            (void)fail(emitter, name, FileStatus::notFixed,
+                       code != 0 ? code : failure.errorNumber);
+            written = false;
         }
     }
-    // What remains, as the check of the mended file would tell it, after
-    // what standard output holds, so that a combined log keeps the order.
+    // What remains, as the check of the mended file would tell it (or of
+    // the file as it is, when it could not be mended), after what standard
+    // output holds, so that a combined log keeps the order.
     flushOutput(stdout);
-    std::string_view text = fixed.view();
-    char none = '\0'; // an empty text still needs a buffer
-    FILE *stream =
-        fmemopen(text.empty() ? &none : fixed.data(), text.size(), "r");
-    mended.status = inspectStream(stream, name, emitter, options);
-    if (stream != nullptr) {
-        (void)fclose(stream);
-    }
+    FileStatus status =
+        inspectText(name, written ? &fixed : &content, emitter, options);
+    mended.status = written ? status : FileStatus::notFixed;
     return mended;
 }

@@ -171,8 +171,9 @@ constexpr OptionInfo optionTable[] = {
      "write the mended text on standard output",
      HelpList::none, sets(askFix)},
     {"diff", noLetter, noValue, InFile::no,
-     "print the safe fixes as a unified diff, change nothing,\n"
-     "and report what remains on standard error",
+     "print the safe fixes as a unified diff (which holds the\n"
+     "lines' passwords), change nothing, and report what\n"
+     "remains on standard error",
      HelpList::none, sets(askDiff)},
     {"list-checks", noLetter, noValue, InFile::no,
      "list every check, whether it is on and what it finds,\n"

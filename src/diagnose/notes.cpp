@@ -20,6 +20,20 @@ static bool allBlanks(const char *text, size_t count)
     return true;
 }
 
+// Whether the bytes before `at` are blanks, then "target", then blanks (a
+// letter right after the keyword would make another word).
+static bool followsKeyword(const char *text, size_t at)
+{
+    size_t end = at;
+    while (end > 0 && isBlankByte(text[end - 1])) {
+        end--;
+    }
+    return end >= 6 && std::string_view(text + end - 6, 6) == "target" &&
+           (end < at || !((text[at] >= 'a' && text[at] <= 'z') ||
+                          (text[at] >= 'A' && text[at] <= 'Z'))) &&
+           allBlanks(text, end - 6);
+}
+
 static bool isLetter(char c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
@@ -93,7 +107,10 @@ size_t findNotes(const Verdict *verdict, const CheckInfo *check, bool hidden,
         std::string_view(text, 3) == byteOrderMark) {
         add(NOTE_BOM, 0);
     }
-    if (piece.lastPiece && at < len && text[at] == '\r') {
+    // (Not after 16 password characters: the note would tell that the
+    // password ends there.)
+    if (piece.lastPiece && at < len && text[at] == '\r' &&
+        fault != FAULT_CHARS_AFTER_PASSWORD) {
         size_t k = at;
         while (k < len && text[k] == '\r') {
             k++;
@@ -115,7 +132,9 @@ size_t findNotes(const Verdict *verdict, const CheckInfo *check, bool hidden,
             add(NOTE_BLANK_LINE, 0);
         } else if (at > 0 && at < len && text[at] == '#' &&
                    allBlanks(text, at)) {
-            add(NOTE_INDENTED_COMMENT, at);
+            add(isDirective(text, at, len) ? NOTE_INDENTED_DIRECTIVE
+                                           : NOTE_INDENTED_COMMENT,
+                at);
         } else if (!pieceHidden) {
             size_t word =
                 at >= 6 && std::string_view(text + at - 6, 6) == "target"
@@ -123,6 +142,8 @@ size_t findNotes(const Verdict *verdict, const CheckInfo *check, bool hidden,
                     : at;
             if (closeTo(wordAt(piece, word, len, false), "target")) {
                 add(NOTE_TARGET_KEYWORD, word);
+            } else if (followsKeyword(text, at)) {
+                add(NOTE_EQUALS, at);
             }
         }
     } else if (fault == FAULT_MISSING_KEYWORD) {
@@ -134,6 +155,17 @@ size_t findNotes(const Verdict *verdict, const CheckInfo *check, bool hidden,
     } else if (fault == FAULT_IDENTIFIER_CHAR && !hidden && at < len &&
                text[at] == ':') {
         add(NOTE_IQN_COLON, at);
+    } else if (fault == FAULT_ADDRESS && !hidden && at < len &&
+               text[at] == ':') {
+        add(NOTE_ADDRESS_PORT, at);
+    }
+    // In order of position, as the line reads.
+    for (size_t k = 1; k < count; k++) {
+        for (size_t j = k; j > 0 && notes[j].pos < notes[j - 1].pos; j--) {
+            Note moved = notes[j];
+            notes[j] = notes[j - 1];
+            notes[j - 1] = moved;
+        }
     }
     return count;
 }

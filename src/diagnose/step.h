@@ -49,9 +49,10 @@ inline bool mayHaveNotes(const Verdict *verdict, FaultKind fault)
     char c = piece.text[at];
     bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
     return c == '\r' || (verdict->lineNum == 1 && piece.offset == 0) ||
-           (fault == FAULT_PARSE && (letter || c == '#')) ||
+           (fault == FAULT_PARSE && (letter || c == '#' || at >= 6)) ||
            fault == FAULT_MISSING_KEYWORD ||
-           (fault == FAULT_IDENTIFIER_CHAR && c == ':');
+           ((fault == FAULT_IDENTIFIER_CHAR || fault == FAULT_ADDRESS) &&
+            c == ':');
 }
 
 // Whether --fix mends what the diagnostic of `check` on the line of

@@ -60,6 +60,9 @@ class SarifFormat : public Emitter
             if (check.fix != nullptr) {
                 text_.append(' ');
                 text_.append(check.fix);
+                LineBuffer *fix = &fixTexts_[tableIndex(&check)];
+                fix->clear();
+                appendJsonString(fix, check.fix);
             }
             appendJsonString(&line_, text_.view());
             line_.append("},\"defaultConfiguration\":{\"level\":");
@@ -183,12 +186,13 @@ class SarifFormat : public Emitter
         line_.append('}');
     }
 
-    // The result's fix: the deletions (the rule's help tells what --fix
-    // does).
+    // The result's fix: what --fix does for its check, and the deletions.
     void appendFix(const Diagnostic &diagnostic)
     {
-        line_.append(",\"fixes\":[{\"artifactChanges\":[{"
-                     "\"artifactLocation\":{\"uri\":");
+        line_.append(",\"fixes\":[{\"description\":{\"text\":");
+        line_.append(fixTexts_[tableIndex(diagnostic.check)].view());
+        line_.append("},\"artifactChanges\":[{\"artifactLocation\":{"
+                     "\"uri\":");
         line_.append(name_.shown);
         line_.append("},\"replacements\":[");
         for (size_t k = 0; k < diagnostic.editCount; k++) {
@@ -207,6 +211,7 @@ class SarifFormat : public Emitter
 
     LineBuffer line_;
     LineBuffer text_;
+    LineBuffer fixTexts_[checkCount]; // each check's fix, as a JSON string
     bool firstResult_ = true;
     bool started_ = false; // the log's opening is written
     FailedFile *failed_ = nullptr;

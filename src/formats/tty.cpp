@@ -26,11 +26,16 @@ namespace
 class TtyFormat : public Emitter
 {
   public:
+    // A file --fix could not mend is checked as it is after this.
     void emitFileFailure(FileStatus status, int errorNumber) override
     {
         tellFileFailure(status, errorNumber);
         fileFailed_ = true;
-        filesNotRead_++;
+        if (status == FileStatus::notFixed) {
+            filesNotFixed_++;
+        } else {
+            filesNotRead_++;
+        }
     }
 
     void endFile() override
@@ -41,7 +46,7 @@ class TtyFormat : public Emitter
     }
 
     // "E errors, W warnings, F files checked", each singular for 1, and
-    // ", N files not read" when a file was not.
+    // ", N files not read" or ", N files not fixed" when a file was not.
     void endRun() override
     {
         if (setup_.quiet) {
@@ -55,6 +60,10 @@ class TtyFormat : public Emitter
             line_.append(", ");
             appendCount(filesNotRead_, " file", " not read");
         }
+        if (filesNotFixed_ > 0) {
+            line_.append(", ");
+            appendCount(filesNotFixed_, " file", " not fixed");
+        }
         line_.append('\n');
         line_.write(streams_.out);
     }
@@ -64,6 +73,7 @@ class TtyFormat : public Emitter
     {
         filesChecked_ = 0;
         filesNotRead_ = 0;
+        filesNotFixed_ = 0;
     }
 
     void startFile() override
@@ -180,6 +190,7 @@ class TtyFormat : public Emitter
     bool fileFailed_ = false;
     long long filesChecked_ = 0;
     long long filesNotRead_ = 0;
+    long long filesNotFixed_ = 0;
     LineBuffer line_;
 };
 

@@ -242,6 +242,12 @@ bool fixedLineIsSound(const char *line, size_t len, bool firstLine);
 // line's grammar is known.
 bool faultIsFixable(const Verdict *verdict);
 
+// Whether the comment whose '#' stands at `pos` of the `end` bytes at
+// `line` is a directive: "#", blanks and "iscsi-config-check:". Indented,
+// it is a parse error and does nothing; no fix deletes its blanks, which
+// would turn warnings off.
+bool isDirective(const char *line, size_t pos, size_t end);
+
 // Appends `text` to `fixed`, every line of it mended; returns whether
 // anything changed. Lines keep their numbers, but a last line without a
 // newline that is left empty.

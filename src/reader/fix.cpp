@@ -26,6 +26,12 @@ static size_t skipBlanksTo(const char *line, size_t pos, size_t end)
     return pos;
 }
 
+bool isDirective(const char *line, size_t pos, size_t end)
+{
+    pos = skipBlanksTo(line, pos + 1, end);
+    return skipWord(line, pos, end, "iscsi-config-check:") != pos;
+}
+
 // Adds the leading zeros of the address numbers that the grammar reads
 // from `pos` (a statement's text after its byte order marks, up to `end`)
 // as fixes; the statement's own grammar reads the numbers the same way,
@@ -85,7 +91,8 @@ size_t findLineFixes(const char *line, size_t len, bool firstLine,
     size_t text = skipBlanksTo(line, start, end);
     if (text == end && end > start) {
         fixes[count++] = {start, end, FixCause::blanks};
-    } else if (text > start && line[text] == '#') {
+    } else if (text > start && line[text] == '#' &&
+               !isDirective(line, text, end)) {
         fixes[count++] = {start, text, FixCause::blanks};
     } else {
         count = findLeadingZeros(line, text, end, fixes, count);
@@ -152,18 +159,21 @@ bool faultIsFixable(const Verdict *verdict)
     }
     size_t text = skipBlanksTo(line, start, end);
     // Mended to an empty line or a comment.
-    if ((text == end || line[text] == '#') &&
-        (start > 0 || end < len || text > start)) {
+    if (text == end && (start > 0 || end < len || text > start)) {
         return true;
+    }
+    if (text < end && line[text] == '#' &&
+        (start > 0 || end < len || text > start)) {
+        return text == start || !isDirective(line, text, end);
     }
     // A statement after a mark, judged anew (line 1 only).
     if (start > 0) {
         return fixedLineIsSound(line, len, true);
     }
     // Login parameters sound but for the carriage return at their end: the
-    // statement is sound unless its count is 0.
-    return at == end && end < len &&
-           (verdict->fault == FAULT_PASSWORD_CHAR ||
-            verdict->fault == FAULT_CHARS_AFTER_PASSWORD) &&
+    // statement is sound unless its count is 0. (After 16 password
+    // characters the line is mended too, but not told so: that would tell
+    // the password's length.)
+    return at == end && end < len && verdict->fault == FAULT_PASSWORD_CHAR &&
            verdict->nConnections != 0;
 }

@@ -268,13 +268,26 @@ static bool copyAttributes(int dirFd, const char *base,
     return copied || refuse(failure, attributesLost);
 }
 
-// Gives the new file at `fd` the original's owner, group, attributes and
-// mode, in that order (a change of owner clears the set-id bits), and
-// writes `size` bytes at `data` to it and flushes them to the disk.
+// Writes `size` bytes at `data` to the new file at `fd`, then gives it the
+// original's owner, group, attributes and mode, in that order (a change of
+// owner clears the set-id bits), and flushes it to the disk.
 static bool fillNewFile(int dirFd, const char *base,
                         const struct stat &identity, int fd, const char *data,
                         size_t size, RewriteFailure *failure)
 {
+    // The text first: a write takes set-id bits and file capabilities away,
+    // so the owner, the attributes and the mode come after it.
+    while (size > 0) {
+        ssize_t n = write(fd, data, size);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return systemError(failure, n < 0 ? errno : ENOSPC);
+        }
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
     mode_t mode = identity.st_mode & 07777;
     bool groupKept = fchown(fd, identity.st_uid, identity.st_gid) == 0;
     if (!groupKept && identity.st_uid != geteuid()) {
@@ -291,17 +304,6 @@ static bool fillNewFile(int dirFd, const char *base,
     }
     if (fchmod(fd, mode) != 0) {
         return systemError(failure, errno);
-    }
-    while (size > 0) {
-        ssize_t n = write(fd, data, size);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return systemError(failure, n < 0 ? errno : ENOSPC);
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
     }
     return fsync(fd) == 0 || systemError(failure, errno);
 }

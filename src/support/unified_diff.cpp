@@ -48,6 +48,10 @@ static size_t countLines(std::string_view text)
 static void appendDiffName(LineBuffer *out, std::string_view side,
                            std::string_view name)
 {
+    // "./x" is "x" to a patch; git refuses the first.
+    while (name.size() > 2 && name[0] == '.' && name[1] == '/') {
+        name.remove_prefix(2);
+    }
     bool absolute = !name.empty() && name[0] == '/';
     bool quoted = false;
     for (char c : name) {
@@ -57,6 +61,10 @@ static void appendDiffName(LineBuffer *out, std::string_view side,
     if (!quoted) {
         out->append(absolute ? std::string_view() : side);
         out->append(name);
+        // A name with a space ends at a tab, as git writes it, for patch.
+        if (name.find(' ') != std::string_view::npos) {
+            out->append('\t');
+        }
         return;
     }
     out->append('"');

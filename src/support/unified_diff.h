@@ -9,10 +9,11 @@
 #include "support/line_buffer.h"
 
 // Appends to `out` the diff from `before` to `after` of the file `name`:
-// "--- a/NAME" and "+++ b/NAME" as git writes them (an absolute NAME as
-// given; a NAME with a control character, a quote, a backslash or a byte
-// over 0x7E in double quotes with C escapes, as git quotes it), then hunks
-// with three lines of context. Nothing when the texts are the same. With
+// "--- a/NAME" and "+++ b/NAME" as git writes them (a leading "./" left
+// out, an absolute NAME as given, a tab after a NAME with a space; a NAME
+// with a control character, a quote, a backslash or a byte over 0x7E in
+// double quotes with C escapes, as git quotes it), then hunks with three
+// lines of context. Nothing when the texts are the same. With
 // `terminal`, every line is written as a terminal may show it (no longer
 // a patch then, but safe to read).
 void appendUnifiedDiff(LineBuffer *out, std::string_view name,
