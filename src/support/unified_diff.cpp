@@ -2,10 +2,8 @@
 #include "support/unified_diff.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 
-#include "support/allocate.h"
 #include "support/escape.h"
 
 // Lines of context around each change.
@@ -118,6 +116,79 @@ static void appendRange(LineBuffer *out, size_t start, size_t count)
     }
 }
 
+namespace
+{
+
+// A line of both texts at once: its number from 0 and where it begins in
+// each (the mended text's lines correspond to the old one's, but for a
+// last line that may be gone).
+struct Cursor {
+    size_t line;
+    size_t oldPos;
+    size_t newPos;
+};
+
+// The two texts, walked line by line with cursors: nothing is kept per
+// line, so the diff needs no memory beyond its own text.
+struct Walk {
+    Lines old;
+    Lines mended;
+
+    void advance(Cursor *cursor) const
+    {
+        bool newline = false;
+        cursor->oldPos += old.at(cursor->oldPos, &newline).size() + 1;
+        if (cursor->line < mended.count) {
+            cursor->newPos += mended.at(cursor->newPos, &newline).size() + 1;
+        }
+        cursor->line++;
+    }
+
+    bool changed(const Cursor &cursor) const
+    {
+        if (cursor.line >= mended.count) {
+            return true;
+        }
+        bool oldNewline = false;
+        bool newNewline = false;
+        return old.at(cursor.oldPos, &oldNewline) !=
+                   mended.at(cursor.newPos, &newNewline) ||
+               oldNewline != newNewline;
+    }
+};
+
+} // namespace
+
+// Appends the hunk from the line at `first` to the line `end` (excluded).
+static void appendHunk(LineBuffer *out, const Walk &walk, Cursor first,
+                       size_t end, bool terminal)
+{
+    size_t newEnd = end < walk.mended.count ? end : walk.mended.count;
+    out->append("@@ -");
+    appendRange(out, first.line, end - first.line);
+    out->append(" +");
+    appendRange(out, first.line, newEnd > first.line ? newEnd - first.line : 0);
+    out->append(" @@\n");
+    Cursor at = first;
+    while (at.line < end) {
+        if (!walk.changed(at)) {
+            appendHunkLine(out, ' ', walk.old, at.oldPos, terminal);
+            walk.advance(&at);
+            continue;
+        }
+        // A run of changed lines: the old ones, then the mended ones.
+        Cursor run = at;
+        while (at.line < end && walk.changed(at)) {
+            appendHunkLine(out, '-', walk.old, at.oldPos, terminal);
+            walk.advance(&at);
+        }
+        for (; run.line < at.line && run.line < walk.mended.count;
+             walk.advance(&run)) {
+            appendHunkLine(out, '+', walk.mended, run.newPos, terminal);
+        }
+    }
+}
+
 void appendUnifiedDiff(LineBuffer *out, std::string_view name,
                        std::string_view before, std::string_view after,
                        bool terminal)
@@ -125,87 +196,48 @@ void appendUnifiedDiff(LineBuffer *out, std::string_view name,
     if (before == after) {
         return;
     }
-    Lines old = {before, countLines(before)};
-    Lines mended = {after, countLines(after)};
-    // Where each text's lines begin, one pass over both, and whether each
-    // line is changed; lines of the old text past the mended one's end
-    // are gone.
-    size_t lineCount = old.count;
-    auto *starts = static_cast<size_t *>(
-        allocateOrAbort(nullptr, sizeof(size_t) * 2 * (lineCount + 1)));
-    size_t *newStarts = starts + lineCount + 1;
-    size_t oldPos = 0;
-    size_t newPos = 0;
-    for (size_t k = 0; k < lineCount; k++) {
-        starts[k] = oldPos;
-        newStarts[k] = newPos;
-        bool newline = false;
-        oldPos += old.at(oldPos, &newline).size() + (newline ? 1 : 0);
-        if (k < mended.count) {
-            newPos += mended.at(newPos, &newline).size() + (newline ? 1 : 0);
-        }
-    }
-    auto changed = [&](size_t k) {
-        if (k >= mended.count) {
-            return true;
-        }
-        bool oldNewline = false;
-        bool newNewline = false;
-        return old.at(starts[k], &oldNewline) !=
-                   mended.at(newStarts[k], &newNewline) ||
-               oldNewline != newNewline;
-    };
-
+    Walk walk = {{before, countLines(before)}, {after, countLines(after)}};
+    size_t lineCount = walk.old.count;
     out->append("--- ");
     appendDiffName(out, "a/", name);
     out->append("\n+++ ");
     appendDiffName(out, "b/", name);
     out->append('\n');
-    size_t k = 0;
-    while (k < lineCount) {
-        if (!changed(k)) {
-            k++;
+    // The last lines of context seen, the oldest first, for the next hunk.
+    Cursor context[contextLines] = {};
+    size_t contextCount = 0;
+    Cursor at = {0, 0, 0};
+    while (at.line < lineCount) {
+        if (!walk.changed(at)) {
+            if (contextCount == contextLines) {
+                std::copy(context + 1, context + contextLines, context);
+                contextCount--;
+            }
+            context[contextCount++] = at;
+            walk.advance(&at);
             continue;
         }
         // A hunk: from the context before this change to the context after
         // the last change that lies within twice the context of the next.
-        size_t first = k > contextLines ? k - contextLines : 0;
-        size_t last = k; // the last changed line
-        for (size_t j = k + 1;
-             j < lineCount && j <= last + 2 * contextLines + 1; j++) {
-            if (changed(j)) {
-                last = j;
+        Cursor first = contextCount > 0 ? context[0] : at;
+        size_t last = at.line;
+        Cursor ahead = at;
+        walk.advance(&ahead);
+        for (; ahead.line < lineCount &&
+               ahead.line <= last + 2 * contextLines + 1;
+             walk.advance(&ahead)) {
+            if (walk.changed(ahead)) {
+                last = ahead.line;
             }
         }
         size_t end = last + 1 + contextLines < lineCount
                          ? last + 1 + contextLines
                          : lineCount;
-        size_t newEnd = end < mended.count ? end : mended.count;
-        out->append("@@ -");
-        appendRange(out, first, end - first);
-        out->append(" +");
-        appendRange(out, first, newEnd > first ? newEnd - first : 0);
-        out->append(" @@\n");
-        size_t j = first;
-        while (j < end) {
-            if (!changed(j)) {
-                appendHunkLine(out, ' ', old, starts[j], terminal);
-                j++;
-                continue;
-            }
-            size_t runEnd = j;
-            while (runEnd < end && changed(runEnd)) {
-                runEnd++;
-            }
-            for (size_t r = j; r < runEnd; r++) {
-                appendHunkLine(out, '-', old, starts[r], terminal);
-            }
-            for (size_t r = j; r < runEnd && r < mended.count; r++) {
-                appendHunkLine(out, '+', mended, newStarts[r], terminal);
-            }
-            j = runEnd;
+        appendHunk(out, walk, first, end, terminal);
+        // On from the hunk's end, with no context before it.
+        while (at.line < end) {
+            walk.advance(&at);
         }
-        k = end;
+        contextCount = 0;
     }
-    free(starts);
 }
