@@ -3,6 +3,7 @@
 // consumer; and the driver that reads one file.
 #include "diagnose/inspect.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <sys/stat.h>
 
@@ -26,6 +27,9 @@ struct Inspection {
     bool notes;          // the consumer shows notes
     bool fixable;        // and whether --fix mends a diagnostic's cause
     bool fixEdits;       // and how
+    // The file's line ends have been told of: like the carriage-return
+    // warning, a fact of the whole file is told once, on its first error.
+    bool crlfTold;
     LineBuffer message;
     LineBuffer excerptText;
     LineBuffer rest;
@@ -44,6 +48,18 @@ static void addNotes(Inspection *inspection, const Verdict *verdict,
 {
     Diagnostic *diagnostic = &inspection->diagnostic;
     size_t count = findNotes(verdict, check, hidden, inspection->notes_);
+    for (size_t k = 0; k < count; k++) {
+        if (inspection->notes_[k].kind != NOTE_CRLF) {
+            continue;
+        }
+        if (inspection->crlfTold) {
+            std::copy(inspection->notes_ + k + 1, inspection->notes_ + count,
+                      inspection->notes_ + k);
+            count--;
+            break;
+        }
+        inspection->crlfTold = true;
+    }
     if (count == 0) {
         return;
     }
@@ -70,6 +86,27 @@ static void addNotes(Inspection *inspection, const Verdict *verdict,
         }
     }
     diagnostic->noteCount = count;
+}
+
+// Sets the notes of an error and whether --fix mends the diagnostic's
+// cause, where the consumer shows them: apart, so that the step for the
+// formats without them stays small.
+[[gnu::noinline]] static void addNotesAndFix(Inspection *inspection,
+                                             const Verdict *verdict,
+                                             const CheckInfo *check,
+                                             const Warning *warning, bool noted,
+                                             bool hidden)
+{
+    Diagnostic *diagnostic = &inspection->diagnostic;
+    if (noted) {
+        addNotes(inspection, verdict, check, hidden);
+    }
+    if (inspection->fixable && check->fix != nullptr) {
+        diagnostic->fixable =
+            findFix(verdict, warning,
+                    inspection->fixEdits ? inspection->edits : nullptr,
+                    &diagnostic->editCount);
+    }
 }
 
 // Hands one diagnostic of the line of `verdict` to the consumer.
@@ -122,17 +159,12 @@ static void emit(Inspection *inspection, const Verdict *verdict,
         diagnostic->charColumn = characterColumn(piece, pos);
     }
     diagnostic->noteCount = 0;
-    if (inspection->notes && warning == nullptr &&
-        mayHaveNotes(verdict, static_cast<FaultKind>(check->kind))) {
-        addNotes(inspection, verdict, check, hidden);
-    }
     diagnostic->fixable = false;
     diagnostic->editCount = 0;
-    if (inspection->fixable && check->fix != nullptr) {
-        diagnostic->fixable =
-            findFix(verdict, warning,
-                    inspection->fixEdits ? inspection->edits : nullptr,
-                    &diagnostic->editCount);
+    bool noted = inspection->notes && warning == nullptr &&
+                 mayHaveNotes(verdict, static_cast<FaultKind>(check->kind));
+    if (noted || (inspection->fixable && check->fix != nullptr)) {
+        addNotesAndFix(inspection, verdict, check, warning, noted, hidden);
     }
     inspection->consumer->takeDiagnostic(*diagnostic);
 }
@@ -209,6 +241,7 @@ FileStatus inspectStream(FILE *file, const char *name,
                                  needs.notes,
                                  needs.fixable,
                                  needs.fixEdits,
+                                 false,
                                  {},
                                  {},
                                  {},

@@ -24,11 +24,16 @@ static bool allBlanks(const char *text, size_t count)
 // letter right after the keyword would make another word).
 static bool followsKeyword(const char *text, size_t at)
 {
+    // Blanks are looked at only so far back, and forward: a note is a
+    // hint, and a long run of blanks before a fault is not worth one.
+    const size_t farthest = 64;
     size_t end = at;
-    while (end > 0 && isBlankByte(text[end - 1])) {
+    while (end > 0 && at - end < maxBlanksAfterKeyword &&
+           isBlankByte(text[end - 1])) {
         end--;
     }
-    return end >= 6 && std::string_view(text + end - 6, 6) == "target" &&
+    return end >= 6 && end - 6 <= farthest &&
+           std::string_view(text + end - 6, 6) == "target" &&
            (end < at || !((text[at] >= 'a' && text[at] <= 'z') ||
                           (text[at] >= 'A' && text[at] <= 'Z'))) &&
            allBlanks(text, end - 6);
@@ -192,7 +197,9 @@ bool findFix(const Verdict *verdict, const Warning *warning, FixEdit *edits,
         return true;
     }
     LineFix fixes[maxLineFixes];
-    size_t count = findLineFixes(text, piece.len, firstLine, fixes);
+    size_t count =
+        findLineFixes(text, piece.len, firstLine, fixes,
+                      warning != nullptr && warning->kind == WARN_LEADING_ZERO);
     // The fixes that mend what the diagnostic is about: for an error, all
     // but the zeros; for a warning, its cause's.
     size_t chosen = 0;
@@ -216,10 +223,12 @@ bool findFix(const Verdict *verdict, const Warning *warning, FixEdit *edits,
     if (chosen == 0) {
         return false;
     }
-    // Each deleted byte lies before the hide point, or none is given.
-    size_t hide = hidePoint(piece);
+    // Each deleted byte lies before the hide point, or none is given: only
+    // a colon or a comma before the last one can set it there.
+    size_t last = fixes[chosen - 1].end;
+    size_t hide = hidePointBefore(piece, last);
     *editCount = 0;
-    if (hide != noPosition && fixes[chosen - 1].end > hide) {
+    if (hide != noPosition && last > hide) {
         return true;
     }
     for (size_t k = 0; k < chosen; k++) {

@@ -36,6 +36,10 @@ size_t characterColumn(const SourcePiece &piece, size_t pos);
 size_t findNotes(const Verdict *verdict, const CheckInfo *check, bool hidden,
                  Note *notes);
 
+// The most blanks between "target" and what stands where '=' belongs for
+// a note to say so: a hint is not worth a long scan.
+constexpr size_t maxBlanksAfterKeyword = 8;
+
 // Whether the error of `verdict`, of the fault `fault`, may have a note: a
 // test of a few bytes, so that most errors never look further.
 inline bool mayHaveNotes(const Verdict *verdict, FaultKind fault)
@@ -46,11 +50,22 @@ inline bool mayHaveNotes(const Verdict *verdict, FaultKind fault)
         // Where the text ends: after blanks alone, or a keyword cut short.
         return fault == FAULT_PARSE || fault == FAULT_MISSING_KEYWORD;
     }
-    char c = piece.text[at];
+    const char *text = piece.text;
+    char c = text[at];
     bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-    return c == '\r' || (verdict->lineNum == 1 && piece.offset == 0) ||
-           (fault == FAULT_PARSE && (letter || c == '#' || at >= 6)) ||
-           fault == FAULT_MISSING_KEYWORD ||
+    if (c == '\r' || (verdict->lineNum == 1 && piece.offset == 0)) {
+        return true;
+    }
+    if (fault == FAULT_PARSE) {
+        // A word, a comment, or what follows "target" and a few blanks.
+        size_t end = at;
+        while (end > 0 && at - end < maxBlanksAfterKeyword &&
+               (text[end - 1] == ' ' || text[end - 1] == '\t')) {
+            end--;
+        }
+        return letter || c == '#' || (end > 0 && text[end - 1] == 't');
+    }
+    return fault == FAULT_MISSING_KEYWORD ||
            ((fault == FAULT_IDENTIFIER_CHAR || fault == FAULT_ADDRESS) &&
             c == ':');
 }

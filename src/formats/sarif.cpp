@@ -153,16 +153,19 @@ class SarifFormat : public Emitter
         line_.append("}}]");
         for (size_t k = 0; k < diagnostic.noteCount; k++) {
             const Note &note = diagnostic.notes[k];
-            line_.append(k == 0 ? ",\"relatedLocations\":[" : ",");
-            line_.append("{\"id\":");
-            line_.appendNumber(k + 1);
-            line_.append(",\"physicalLocation\":{\"artifactLocation\":{"
-                         "\"uri\":");
-            line_.append(name_.shown);
-            appendRegion(diagnostic.lineNum, note.charColumn);
-            line_.append("},\"message\":{\"text\":");
-            line_.append(jsonNoteText(note));
-            line_.append("}}");
+            std::string_view text = jsonNoteText(note);
+            char *out = line_.reserve(160 + 3 * maxNumberLen +
+                                      name_.shown.size() + text.size());
+            out = put(out, k == 0 ? ",\"relatedLocations\":[" : ",");
+            out = putNumber(put(out, "{\"id\":"), k + 1);
+            out = put(out, ",\"physicalLocation\":{\"artifactLocation\":{"
+                           "\"uri\":");
+            out = put(out, name_.shown);
+            out = putNumber(put(out, "},\"region\":{\"startLine\":"),
+                            diagnostic.lineNum);
+            out = putNumber(put(out, ",\"startColumn\":"), note.charColumn);
+            out = put(put(out, "}},\"message\":{\"text\":"), text);
+            line_.commit(put(out, "}}"));
         }
         if (diagnostic.noteCount > 0) {
             line_.append(']');

@@ -221,10 +221,11 @@ constexpr size_t longestFixedLine = 511;
 
 // The fixes of the line of `len` bytes at `line` (without its newline; line
 // 1 when `firstLine`), in order of position, into `fixes`; returns how
-// many. None for a line of more than longestFixedLine bytes. The line,
-// mended, needs no more fixes.
+// many; without `zeros`, the leading zeros' are not looked for. None for a
+// line of more than longestFixedLine bytes. The line, mended, needs no
+// more fixes.
 size_t findLineFixes(const char *line, size_t len, bool firstLine,
-                     LineFix *fixes);
+                     LineFix *fixes, bool zeros = true);
 
 // Copies the line with its fixes applied to `out` (room for `len` bytes);
 // returns the length of the result.

@@ -69,7 +69,7 @@ static size_t findLeadingZeros(const char *line, size_t pos, size_t end,
 }
 
 size_t findLineFixes(const char *line, size_t len, bool firstLine,
-                     LineFix *fixes)
+                     LineFix *fixes, bool zeros)
 {
     if (len > longestFixedLine) {
         return 0;
@@ -94,7 +94,7 @@ size_t findLineFixes(const char *line, size_t len, bool firstLine,
     } else if (text > start && line[text] == '#' &&
                !isDirective(line, text, end)) {
         fixes[count++] = {start, text, FixCause::blanks};
-    } else {
+    } else if (zeros) {
         count = findLeadingZeros(line, text, end, fixes, count);
     }
     if (end < len) {
