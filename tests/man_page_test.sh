@@ -54,12 +54,17 @@ printf -- 'x;y\n' >"$work/word.opts"
 printf -- '-q\0\n' >"$work/zero.opts"
 printf -- '--fix\n' >"$work/fix.opts"
 # What the notes name: CRLF line ends, a byte order mark, a line of blanks,
-# an indented comment, an IQN-style identifier, misspelt keywords.
+# an indented comment and directive, an IQN-style identifier, misspelt
+# keywords, no '=' after target, a port after ':'.
 printf 'target = 1.2.3.4 3260 2 Initiator:h,p\r\n' >"$work/crlf.conf"
 printf '\357\273\277target = 1.2.3.4 3260 2 Initiator:h,p\n' >"$work/bom.conf"
-printf ' \t\n  # old\ntraget = 1.2.3.4 3260 2 Initiator:h,p\n' >"$work/notes.conf"
-printf 'target = 1.2.3.4 3260 2 Initiator:iqn.2024-01.lan:h,p\ntarget = 1.2.3.4 3260 2 Initator:h,p\n' >>"$work/notes.conf"
-ln -s sound.conf "$work/link.conf"
+printf '%s\n' $' \t' '  # old' 'traget = 1.2.3.4 3260 2 Initiator:h,p' \
+    'target = 1.2.3.4 3260 2 Initiator:iqn.2024-01.lan:h,p' 'target = 1.2.3.4 3260 2 Initator:h,p' \
+    '  # iscsi-config-check: disable=bom' 'target: = 1.2.3.4 3260 2 Initiator:h,p' \
+    'target = 1.2.3.4:3260 2 Initiator:h,p' 'target = 1.2.3.4 3260 2 initiator:h,p' \
+    'target = 1.2.3.4 3260 2 iqn.2024-01.lan:h,p' >"$work/notes.conf"
+# (--fix refuses a file only when it needs a fix.)
+ln -s warn.conf "$work/link.conf"
 printf -- '-q\n' >"$work/open/.iscsi-config-check"
 chmod 666 "$work/open/.iscsi-config-check"
 # shellcheck disable=SC2317 # called by the commands, through eval
@@ -109,24 +114,29 @@ input file is output file *|run self.conf >>self.conf
 *: out of memory|
 failed to write output|run sound.conf >/dev/full
 , * files not read|run --format=tty missing.conf missing.conf
+, * files not fixed|run --format=tty --fix link.conf link.conf
 *: --fix and --diff cannot be used together|run --fix --diff sound.conf
 *: *:*: '*' is not allowed here|run --config=fix.opts sound.conf
 failed to fix file *: *|run --fix link.conf
 is a symbolic link|run --fix link.conf
-is not a regular file|run --fix open
+is not a regular file|mkfifo fifo && (timeout 10 cat warn.conf >fifo &) && run --fix fifo
 has several hard links: mending it would part them|ln -f warn.conf hard.conf && run --fix hard.conf
-is standard input: --stdin-filename=NAME with --fix writes the mended text to standard output|run --fix /dev/stdin </dev/null
+is standard input: --stdin-filename=NAME with --fix writes the mended text to standard output|run --fix /dev/stdin <warn.conf
 changed while it was mended|
 is owned by another user, and the mended file could not be given to them|
 has extended attributes or ACLs that could not be copied|
 is another user's, in a folder writable by every user|
-*:*:*: note: the file has Windows (CRLF) line ends: convert it with sed -i 's/\r$//' FILE or dos2unix FILE|run --format=gcc crlf.conf
-the file begins with a byte order mark (the bytes EF BB BF), read as part of line 1: remove it with sed -i '1s/^\xEF\xBB\xBF//' FILE|run --format=gcc bom.conf
-the line holds only blanks: a line of blanks is not an empty line|run --format=gcc notes.conf
-a comment's '#' must be the line's first character|run --format=gcc notes.conf
+*:*:*: note: the file has Windows (CRLF) line ends: convert it with --fix, sed -i 's/\r$//' FILE or dos2unix FILE|run --format=gcc crlf.conf
+the file begins with a byte order mark (the bytes EF BB BF), read as part of line 1: remove it with --fix or sed -i '1s/^\xEF\xBB\xBF//' FILE|run --format=gcc bom.conf
+the line holds only blanks: a line of blanks is not an empty line (--fix empties it)|run --format=gcc notes.conf
+a comment's '#' must be the line's first character (--fix deletes the blanks before it)|run --format=gcc notes.conf
+a comment's '#' must be the line's first character: this one is a directive, which would then take effect (--fix leaves it)|run --format=gcc notes.conf
 did you mean 'target'?|run --format=gcc notes.conf
-identifiers cannot hold ':', so an IQN-style name cannot be given as it is|run --format=gcc notes.conf
+'=' must follow the keyword 'target'|run --format=gcc notes.conf
+identifiers cannot hold ':', so an IQN-style name cannot be given as it is: use letters, digits, '.', '-' and '_' only|run --format=gcc notes.conf
 did you mean 'Initiator:'?|run --format=gcc notes.conf
+login parameters do not begin with 'Initiator:'|run --format=gcc notes.conf
+the port follows the address after a space, not after a ':'|run --format=gcc notes.conf
 EOF
 
 # Each entry of --help (the usage line without "Usage:", the summary, each

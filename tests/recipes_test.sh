@@ -15,7 +15,8 @@
 #                 that relaxed both
 #   install       make install, as the README gives it, with PREFIX and DESTDIR
 #   fix           --diff piped to git apply mends the files as --fix does,
-#                 and tells what remains without a password
+#                 and tells what remains without a password, in a shell
+#                 with pipefail and under a project's --strict
 #
 # Without GROUP every group runs. A group whose client is not installed is
 # skipped, saying so; the status is 77 when every group run was skipped.
@@ -390,27 +391,34 @@ install)
 
 fix)
     command -v git >/dev/null || skip "git is not installed"
-    take_recipe 'Fixing files' sh apply.sh
-    grep -q -e '--diff' apply.sh || give_up "the Fixing files recipe does not use --diff"
     git init -q repo || give_up "git init"
-    mkdir repo/iscsi
-    # Every fix (a byte order mark, CRLF line ends, a leading zero, a line of
-    # blanks, an indented comment), a file that needs none, and a fault
-    # that stays.
-    printf '\357\273\277# targets\r\n%s\r\n \t\r\n  # old\r\n' \
-        "${sound/10.0.0.1/010.0.0.1}" >repo/iscsi/a.conf
-    printf '%s\n' "$sound" >repo/iscsi/b.conf
-    printf '%s\r\n' "$faulty" >repo/iscsi/c.conf
-    cp -r repo/iscsi expected
-    iscsi-config-check --no-config -q --fix expected/*.conf >/dev/null
-    (cd repo && bounded bash -e ../apply.sh) >recipe.log 2>&1 || { show recipe.log; fail "the recipe failed"; }
-    for f in a b c; do
-        cmp -s "expected/$f.conf" "repo/iscsi/$f.conf" || fail "git apply did not make $f.conf what --fix makes"
+    # A project's --strict makes a diff that is not empty give 2, which
+    # fails the pipe under pipefail unless the recipe sees to it.
+    printf -- '--strict\n' >repo/.iscsi-config-check
+    # The recipe, then the one that keeps the project's options.
+    for n in 1 2; do
+        take_recipe 'Fixing files' sh apply.sh "$n"
+        grep -q -e '--diff' apply.sh || give_up "Fixing files recipe $n does not use --diff"
+        rm -rf repo/iscsi expected && mkdir repo/iscsi
+        # Every fix (a byte order mark, CRLF line ends, a leading zero, a
+        # line of blanks, an indented comment), a file that needs none, and
+        # a fault that stays.
+        printf '\357\273\277# targets\r\n%s\r\n \t\r\n  # old\r\n' \
+            "${sound/10.0.0.1/010.0.0.1}" >repo/iscsi/a.conf
+        printf '%s\n' "$sound" >repo/iscsi/b.conf
+        printf '%s\r\n' "$faulty" >repo/iscsi/c.conf
+        cp -r repo/iscsi expected
+        iscsi-config-check --no-config -q --fix expected/*.conf >/dev/null
+        (cd repo && iscsi-config-check -q iscsi/a.conf >/dev/null 2>&1; [ $? = 2 ]) || give_up "the project's --strict is not in force"
+        (cd repo && bounded bash -e -o pipefail ../apply.sh) >recipe.log 2>&1 || { show recipe.log; fail "recipe $n failed"; }
+        for f in a b c; do
+            cmp -s "expected/$f.conf" "repo/iscsi/$f.conf" || fail "recipe $n: git apply did not make $f.conf what --fix makes"
+        done
+        grep -q 'line 1, pos 14, illegal character in address 040' recipe.log ||
+            { show recipe.log; fail "recipe $n: the fault that remains is not told"; }
+        ! grep -qF "$password" recipe.log || { show recipe.log; fail "recipe $n: a password reached the terminal"; }
     done
-    grep -q 'line 1, pos 14, illegal character in address 040' recipe.log ||
-        { show recipe.log; fail "the fault that remains is not told"; }
-    ! grep -qF "$password" recipe.log || { show recipe.log; fail "a password reached the terminal"; }
-    finish "--diff piped to git apply mends the files as --fix does, and tells what remains"
+    finish "--diff piped to git apply mends the files as --fix does, and tells what remains, under pipefail and --strict"
     ;;
 
 *)

@@ -60,12 +60,13 @@ static bool readPlain(const char *name, LineBuffer *content, Emitter *emitter,
 }
 
 // Reads the file to be mended: for --fix, a regular file with one link and
-// no symbolic link, or else, as the check reads it, one that --fix refuses
-// to write (`*refusal`, for when it needs a fix); for --diff, whatever the
-// check itself reads.
+// no symbolic link, or else, as the check reads it, a regular one that
+// --fix refuses to write (`*refusal`, for when it needs a fix); for --diff,
+// whatever the check itself reads.
 static bool readToMend(const char *name, bool fromStdin, FixMode mode,
                        LineBuffer *content, struct stat *identity, int *refusal,
-                       Emitter *emitter, Mended *failed)
+                       Emitter *emitter, const InspectOptions &options,
+                       Mended *failed)
 {
     if (fromStdin) {
         if (!readAll(STDIN_FILENO, content)) {
@@ -86,9 +87,33 @@ static bool readToMend(const char *name, bool fromStdin, FixMode mode,
                            failure.errorNumber);
             return false;
         }
+        // What is not a regular file (a FIFO, a device, standard input by
+        // name) cannot be mended in place, whatever it holds: refused, and
+        // checked as the check reads it, a block at a time.
+        struct stat status = {};
+        if (stat(name, &status) != 0 || !S_ISREG(status.st_mode)) {
+            (void)fail(emitter, name, FileStatus::notFixed, *refusal);
+            (void)inspectFile(name, emitter, options);
+            *failed = {FileStatus::notFixed, false};
+            return false;
+        }
         content->clear();
     }
     return readPlain(name, content, emitter, failed);
+}
+
+// Appends `text` as a terminal may show it, line by line.
+static void appendLinesShown(LineBuffer *shown, std::string_view text)
+{
+    while (!text.empty()) {
+        size_t end = text.find('\n');
+        appendShownOnTerminal(shown, headOf(text, end));
+        if (end == std::string_view::npos) {
+            break;
+        }
+        shown->append('\n');
+        text.remove_prefix(end + 1);
+    }
 }
 
 // Checks `text` as the content of the file `name`.
@@ -113,7 +138,7 @@ Mended mendFile(const char *name, bool fromStdin, FixMode mode,
     int refusal = 0;
     Mended mended = {FileStatus::ok, false};
     if (!readToMend(name, fromStdin, mode, &content, &identity, &refusal,
-                    emitter, &mended)) {
+                    emitter, options, &mended)) {
         return mended;
     }
     LineBuffer fixed;
@@ -128,7 +153,7 @@ Mended mendFile(const char *name, bool fromStdin, FixMode mode,
         // On a terminal, as a view: no control character from the file.
         if (isatty(STDOUT_FILENO) != 0) {
             LineBuffer shown;
-            appendShownOnTerminal(&shown, fixed.view());
+            appendLinesShown(&shown, fixed.view());
             shown.write(stdout);
         } else {
             fixed.write(stdout);

@@ -62,12 +62,14 @@ std::string_view fillMessage(LineBuffer *text, const CheckInfo *check,
     } else {
         detail = faultDetail(verdict);
         variant = hidden ? 1U : detail.charCode == 0 ? 2U : 0U;
-        // Login parameters that differ from the keyword at once hold some
-        // other word: the keyword is missing, not mistyped.
+        // Login parameters that differ from the keyword at once, and are
+        // not close to it, hold some other word: the keyword is missing,
+        // not mistyped.
         const SourcePiece &piece = verdict->source;
         if (variant == 0 && check->kind == FAULT_MISSING_KEYWORD &&
             verdict->pos - piece.offset ==
-                static_cast<size_t>(verdict->loginParams - piece.text)) {
+                static_cast<size_t>(verdict->loginParams - piece.text) &&
+            !fieldIsMistypedKeyword(verdict)) {
             variant = 1;
         }
     }

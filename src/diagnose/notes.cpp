@@ -90,6 +90,13 @@ static std::string_view wordAt(const SourcePiece &piece, size_t at, size_t end,
     return {piece.text + at, k - at};
 }
 
+bool fieldIsMistypedKeyword(const Verdict *verdict)
+{
+    const SourcePiece &piece = verdict->source;
+    size_t field = static_cast<size_t>(verdict->loginParams - piece.text);
+    return closeTo(wordAt(piece, field, piece.len, true), loginKeyword);
+}
+
 size_t findNotes(const Verdict *verdict, const CheckInfo *check, bool hidden,
                  Note *notes)
 {
@@ -152,10 +159,9 @@ size_t findNotes(const Verdict *verdict, const CheckInfo *check, bool hidden,
             }
         }
     } else if (fault == FAULT_MISSING_KEYWORD) {
-        size_t field = static_cast<size_t>(verdict->loginParams - text);
-        if (!pieceHidden &&
-            closeTo(wordAt(piece, field, len, true), loginKeyword)) {
-            add(NOTE_INITIATOR_KEYWORD, field);
+        if (!pieceHidden && fieldIsMistypedKeyword(verdict)) {
+            add(NOTE_INITIATOR_KEYWORD,
+                static_cast<size_t>(verdict->loginParams - text));
         }
     } else if (fault == FAULT_IDENTIFIER_CHAR && !hidden && at < len &&
                text[at] == ':') {

@@ -36,6 +36,11 @@ size_t characterColumn(const SourcePiece &piece, size_t pos);
 size_t findNotes(const Verdict *verdict, const CheckInfo *check, bool hidden,
                  Note *notes);
 
+// Whether the login-parameters field of `verdict` begins with a word close
+// to "Initiator:" (its letter case, or two edits): a keyword mistyped, not
+// missing.
+bool fieldIsMistypedKeyword(const Verdict *verdict);
+
 // The most blanks between "target" and what stands where '=' belongs for
 // a note to say so: a hint is not worth a long scan.
 constexpr size_t maxBlanksAfterKeyword = 8;
