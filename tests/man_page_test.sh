@@ -115,6 +115,7 @@ input file is output file *|run self.conf >>self.conf
 failed to write output|run sound.conf >/dev/full
 , * files not read|run --format=tty missing.conf missing.conf
 , * files not fixed|run --format=tty --fix link.conf link.conf
+, * files fixed|cp warn.conf w1.conf && cp warn.conf w2.conf && run --format=tty --fix w1.conf w2.conf
 *: --fix and --diff cannot be used together|run --fix --diff sound.conf
 *: *:*: '*' is not allowed here|run --config=fix.opts sound.conf
 failed to fix file *: *|run --fix link.conf

@@ -778,7 +778,8 @@ EOF
     "$checker" --no-config --fix w.conf >/dev/null
     [ "$(stat -c '%i %Y' w.conf)" = "$before" ] || fail "--fix rewrote a file that needs no fix"
     cp z.orig secret.conf && chmod 600 secret.conf
-    "$checker" --no-config --fix secret.conf >/dev/null
+    [ "$("$checker" --no-config --format=tty --fix secret.conf)" = \
+        "0 errors, 0 warnings, 1 file checked, 1 file fixed" ] || fail "--fix in tty: no count of files fixed"
     [ "$(stat -c %a secret.conf)" = 600 ] || fail "--fix changed the mode of a 0600 file"
     # Refused and left alone, but checked as they are: a link, a file with
     # two links, standard input by name; but one that needs no fix is only

@@ -171,6 +171,9 @@ Mended mendFile(const char *name, bool fromStdin, FixMode mode,
             written = false;
         }
     }
+    if (mode == FixMode::fix && written && mended.changed) {
+        emitter->emitFileFixed();
+    }
     // What remains, as the check of the mended file would tell it (or of
     // the file as it is, when it could not be mended), after what standard
     // output holds, so that a combined log keeps the order.

@@ -189,6 +189,11 @@ class DiagnosticConsumer
     virtual void endFile()
     {
     }
+    // --fix mended the file (in place, or onto standard output): told
+    // before its check begins.
+    virtual void emitFileFixed()
+    {
+    }
 
     long long errorCount() const
     {

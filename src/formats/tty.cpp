@@ -26,6 +26,11 @@ namespace
 class TtyFormat : public Emitter
 {
   public:
+    void emitFileFixed() override
+    {
+        filesFixed_++;
+    }
+
     // A file --fix could not mend is checked as it is after this.
     void emitFileFailure(FileStatus status, int errorNumber) override
     {
@@ -46,7 +51,8 @@ class TtyFormat : public Emitter
     }
 
     // "E errors, W warnings, F files checked", each singular for 1, and
-    // ", N files not read" or ", N files not fixed" when a file was not.
+    // ", N files not read" when a file was not, and under --fix ", N files
+    // fixed" and ", N files not fixed".
     void endRun() override
     {
         if (setup_.quiet) {
@@ -59,6 +65,10 @@ class TtyFormat : public Emitter
         if (filesNotRead_ > 0) {
             line_.append(", ");
             appendCount(filesNotRead_, " file", " not read");
+        }
+        if (filesFixed_ > 0) {
+            line_.append(", ");
+            appendCount(filesFixed_, " file", " fixed");
         }
         if (filesNotFixed_ > 0) {
             line_.append(", ");
@@ -74,6 +84,7 @@ class TtyFormat : public Emitter
         filesChecked_ = 0;
         filesNotRead_ = 0;
         filesNotFixed_ = 0;
+        filesFixed_ = 0;
     }
 
     void startFile() override
@@ -191,6 +202,7 @@ class TtyFormat : public Emitter
     long long filesChecked_ = 0;
     long long filesNotRead_ = 0;
     long long filesNotFixed_ = 0;
+    long long filesFixed_ = 0;
     LineBuffer line_;
 };
 
