@@ -14,6 +14,7 @@
 
 #include "cli/options.h"
 #include "support/allocate.h"
+#include "support/rewrite.h"
 
 // Appends a file's name to a message as given, but with no newline and no
 // "##[" that a CI runner would read as a command (appendToldName): the
@@ -61,13 +62,8 @@ static bool isNullDevice(const struct stat &status)
 // True when the folder that holds `path` may be written by every user.
 static bool isInOpenFolder(const char *path)
 {
-    const char *slash = strrchr(path, '/');
     LineBuffer folder;
-    folder.append(slash == nullptr ? std::string_view(".")
-                  : slash == path  ? std::string_view("/")
-                                   : std::string_view(path, static_cast<size_t>(
-                                                               slash - path)));
-    folder.append('\0');
+    appendFolderOf(&folder, path);
     struct stat status = {};
     return stat(folder.data(), &status) == 0 && (status.st_mode & S_IWOTH) != 0;
 }

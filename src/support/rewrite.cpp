@@ -324,6 +324,16 @@ static bool isUnchanged(const struct stat &status, const struct stat &identity)
            status.st_ctim.tv_nsec == identity.st_ctim.tv_nsec;
 }
 
+void appendFolderOf(LineBuffer *folder, const char *path)
+{
+    const char *slash = strrchr(path, '/');
+    folder->append(slash == nullptr ? std::string_view(".")
+                   : slash == path  ? std::string_view("/")
+                                   : std::string_view(path, static_cast<size_t>(
+                                                                slash - path)));
+    folder->append('\0');
+}
+
 bool rewriteFile(const char *path, const struct stat &identity,
                  const char *data, size_t size, RewriteFailure *failure)
 {
@@ -333,11 +343,7 @@ bool rewriteFile(const char *path, const struct stat &identity,
         return systemError(failure, EISDIR);
     }
     LineBuffer folder;
-    folder.append(slash == nullptr ? std::string_view(".")
-                  : slash == path  ? std::string_view("/")
-                                   : std::string_view(path, static_cast<size_t>(
-                                                               slash - path)));
-    folder.append('\0');
+    appendFolderOf(&folder, path);
     // The folder is opened first, for the new file is made, checked and
     // renamed in this very folder, which is flushed at the end.
     int dirFd = open(folder.data(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -60,4 +60,8 @@ bool readForRewrite(const char *path, LineBuffer *content,
 bool rewriteFile(const char *path, const struct stat &identity,
                  const char *data, size_t size, RewriteFailure *failure);
 
+// Appends the folder that holds `path` ("." for a name without a slash),
+// and a zero byte after it.
+void appendFolderOf(LineBuffer *folder, const char *path);
+
 #endif
