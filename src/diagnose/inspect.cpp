@@ -162,7 +162,8 @@ static void emit(Inspection *inspection, const Verdict *verdict,
     diagnostic->fixable = false;
     diagnostic->editCount = 0;
     bool noted = inspection->notes && warning == nullptr &&
-                 mayHaveNotes(verdict, static_cast<FaultKind>(check->kind));
+                 mayHaveNotes(verdict, static_cast<FaultKind>(check->kind),
+                              inspection->crlfTold);
     if (noted || (inspection->fixable && check->fix != nullptr)) {
         addNotesAndFix(inspection, verdict, check, warning, noted, hidden);
     }

@@ -198,8 +198,11 @@ bool findFix(const Verdict *verdict, const Warning *warning, FixEdit *edits,
          !faultIsFixable(verdict))) {
         return false;
     }
-    // A warning's cause is there by definition, and mended on such a line.
-    if (edits == nullptr) {
+    // A warning's cause is there by definition, and mended on such a line;
+    // the carriage return that a password's fault is deletes bytes past the
+    // hide point, which the comma before the password sets.
+    if (edits == nullptr ||
+        (warning == nullptr && verdict->fault == FAULT_PASSWORD_CHAR)) {
         return true;
     }
     LineFix fixes[maxLineFixes];

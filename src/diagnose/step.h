@@ -45,9 +45,10 @@ bool fieldIsMistypedKeyword(const Verdict *verdict);
 // a note to say so: a hint is not worth a long scan.
 constexpr size_t maxBlanksAfterKeyword = 8;
 
-// Whether the error of `verdict`, of the fault `fault`, may have a note: a
-// test of a few bytes, so that most errors never look further.
-inline bool mayHaveNotes(const Verdict *verdict, FaultKind fault)
+// Whether the error of `verdict`, of the fault `fault`, may have a note
+// (`crlfTold`: the file's CRLF line ends have had theirs): a test of a few
+// bytes, so that most errors never look further.
+inline bool mayHaveNotes(const Verdict *verdict, FaultKind fault, bool crlfTold)
 {
     const SourcePiece &piece = verdict->source;
     size_t at = verdict->pos - piece.offset;
@@ -58,8 +59,14 @@ inline bool mayHaveNotes(const Verdict *verdict, FaultKind fault)
     const char *text = piece.text;
     char c = text[at];
     bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-    if (c == '\r' || (verdict->lineNum == 1 && piece.offset == 0)) {
+    if (verdict->lineNum == 1 && piece.offset == 0) {
         return true;
+    }
+    if (c == '\r') {
+        // Once the file's line ends are told, only a line of blanks or a
+        // keyword cut short by the carriage return has a note.
+        return !crlfTold || fault == FAULT_PARSE ||
+               fault == FAULT_MISSING_KEYWORD;
     }
     if (fault == FAULT_PARSE) {
         // A word, a comment, or what follows "target" and a few blanks.

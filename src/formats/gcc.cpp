@@ -10,25 +10,44 @@ namespace
 class GccFormat : public Emitter
 {
   protected:
+    // Each check's words around the message, ": error: " and " [NAME]\n"
+    // (": warning: " and " [-WNAME]\n"), written once per run.
+    void reset() override
+    {
+        for (size_t k = 0; k < checkCount; k++) {
+            const CheckInfo &check = checkTable[k];
+            bool isWarning = check.severity == Severity::warning;
+            LineBuffer *words = &checkWords_[k];
+            words->clear();
+            words->append(": ");
+            words->append(severityName(check.severity));
+            words->append(": ");
+            severityLen_[k] = words->view().size();
+            words->append(isWarning ? " [-W" : " [");
+            words->append(check.name);
+            words->append("]\n");
+        }
+    }
+
     void emitDiagnostic(const Diagnostic &diagnostic) override
     {
-        const CheckInfo *check = diagnostic.check;
+        std::string_view words =
+            checkWords_[tableIndex(diagnostic.check)].view();
+        size_t severityLen = severityLen_[tableIndex(diagnostic.check)];
         // The text's parts and two numbers.
         line_.clear();
-        char *out =
-            line_.reserve(32 + 2 * maxNumberLen + name_.shown.size() +
-                          diagnostic.message.size() + check->name.size());
+        char *out = line_.reserve(2 + 2 * maxNumberLen + name_.shown.size() +
+                                  diagnostic.message.size() + words.size());
         out = put(out, name_.shown);
-        out = putNumber(put(out, ":"), diagnostic.lineNum);
-        out = put(out, ":");
+        *out++ = ':';
+        out = putNumber(out, diagnostic.lineNum);
+        *out++ = ':';
         // "FILE:LINE:", which each note's line begins with too.
         size_t prefixLen = static_cast<size_t>(out - line_.data());
         out = putNumber(out, diagnostic.pos + 1);
-        out = put(put(put(out, ": "), severityName(check->severity)), ": ");
+        out = put(out, headOf(words, severityLen));
         out = put(out, diagnostic.message);
-        out = put(out, check->severity == Severity::warning ? " [-W" : " [");
-        out = put(put(out, check->name), "]");
-        line_.commit(put(out, "\n"));
+        line_.commit(put(out, tailOf(words, severityLen)));
         for (size_t k = 0; k < diagnostic.noteCount; k++) {
             const Note &note = diagnostic.notes[k];
             out =
@@ -42,6 +61,8 @@ class GccFormat : public Emitter
 
   private:
     LineBuffer line_;
+    LineBuffer checkWords_[checkCount];
+    size_t severityLen_[checkCount] = {};
 };
 
 GccFormat gccFormat;

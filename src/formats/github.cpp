@@ -27,20 +27,34 @@ class GithubFormat : public Emitter
     }
 
   protected:
+    // Each check's words, "::error file=" and ",title=NAME::" ("::warning
+    // file=" for a warning), written once per run.
+    void reset() override
+    {
+        for (size_t k = 0; k < checkCount; k++) {
+            LineBuffer *words = &checkWords_[k];
+            words->clear();
+            words->append("::");
+            words->append(severityName(checkTable[k].severity));
+            words->append(" file=");
+            severityLen_[k] = words->view().size();
+            words->append(",title=");
+            words->append(checkTable[k].name);
+            words->append("::");
+        }
+    }
+
     void emitDiagnostic(const Diagnostic &diagnostic) override
     {
+        size_t index = tableIndex(diagnostic.check);
+        std::string_view words = checkWords_[index].view();
         line_.clear();
-        line_.append("::");
-        line_.append(severityName(diagnostic.check->severity));
-        line_.append(" file=");
-        line_.append(name_.shown);
-        line_.append(",line=");
-        line_.appendNumber(diagnostic.lineNum);
-        line_.append(",col=");
-        line_.appendNumber(diagnostic.pos + 1);
-        line_.append(",title=");
-        line_.append(diagnostic.check->name);
-        line_.append("::");
+        char *out = line_.reserve(16 + 2 * maxNumberLen + words.size() +
+                                  name_.shown.size());
+        out = put(put(out, headOf(words, severityLen_[index])), name_.shown);
+        out = putNumber(put(out, ",line="), diagnostic.lineNum);
+        out = putNumber(put(out, ",col="), diagnostic.pos + 1);
+        line_.commit(put(out, tailOf(words, severityLen_[index])));
         appendCommandEscaped(&line_, diagnostic.message, false);
         // Each note on a line of the annotation's own.
         for (size_t k = 0; k < diagnostic.noteCount; k++) {
@@ -53,6 +67,8 @@ class GithubFormat : public Emitter
 
   private:
     LineBuffer line_;
+    LineBuffer checkWords_[checkCount];
+    size_t severityLen_[checkCount] = {};
 };
 
 GithubFormat githubFormat;

@@ -48,6 +48,21 @@ class JsonFormat : public Emitter
     }
 
   protected:
+    // Each check's words before the message, ',"severity":"error","check":
+    // "NAME","message":', written once per run.
+    void reset() override
+    {
+        for (size_t k = 0; k < checkCount; k++) {
+            LineBuffer *words = &checkWords_[k];
+            words->clear();
+            words->append(",\"severity\":\"");
+            words->append(severityName(checkTable[k].severity));
+            words->append("\",\"check\":\"");
+            words->append(checkTable[k].name);
+            words->append("\",\"message\":");
+        }
+    }
+
     // Every line of the file begins alike: built once.
     void startFile() override
     {
@@ -60,13 +75,11 @@ class JsonFormat : public Emitter
     void emitDiagnostic(const Diagnostic &diagnostic) override
     {
         startLine(diagnostic.lineNum);
-        line_.append(",\"column\":");
-        line_.appendNumber(diagnostic.pos + 1);
-        line_.append(",\"severity\":\"");
-        line_.append(severityName(diagnostic.check->severity));
-        line_.append("\",\"check\":\"");
-        line_.append(diagnostic.check->name);
-        line_.append("\",\"message\":");
+        std::string_view words =
+            checkWords_[tableIndex(diagnostic.check)].view();
+        char *out = line_.reserve(16 + maxNumberLen + words.size());
+        out = putNumber(put(out, ",\"column\":"), diagnostic.pos + 1);
+        line_.commit(put(out, words));
         appendJsonString(&line_, diagnostic.message);
         for (size_t k = 0; k < diagnostic.noteCount; k++) {
             line_.append(k == 0 ? ",\"notes\":[" : ",");
@@ -92,6 +105,7 @@ class JsonFormat : public Emitter
 
     LineBuffer prefix_;
     LineBuffer line_;
+    LineBuffer checkWords_[checkCount];
     LineBuffer text_;
 };
 

@@ -127,42 +127,63 @@ class SarifFormat : public Emitter
     }
 
   protected:
+    // Each check's words before the message, written once per run:
+    // '{"ruleId":"NAME","ruleIndex":N,"level":"LEVEL","message":{"text":'.
     void reset() override
     {
         firstResult_ = true;
         started_ = false;
         failedCount_ = 0;
+        for (size_t k = 0; k < checkCount; k++) {
+            LineBuffer *words = &checkWords_[k];
+            words->clear();
+            words->append("{\"ruleId\":\"");
+            words->append(checkTable[k].name);
+            words->append("\",\"ruleIndex\":");
+            words->appendNumber(k);
+            words->append(",\"level\":");
+            appendLevel(words, &checkTable[k]);
+            words->append(",\"message\":{\"text\":");
+        }
+    }
+
+    // A location in the file, up to its line's number, built once a file:
+    // '{"physicalLocation":{"artifactLocation":{"uri":NAME},"region":
+    // {"startLine":'.
+    void startFile() override
+    {
+        place_.clear();
+        place_.append("{\"physicalLocation\":{\"artifactLocation\":{"
+                      "\"uri\":");
+        place_.append(name_.shown);
+        place_.append("},\"region\":{\"startLine\":");
     }
 
     void emitDiagnostic(const Diagnostic &diagnostic) override
     {
+        std::string_view words =
+            checkWords_[tableIndex(diagnostic.check)].view();
+        std::string_view place = place_.view();
         line_.clear();
-        line_.append(firstResult_ ? "\n{\"ruleId\":\"" : ",\n{\"ruleId\":\"");
+        line_.append(firstResult_ ? "\n" : ",\n");
         firstResult_ = false;
-        line_.append(diagnostic.check->name);
-        line_.append("\",\"ruleIndex\":");
-        line_.appendNumber(tableIndex(diagnostic.check));
-        line_.append(",\"level\":");
-        appendLevel(&line_, diagnostic.check);
-        line_.append(",\"message\":{\"text\":");
+        line_.append(words);
         appendJsonString(&line_, diagnostic.message);
-        line_.append("},\"locations\":[{\"physicalLocation\":{"
-                     "\"artifactLocation\":{\"uri\":");
-        line_.append(name_.shown);
-        appendRegion(diagnostic.lineNum, diagnostic.charColumn);
-        line_.append("}}]");
+        char *out = line_.reserve(64 + 2 * maxNumberLen + place.size());
+        out = put(put(out, "},\"locations\":["), place);
+        out = putNumber(out, diagnostic.lineNum);
+        out = putNumber(put(out, ",\"startColumn\":"), diagnostic.charColumn);
+        line_.commit(put(out, "}}}]"));
         for (size_t k = 0; k < diagnostic.noteCount; k++) {
             const Note &note = diagnostic.notes[k];
             std::string_view text = jsonNoteText(note);
-            char *out = line_.reserve(160 + 3 * maxNumberLen +
-                                      name_.shown.size() + text.size());
+            out = line_.reserve(96 + 3 * maxNumberLen + place.size() +
+                                text.size());
             out = put(out, k == 0 ? ",\"relatedLocations\":[" : ",");
             out = putNumber(put(out, "{\"id\":"), k + 1);
-            out = put(out, ",\"physicalLocation\":{\"artifactLocation\":{"
-                           "\"uri\":");
-            out = put(out, name_.shown);
-            out = putNumber(put(out, "},\"region\":{\"startLine\":"),
-                            diagnostic.lineNum);
+            out = put(out, ",");
+            out = put(out, tailOf(place, 1)); // without its "{"
+            out = putNumber(out, diagnostic.lineNum);
             out = putNumber(put(out, ",\"startColumn\":"), note.charColumn);
             out = put(put(out, "}},\"message\":{\"text\":"), text);
             line_.commit(put(out, "}}"));
@@ -178,36 +199,24 @@ class SarifFormat : public Emitter
     }
 
   private:
-    // Closes an artifact location and gives its region: "},"region":{...}"
-    // of one line, from `column`.
-    void appendRegion(long long lineNum, size_t column)
-    {
-        line_.append("},\"region\":{\"startLine\":");
-        line_.appendNumber(lineNum);
-        line_.append(",\"startColumn\":");
-        line_.appendNumber(column);
-        line_.append('}');
-    }
-
     // The result's fix: what --fix does for its check, and the deletions.
     void appendFix(const Diagnostic &diagnostic)
     {
-        line_.append(",\"fixes\":[{\"description\":{\"text\":");
-        line_.append(fixTexts_[tableIndex(diagnostic.check)].view());
-        line_.append("},\"artifactChanges\":[{\"artifactLocation\":{"
-                     "\"uri\":");
-        line_.append(name_.shown);
-        line_.append("},\"replacements\":[");
+        std::string_view fix = fixTexts_[tableIndex(diagnostic.check)].view();
+        char *out = line_.reserve(96 + fix.size() + name_.shown.size());
+        out = put(put(out, ",\"fixes\":[{\"description\":{\"text\":"), fix);
+        out = put(out, "},\"artifactChanges\":[{\"artifactLocation\":{"
+                       "\"uri\":");
+        line_.commit(put(put(out, name_.shown), "},\"replacements\":["));
         for (size_t k = 0; k < diagnostic.editCount; k++) {
             const FixEdit &edit = diagnostic.edits[k];
-            line_.append(k == 0 ? "{\"deletedRegion\":{\"startLine\":"
-                                : ",{\"deletedRegion\":{\"startLine\":");
-            line_.appendNumber(diagnostic.lineNum);
-            line_.append(",\"startColumn\":");
-            line_.appendNumber(edit.startColumn);
-            line_.append(",\"endColumn\":");
-            line_.appendNumber(edit.endColumn);
-            line_.append("}}");
+            out = line_.reserve(80 + 3 * maxNumberLen);
+            out = put(out, k == 0 ? "{\"deletedRegion\":{\"startLine\":"
+                                  : ",{\"deletedRegion\":{\"startLine\":");
+            out = putNumber(out, diagnostic.lineNum);
+            out = putNumber(put(out, ",\"startColumn\":"), edit.startColumn);
+            out = putNumber(put(out, ",\"endColumn\":"), edit.endColumn);
+            line_.commit(put(out, "}}"));
         }
         line_.append("]}]}]");
     }
@@ -215,6 +224,8 @@ class SarifFormat : public Emitter
     LineBuffer line_;
     LineBuffer text_;
     LineBuffer fixTexts_[checkCount]; // each check's fix, as a JSON string
+    LineBuffer checkWords_[checkCount];
+    LineBuffer place_;
     bool firstResult_ = true;
     bool started_ = false; // the log's opening is written
     FailedFile *failed_ = nullptr;

@@ -79,12 +79,29 @@ class TtyFormat : public Emitter
     }
 
   protected:
+    // Also each check's words around the message, "error: " in its colour
+    // and " [NAME]\n" (" [-WNAME]\n" for a warning), written once per run.
     void reset() override
     {
         filesChecked_ = 0;
         filesNotRead_ = 0;
         filesNotFixed_ = 0;
         filesFixed_ = 0;
+        for (size_t k = 0; k < checkCount; k++) {
+            const CheckInfo &check = checkTable[k];
+            bool isError = check.severity == Severity::error;
+            line_.clear();
+            startColor(isError ? colorError : colorWarning);
+            line_.append(severityName(check.severity));
+            line_.append(": ");
+            endColor();
+            severityLen_[k] = line_.view().size();
+            line_.append(isError ? " [" : " [-W");
+            line_.append(check.name);
+            line_.append("]\n");
+            checkWords_[k].clear();
+            checkWords_[k].append(line_.view());
+        }
     }
 
     void startFile() override
@@ -94,18 +111,13 @@ class TtyFormat : public Emitter
 
     void emitDiagnostic(const Diagnostic &diagnostic) override
     {
-        bool isError = diagnostic.check->severity == Severity::error;
+        size_t index = tableIndex(diagnostic.check);
+        std::string_view words = checkWords_[index].view();
         line_.clear();
         appendLocation(diagnostic.lineNum, diagnostic.pos);
-        startColor(isError ? colorError : colorWarning);
-        line_.append(severityName(diagnostic.check->severity));
-        line_.append(": ");
-        endColor();
+        line_.append(headOf(words, severityLen_[index]));
         line_.append(diagnostic.message);
-        line_.append(isError ? " [" : " [-W");
-        line_.append(diagnostic.check->name);
-        line_.append(']');
-        line_.append('\n');
+        line_.append(tailOf(words, severityLen_[index]));
         if (!diagnostic.wholeFile) {
             appendExcerpt(diagnostic.excerpt, diagnostic.excerptColumn,
                           diagnostic.lineNum);
@@ -204,6 +216,8 @@ class TtyFormat : public Emitter
     long long filesNotFixed_ = 0;
     long long filesFixed_ = 0;
     LineBuffer line_;
+    LineBuffer checkWords_[checkCount];
+    size_t severityLen_[checkCount] = {};
 };
 
 TtyFormat ttyFormat;
