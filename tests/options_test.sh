@@ -807,6 +807,14 @@ EOF
 2|iscsi-config-check: --fix and --diff cannot be used together
 $usage
 EOF
+    # A folder the user may not write: told, status 1, the file as it was.
+    if [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null; then
+        mkdir -p ro && cp z.orig ro/z.conf && chown nobody ro/z.conf && chmod 755 ro . &&
+            setpriv --reuid=nobody --regid=nogroup --clear-groups "$checker" --no-config -q \
+                --fix ro/z.conf >/dev/null 2>ro.err
+        { [ $? = 1 ] && [ "$(cat ro.err)" = "failed to fix file ro/z.conf: Permission denied" ] &&
+            cmp -s ro/z.conf z.orig; } || fail "--fix in a read-only folder: $(cat ro.err)"
+    fi
     for option in --fix --diff; do
         echo "$option" >opts
         expect --config=opts z.conf <<EOF
