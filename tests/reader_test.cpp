@@ -534,7 +534,7 @@ TEST(SafeFixes, DiffIsWhatDiffWrites)
     }
     before += " ";
     LineBuffer diff;
-    appendUnifiedDiff(&diff, "././a b.conf", before, after, false);
+    appendUnifiedDiff(&diff, ".//./a b.conf", before, after, false);
     EXPECT_EQ(diff.view(),
               "--- a/a b.conf\t\n+++ b/a b.conf\t\n"
               "@@ -1,12 +1,12 @@\n # 1\n-# 2\r\n+# 2\n # 3\n # 4\n"

@@ -89,15 +89,28 @@ static bool readToMend(const char *name, bool fromStdin, FixMode mode,
         }
         // What is not a regular file (a FIFO, a device, standard input by
         // name) cannot be mended in place, whatever it holds: refused, and
-        // checked as the check reads it, a block at a time.
+        // checked as the check reads it, a block at a time. What is opened
+        // is what is judged, should the name change meanwhile.
+        content->clear();
+        int fd = open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         struct stat status = {};
-        if (stat(name, &status) != 0 || !S_ISREG(status.st_mode)) {
+        if (fd >= 0 && (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))) {
+            (void)close(fd);
             (void)fail(emitter, name, FileStatus::notFixed, *refusal);
             (void)inspectFile(name, emitter, options);
             *failed = {FileStatus::notFixed, false};
             return false;
         }
-        content->clear();
+        if (fd >= 0) {
+            bool read = readAll(fd, content);
+            int errorNumber = errno;
+            (void)close(fd);
+            if (!read) {
+                *failed =
+                    fail(emitter, name, FileStatus::readFailed, errorNumber);
+            }
+            return read;
+        }
     }
     return readPlain(name, content, emitter, failed);
 }

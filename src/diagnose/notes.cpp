@@ -115,8 +115,11 @@ size_t findNotes(const Verdict *verdict, const CheckInfo *check, bool hidden,
     // piece's hide point hides all of this one.
     bool pieceHidden = historyOf(piece).hideBefore != noPosition;
 
+    // (Only where --fix deletes the mark, as the note says: not on a line
+    // of 512 bytes or more, nor before a directive.)
     if (verdict->lineNum == 1 && piece.offset == 0 && at < 3 && len >= 3 &&
-        std::string_view(text, 3) == byteOrderMark) {
+        std::string_view(text, 3) == byteOrderMark && piece.lastPiece &&
+        len <= longestFixedLine && !(len > 3 && isDirective(text, 3, len))) {
         add(NOTE_BOM, 0);
     }
     // (Not after 16 password characters: the note would tell that the

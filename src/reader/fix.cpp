@@ -76,9 +76,14 @@ size_t findLineFixes(const char *line, size_t len, bool firstLine,
     }
     size_t count = 0;
     size_t start = 0;
-    // Every mark, so that the line mended begins with none.
+    // Every mark, so that the line mended begins with none; but a mark
+    // before a directive stays, which deleting would make take effect.
     while (firstLine && skipWord(line, start, len, byteOrderMark) != start) {
         start += byteOrderMarkLen;
+    }
+    if (start > 0 && start < len && line[start] == '#' &&
+        isDirective(line, start, len)) {
+        start = 0;
     }
     if (start > 0) {
         fixes[count++] = {0, start, FixCause::byteOrderMark};
@@ -152,6 +157,10 @@ bool faultIsFixable(const Verdict *verdict)
     while (verdict->lineNum == 1 &&
            skipWord(line, start, len, byteOrderMark) != start) {
         start += byteOrderMarkLen;
+    }
+    if (start > 0 && start < len && line[start] == '#' &&
+        isDirective(line, start, len)) {
+        start = 0; // the marks stay before a directive
     }
     size_t end = len;
     while (end > start && line[end - 1] == '\r') {

@@ -46,9 +46,17 @@ static size_t countLines(std::string_view text)
 static void appendDiffName(LineBuffer *out, std::string_view side,
                            std::string_view name)
 {
-    // "./x" is "x" to a patch; git refuses the first.
-    while (name.size() > 2 && name[0] == '.' && name[1] == '/') {
-        name.remove_prefix(2);
+    // "./x" (and ".//x") is "x" to a patch; git refuses the first.
+    bool dotted = false;
+    for (;;) {
+        if (name.size() > 2 && name[0] == '.' && name[1] == '/') {
+            name.remove_prefix(2);
+            dotted = true;
+        } else if (dotted && name.size() > 1 && name[0] == '/') {
+            name.remove_prefix(1);
+        } else {
+            break;
+        }
     }
     bool absolute = !name.empty() && name[0] == '/';
     bool quoted = false;
