@@ -500,6 +500,12 @@ TEST(SafeFixes, MendOnlyWhatCannotChangeAStatement)
         {"target = 1.2.3.4 1 2 Initiator:h,p\r\r\n# c\r\n",
          "target = 1.2.3.4 1 2 Initiator:h,p\n# c\n"},
         {"\xEF\xBB\xBF\xEF\xBB\xBF# c\n\xEF\xBB\xBF\n", "# c\n\xEF\xBB\xBF\n"},
+        // A directive is not made to take effect: its mark and its blanks
+        // stay.
+        {"\xEF\xBB\xBF# iscsi-config-check: disable-file=all\r\n"
+         " # iscsi-config-check: disable=bom\n",
+         "\xEF\xBB\xBF# iscsi-config-check: disable-file=all\n"
+         " # iscsi-config-check: disable=bom\n"},
         {"  target = 00.010.000.01 1 2 Initiator:h,010\n",
          "  target = 0.10.0.1 1 2 Initiator:h,010\n"},
         {"target = 010.1 1 2\ntarget=010.1.2.3.04 1\n",
