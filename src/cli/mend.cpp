@@ -41,13 +41,24 @@ static Mended fail(Emitter *emitter, const char *name, FileStatus status,
     return {status, false};
 }
 
-// Reads the file `name` whole, as the check reads it.
+// Reads the file `name` whole, as the check reads it; with `notRegular`,
+// only what is a regular file once opened (what is opened is what is
+// judged, should the name change meanwhile), and sets it for another, which
+// is not read, nor told.
 static bool readPlain(const char *name, LineBuffer *content, Emitter *emitter,
-                      Mended *failed)
+                      Mended *failed, bool *notRegular = nullptr)
 {
-    int fd = open(name, O_RDONLY | O_CLOEXEC);
+    int fd = open(name, O_RDONLY | O_CLOEXEC |
+                            (notRegular != nullptr ? O_NONBLOCK : 0));
     if (fd < 0) {
         *failed = fail(emitter, name, FileStatus::openFailed, errno);
+        return false;
+    }
+    struct stat status = {};
+    if (notRegular != nullptr &&
+        (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))) {
+        *notRegular = true;
+        (void)close(fd);
         return false;
     }
     bool read = readAll(fd, content);
@@ -75,44 +86,34 @@ static bool readToMend(const char *name, bool fromStdin, FixMode mode,
         }
         return true;
     }
-    if (mode == FixMode::fix) {
-        RewriteFailure failure;
-        if (readForRewrite(name, content, identity, &failure)) {
-            return true;
-        }
-        *refusal = refusalCode(failure);
-        if (*refusal == 0) {
-            // A file that cannot be read is told as the check tells it.
-            *failed = fail(emitter, name, FileStatus::openFailed,
-                           failure.errorNumber);
-            return false;
-        }
-        // What is not a regular file (a FIFO, a device, standard input by
-        // name) cannot be mended in place, whatever it holds: refused, and
-        // checked as the check reads it, a block at a time. What is opened
-        // is what is judged, should the name change meanwhile.
-        content->clear();
-        int fd = open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-        struct stat status = {};
-        if (fd >= 0 && (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))) {
-            (void)close(fd);
-            (void)fail(emitter, name, FileStatus::notFixed, *refusal);
-            (void)inspectFile(name, emitter, options);
-            *failed = {FileStatus::notFixed, false};
-            return false;
-        }
-        if (fd >= 0) {
-            bool read = readAll(fd, content);
-            int errorNumber = errno;
-            (void)close(fd);
-            if (!read) {
-                *failed =
-                    fail(emitter, name, FileStatus::readFailed, errorNumber);
-            }
-            return read;
-        }
+    if (mode != FixMode::fix) {
+        return readPlain(name, content, emitter, failed);
     }
-    return readPlain(name, content, emitter, failed);
+    RewriteFailure failure;
+    if (readForRewrite(name, content, identity, &failure)) {
+        return true;
+    }
+    *refusal = refusalCode(failure);
+    if (*refusal == 0) {
+        // A file that cannot be read is told as the check tells it.
+        *failed =
+            fail(emitter, name, FileStatus::openFailed, failure.errorNumber);
+        return false;
+    }
+    // What is not a regular file (a FIFO, a device, standard input by name)
+    // cannot be mended in place, whatever it holds: refused, and checked as
+    // the check reads it, a block at a time.
+    content->clear();
+    bool notRegular = false;
+    if (readPlain(name, content, emitter, failed, &notRegular)) {
+        return true;
+    }
+    if (notRegular) {
+        (void)fail(emitter, name, FileStatus::notFixed, *refusal);
+        (void)inspectFile(name, emitter, options);
+        *failed = {FileStatus::notFixed, false};
+    }
+    return false;
 }
 
 // Appends `text` as a terminal may show it, line by line.

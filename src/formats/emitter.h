@@ -62,6 +62,35 @@ class Emitter : public DiagnosticConsumer
     EmitterSetup setup_;
 };
 
+// Each check's fixed words in a format's lines, written once a run rather
+// than piece by piece for every diagnostic: those before the part that
+// varies (the message, or the file's name), and those after it.
+class CheckWords
+{
+  public:
+    // Writes them anew: `write(check, before, after)` for every check.
+    template <typename Write> void write(Write write)
+    {
+        for (size_t k = 0; k < checkCount; k++) {
+            before_[k].clear();
+            after_[k].clear();
+            write(checkTable[k], &before_[k], &after_[k]);
+        }
+    }
+    std::string_view before(const CheckInfo *check) const
+    {
+        return before_[tableIndex(check)].view();
+    }
+    std::string_view after(const CheckInfo *check) const
+    {
+        return after_[tableIndex(check)].view();
+    }
+
+  private:
+    LineBuffer before_[checkCount];
+    LineBuffer after_[checkCount];
+};
+
 // The text of `note` as a JSON string, quotes included, and escaped as a
 // workflow command's message: each escaped once per run, since every note
 // of a kind says the same.

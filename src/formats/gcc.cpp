@@ -14,30 +14,26 @@ class GccFormat : public Emitter
     // (": warning: " and " [-WNAME]\n"), written once per run.
     void reset() override
     {
-        for (size_t k = 0; k < checkCount; k++) {
-            const CheckInfo &check = checkTable[k];
-            bool isWarning = check.severity == Severity::warning;
-            LineBuffer *words = &checkWords_[k];
-            words->clear();
-            words->append(": ");
-            words->append(severityName(check.severity));
-            words->append(": ");
-            severityLen_[k] = words->view().size();
-            words->append(isWarning ? " [-W" : " [");
-            words->append(check.name);
-            words->append("]\n");
-        }
+        words_.write([](const CheckInfo &check, LineBuffer *before,
+                        LineBuffer *after) {
+            before->append(": ");
+            before->append(severityName(check.severity));
+            before->append(": ");
+            after->append(check.severity == Severity::warning ? " [-W" : " [");
+            after->append(check.name);
+            after->append("]\n");
+        });
     }
 
     void emitDiagnostic(const Diagnostic &diagnostic) override
     {
-        std::string_view words =
-            checkWords_[tableIndex(diagnostic.check)].view();
-        size_t severityLen = severityLen_[tableIndex(diagnostic.check)];
+        std::string_view before = words_.before(diagnostic.check);
+        std::string_view after = words_.after(diagnostic.check);
         // The text's parts and two numbers.
         line_.clear();
         char *out = line_.reserve(2 + 2 * maxNumberLen + name_.shown.size() +
-                                  diagnostic.message.size() + words.size());
+                                  before.size() + diagnostic.message.size() +
+                                  after.size());
         out = put(out, name_.shown);
         *out++ = ':';
         out = putNumber(out, diagnostic.lineNum);
@@ -45,9 +41,8 @@ class GccFormat : public Emitter
         // "FILE:LINE:", which each note's line begins with too.
         size_t prefixLen = static_cast<size_t>(out - line_.data());
         out = putNumber(out, diagnostic.pos + 1);
-        out = put(out, headOf(words, severityLen));
-        out = put(out, diagnostic.message);
-        line_.commit(put(out, tailOf(words, severityLen)));
+        out = put(put(out, before), diagnostic.message);
+        line_.commit(put(out, after));
         for (size_t k = 0; k < diagnostic.noteCount; k++) {
             const Note &note = diagnostic.notes[k];
             out =
@@ -61,8 +56,7 @@ class GccFormat : public Emitter
 
   private:
     LineBuffer line_;
-    LineBuffer checkWords_[checkCount];
-    size_t severityLen_[checkCount] = {};
+    CheckWords words_;
 };
 
 GccFormat gccFormat;

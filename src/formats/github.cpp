@@ -31,30 +31,28 @@ class GithubFormat : public Emitter
     // file=" for a warning), written once per run.
     void reset() override
     {
-        for (size_t k = 0; k < checkCount; k++) {
-            LineBuffer *words = &checkWords_[k];
-            words->clear();
-            words->append("::");
-            words->append(severityName(checkTable[k].severity));
-            words->append(" file=");
-            severityLen_[k] = words->view().size();
-            words->append(",title=");
-            words->append(checkTable[k].name);
-            words->append("::");
-        }
+        words_.write(
+            [](const CheckInfo &check, LineBuffer *before, LineBuffer *after) {
+                before->append("::");
+                before->append(severityName(check.severity));
+                before->append(" file=");
+                after->append(",title=");
+                after->append(check.name);
+                after->append("::");
+            });
     }
 
     void emitDiagnostic(const Diagnostic &diagnostic) override
     {
-        size_t index = tableIndex(diagnostic.check);
-        std::string_view words = checkWords_[index].view();
+        std::string_view before = words_.before(diagnostic.check);
+        std::string_view after = words_.after(diagnostic.check);
         line_.clear();
-        char *out = line_.reserve(16 + 2 * maxNumberLen + words.size() +
-                                  name_.shown.size());
-        out = put(put(out, headOf(words, severityLen_[index])), name_.shown);
+        char *out = line_.reserve(16 + 2 * maxNumberLen + before.size() +
+                                  name_.shown.size() + after.size());
+        out = put(put(out, before), name_.shown);
         out = putNumber(put(out, ",line="), diagnostic.lineNum);
         out = putNumber(put(out, ",col="), diagnostic.pos + 1);
-        line_.commit(put(out, tailOf(words, severityLen_[index])));
+        line_.commit(put(out, after));
         appendCommandEscaped(&line_, diagnostic.message, false);
         // Each note on a line of the annotation's own.
         for (size_t k = 0; k < diagnostic.noteCount; k++) {
@@ -67,8 +65,7 @@ class GithubFormat : public Emitter
 
   private:
     LineBuffer line_;
-    LineBuffer checkWords_[checkCount];
-    size_t severityLen_[checkCount] = {};
+    CheckWords words_;
 };
 
 GithubFormat githubFormat;

@@ -52,15 +52,14 @@ class JsonFormat : public Emitter
     // "NAME","message":', written once per run.
     void reset() override
     {
-        for (size_t k = 0; k < checkCount; k++) {
-            LineBuffer *words = &checkWords_[k];
-            words->clear();
-            words->append(",\"severity\":\"");
-            words->append(severityName(checkTable[k].severity));
-            words->append("\",\"check\":\"");
-            words->append(checkTable[k].name);
-            words->append("\",\"message\":");
-        }
+        words_.write([](const CheckInfo &check, LineBuffer *before,
+                        LineBuffer * /*after*/) {
+            before->append(",\"severity\":\"");
+            before->append(severityName(check.severity));
+            before->append("\",\"check\":\"");
+            before->append(check.name);
+            before->append("\",\"message\":");
+        });
     }
 
     // Every line of the file begins alike: built once.
@@ -75,8 +74,7 @@ class JsonFormat : public Emitter
     void emitDiagnostic(const Diagnostic &diagnostic) override
     {
         startLine(diagnostic.lineNum);
-        std::string_view words =
-            checkWords_[tableIndex(diagnostic.check)].view();
+        std::string_view words = words_.before(diagnostic.check);
         char *out = line_.reserve(16 + maxNumberLen + words.size());
         out = putNumber(put(out, ",\"column\":"), diagnostic.pos + 1);
         line_.commit(put(out, words));
@@ -105,7 +103,7 @@ class JsonFormat : public Emitter
 
     LineBuffer prefix_;
     LineBuffer line_;
-    LineBuffer checkWords_[checkCount];
+    CheckWords words_;
     LineBuffer text_;
 };
 

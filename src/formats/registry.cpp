@@ -12,10 +12,10 @@ Emitter *githubEmitter();
 Emitter *ttyEmitter();
 
 // What a format needs of the diagnostic step: excerpts of the lines,
-// columns in characters, how it writes a file's name, and columns that
-// stop at the hide point (all but the report format, whose positions are
-// the original checker's).
-// Every format but the report shows notes.
+// columns in characters, how it writes a file's name, whether --fix mends a
+// diagnostic's cause and how (`asks`), and columns that stop at the hide
+// point, with notes (all but the report format, whose positions and
+// messages are the original checker's).
 enum Asks : unsigned { NOTHING_MORE = 0U, FIXABLE = 1U, FIX_EDITS = 2U };
 static constexpr ConsumerNeeds needing(bool excerpt, bool charColumn,
                                        NameStyle names, unsigned asks,

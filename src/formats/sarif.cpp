@@ -134,17 +134,16 @@ class SarifFormat : public Emitter
         firstResult_ = true;
         started_ = false;
         failedCount_ = 0;
-        for (size_t k = 0; k < checkCount; k++) {
-            LineBuffer *words = &checkWords_[k];
-            words->clear();
-            words->append("{\"ruleId\":\"");
-            words->append(checkTable[k].name);
-            words->append("\",\"ruleIndex\":");
-            words->appendNumber(k);
-            words->append(",\"level\":");
-            appendLevel(words, &checkTable[k]);
-            words->append(",\"message\":{\"text\":");
-        }
+        words_.write([](const CheckInfo &check, LineBuffer *before,
+                        LineBuffer * /*after*/) {
+            before->append("{\"ruleId\":\"");
+            before->append(check.name);
+            before->append("\",\"ruleIndex\":");
+            before->appendNumber(tableIndex(&check));
+            before->append(",\"level\":");
+            appendLevel(before, &check);
+            before->append(",\"message\":{\"text\":");
+        });
     }
 
     // A location in the file, up to its line's number, built once a file:
@@ -161,8 +160,7 @@ class SarifFormat : public Emitter
 
     void emitDiagnostic(const Diagnostic &diagnostic) override
     {
-        std::string_view words =
-            checkWords_[tableIndex(diagnostic.check)].view();
+        std::string_view words = words_.before(diagnostic.check);
         std::string_view place = place_.view();
         line_.clear();
         line_.append(firstResult_ ? "\n" : ",\n");
@@ -224,7 +222,7 @@ class SarifFormat : public Emitter
     LineBuffer line_;
     LineBuffer text_;
     LineBuffer fixTexts_[checkCount]; // each check's fix, as a JSON string
-    LineBuffer checkWords_[checkCount];
+    CheckWords words_;
     LineBuffer place_;
     bool firstResult_ = true;
     bool started_ = false; // the log's opening is written

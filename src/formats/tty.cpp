@@ -87,21 +87,18 @@ class TtyFormat : public Emitter
         filesNotRead_ = 0;
         filesNotFixed_ = 0;
         filesFixed_ = 0;
-        for (size_t k = 0; k < checkCount; k++) {
-            const CheckInfo &check = checkTable[k];
+        words_.write([this](const CheckInfo &check, LineBuffer *before,
+                            LineBuffer *after) {
             bool isError = check.severity == Severity::error;
-            line_.clear();
-            startColor(isError ? colorError : colorWarning);
-            line_.append(severityName(check.severity));
-            line_.append(": ");
-            endColor();
-            severityLen_[k] = line_.view().size();
-            line_.append(isError ? " [" : " [-W");
-            line_.append(check.name);
-            line_.append("]\n");
-            checkWords_[k].clear();
-            checkWords_[k].append(line_.view());
-        }
+            std::string_view color = isError ? colorError : colorWarning;
+            before->append(setup_.color ? color : std::string_view());
+            before->append(severityName(check.severity));
+            before->append(": ");
+            before->append(setup_.color ? colorEnd : std::string_view());
+            after->append(isError ? " [" : " [-W");
+            after->append(check.name);
+            after->append("]\n");
+        });
     }
 
     void startFile() override
@@ -111,13 +108,12 @@ class TtyFormat : public Emitter
 
     void emitDiagnostic(const Diagnostic &diagnostic) override
     {
-        size_t index = tableIndex(diagnostic.check);
-        std::string_view words = checkWords_[index].view();
+
         line_.clear();
         appendLocation(diagnostic.lineNum, diagnostic.pos);
-        line_.append(headOf(words, severityLen_[index]));
+        line_.append(words_.before(diagnostic.check));
         line_.append(diagnostic.message);
-        line_.append(tailOf(words, severityLen_[index]));
+        line_.append(words_.after(diagnostic.check));
         if (!diagnostic.wholeFile) {
             appendExcerpt(diagnostic.excerpt, diagnostic.excerptColumn,
                           diagnostic.lineNum);
@@ -216,8 +212,7 @@ class TtyFormat : public Emitter
     long long filesNotFixed_ = 0;
     long long filesFixed_ = 0;
     LineBuffer line_;
-    LineBuffer checkWords_[checkCount];
-    size_t severityLen_[checkCount] = {};
+    CheckWords words_;
 };
 
 TtyFormat ttyFormat;
