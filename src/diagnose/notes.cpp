@@ -2,8 +2,6 @@
 // and whether --fix mends what a diagnostic is about.
 #include "diagnose/step.h"
 
-static const char byteOrderMark[] = "\xEF\xBB\xBF";
-
 static bool isBlankByte(char c)
 {
     return c == ' ' || c == '\t';
@@ -118,7 +116,7 @@ size_t findNotes(const Verdict *verdict, const CheckInfo *check, bool hidden,
     // (Only where --fix deletes the mark, as the note says: not on a line
     // of 512 bytes or more, nor before a directive.)
     if (verdict->lineNum == 1 && piece.offset == 0 && at < 3 && len >= 3 &&
-        std::string_view(text, 3) == byteOrderMark && piece.lastPiece &&
+        std::string_view(text, 3) == byteOrderMarkBytes && piece.lastPiece &&
         len <= longestFixedLine && !(len > 3 && isDirective(text, 3, len))) {
         add(NOTE_BOM, 0);
     }
@@ -197,7 +195,7 @@ bool findFix(const Verdict *verdict, const Warning *warning, FixEdit *edits,
     if (warning == nullptr &&
         (piece.len == 0 ||
          !(text[piece.len - 1] == '\r' || isBlankByte(text[0]) ||
-           (firstLine && text[0] == byteOrderMark[0])) ||
+           (firstLine && text[0] == byteOrderMarkBytes[0])) ||
          !faultIsFixable(verdict))) {
         return false;
     }

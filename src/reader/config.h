@@ -17,6 +17,9 @@
 #include "support/line_buffer.h"
 #include "support/utf8.h"
 
+// The byte order mark that some editors put at the start of a UTF-8 file.
+constexpr std::string_view byteOrderMarkBytes("\xEF\xBB\xBF", 3);
+
 // The keyword that begins the login-parameters field.
 constexpr char loginKeyword[] = "Initiator:";
 constexpr size_t loginKeywordLen = sizeof loginKeyword - 1;

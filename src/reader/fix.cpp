@@ -4,17 +4,15 @@
 
 #include "reader/judge.h"
 
-static const char byteOrderMark[] = "\xEF\xBB\xBF";
-static const size_t byteOrderMarkLen = sizeof byteOrderMark - 1;
-
 // The position after the text `word` when the bytes from `pos` to `end`
 // begin with it; `pos` itself otherwise.
 static size_t skipWord(const char *line, size_t pos, size_t end,
-                       const char *word)
+                       std::string_view word)
 {
-    size_t len = strlen(word);
-    return end - pos >= len && memcmp(line + pos, word, len) == 0 ? pos + len
-                                                                  : pos;
+    size_t len = word.size();
+    return end - pos >= len && memcmp(line + pos, word.data(), len) == 0
+               ? pos + len
+               : pos;
 }
 
 // The position of the first byte from `pos` to `end` that is not a blank.
@@ -78,8 +76,9 @@ size_t findLineFixes(const char *line, size_t len, bool firstLine,
     size_t start = 0;
     // Every mark, so that the line mended begins with none; but a mark
     // before a directive stays, which deleting would make take effect.
-    while (firstLine && skipWord(line, start, len, byteOrderMark) != start) {
-        start += byteOrderMarkLen;
+    while (firstLine &&
+           skipWord(line, start, len, byteOrderMarkBytes) != start) {
+        start += byteOrderMarkBytes.size();
     }
     if (start > 0 && start < len && line[start] == '#' &&
         isDirective(line, start, len)) {
@@ -155,8 +154,8 @@ bool faultIsFixable(const Verdict *verdict)
     size_t at = verdict->pos;
     size_t start = 0;
     while (verdict->lineNum == 1 &&
-           skipWord(line, start, len, byteOrderMark) != start) {
-        start += byteOrderMarkLen;
+           skipWord(line, start, len, byteOrderMarkBytes) != start) {
+        start += byteOrderMarkBytes.size();
     }
     if (start > 0 && start < len && line[start] == '#' &&
         isDirective(line, start, len)) {

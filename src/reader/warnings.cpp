@@ -216,14 +216,12 @@ void dropTurnedOff(WarningState *warn, WarningSet off)
     warn->count = kept;
 }
 
-// The byte order mark of UTF-8, which some editors put at a file's start.
-static const char byteOrderMark[] = {'\xEF', '\xBB', '\xBF'};
-
 // The byte order mark warning, for the first piece of line 1.
 void warnOnByteOrderMark(WarningState *warn, const char *line, size_t count)
 {
-    if (count >= sizeof byteOrderMark &&
-        memcmp(line, byteOrderMark, sizeof byteOrderMark) == 0) {
+    if (count >= byteOrderMarkBytes.size() &&
+        memcmp(line, byteOrderMarkBytes.data(), byteOrderMarkBytes.size()) ==
+            0) {
         addWarning(warn, WARN_BOM, 0);
     }
 }
