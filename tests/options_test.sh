@@ -513,7 +513,9 @@ EOF
     # piece (line 3), all of a long statement's (line 5). "#" and the word
     # need no blank between them; a misspelt name gets the closest one; a
     # carriage return turned off on its line leaves the file's next one to be
-    # told. --no-directives obeys none, and still tells the malformed.
+    # told. A directive meant but misspelt is malformed, prose naming the
+    # program is not; disable-file= never hides its own complaints.
+    # --no-directives obeys none, and still tells the malformed.
     {
         printf '%s\n' '# iscsi-config-check: disable=leading-zero,long-line' \
             'target = 010.0.0.1 3260 2 Initiator:h,p'
@@ -522,19 +524,24 @@ EOF
         printf 'target = 10.0.0.3 3260 2 Initiator:h,p%474s#%s\n' '' 'rest'
         printf '%s\n' '#iscsi-config-check:disable=leading-zero' 'target = 010.0.0.6 3260 2 Initiator:h,p' \
             '# iscsi-config-check: enable=x' '# iscsi-config-check: disable=leading-zeros' \
+            '# ISCSI-CONFIG-CHECK: disable=bom' '# iscsi-config-check disable=leading-zero' \
+            '# iscsi-config-check runs in CI' '# iscsi-config-check: disable-file=bad-directive,bogus' \
             '# iscsi-config-check: disable=carriage-return'
         printf '%s\r\n' 'target = 10.0.0.4 3260 2 Initiator:h,p ' '# CRLF'
     } >dir.conf
     lz='warning: address number with a leading zero: other tools read it as octal [-Wleading-zero]'
     ll='warning: line longer than 512 bytes: the text from here on is judged as a line of its own [-Wlong-line]'
     bad="1|dir.conf:8:1: warning: malformed directive: # iscsi-config-check: disable=NAMES or disable-file=NAMES [-Wbad-directive]
-1|dir.conf:9:22: warning: unknown warning 'leading-zeros' in directive; did you mean 'leading-zero'? [-Wbad-directive]"
+1|dir.conf:9:22: warning: unknown warning 'leading-zeros' in directive; did you mean 'leading-zero'? [-Wbad-directive]
+1|dir.conf:10:1: warning: malformed directive: # iscsi-config-check: disable=NAMES or disable-file=NAMES [-Wbad-directive]
+1|dir.conf:11:1: warning: malformed directive: # iscsi-config-check: disable=NAMES or disable-file=NAMES [-Wbad-directive]
+1|dir.conf:13:22: warning: unknown warning 'bogus' in directive [-Wbad-directive]"
     cr='warning: line ends with a carriage return: the file has CRLF line ends [-Wcarriage-return]'
     expect -q -W all --format=gcc dir.conf <<<"2
 1|dir.conf:3:513: $ll
 1|dir.conf:3:522: $lz
 $bad
-1|dir.conf:12:7: $cr"
+1|dir.conf:16:7: $cr"
     expect -q -W all --no-directives --format=gcc dir.conf <<<"2
 1|dir.conf:2:10: $lz
 1|dir.conf:3:513: $ll
@@ -542,7 +549,7 @@ $bad
 1|dir.conf:5:513: $ll
 1|dir.conf:7:10: $lz
 $bad
-1|dir.conf:11:38: $cr"
+1|dir.conf:15:38: $cr"
     : >empty.conf
     expect -s -W empty-file empty.conf <<<'2
 1|empty.conf:1:1: warning: file defines no target [-Wempty-file]'
