@@ -581,6 +581,19 @@ formats)
         [ "$(cat term.out)" = "$checker: c?[2Jd: No such file or directory" ] ||
             fail "terminal: $(cat -A term.out)"
     fi
+    # A name's control characters (C0, DEL, C1), which the runner does not
+    # decode, as %XX of their bytes on both streams in the github format;
+    # the other formats write them as they are off a terminal.
+    name=$'e\e[2K\e[1A\x7f\xc2\x85\x9b\t.conf'
+    cp faulty.conf "$name"
+    expect --no-config --format=github "$name" $'m\a.conf' <<'EOF'
+1
+1|::error file=e%1B[2K%1B[1A%7F%C2%85%9B%09.conf,line=2,col=15,title=address-char::address holds ' ' where '.' belongs
+1|::error file=m%07.conf,title=open-failed::failed to open file: No such file or directory
+2|failed to open file m%07.conf: No such file or directory
+EOF
+    expect --no-config --format=gcc $'m\a.conf' <<<$'1\n2|failed to open file m\a.conf: No such file or directory'
+    rm "$name"
     # Names made to forge CI workflow commands forge none on either stream:
     # a model of the runner's two syntaxes ("::name ...::" at a line's start,
     # "##[name ...]" anywhere) finds only the checker's own annotations.
