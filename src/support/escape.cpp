@@ -220,9 +220,10 @@ void appendCommandEscaped(LineBuffer *line, std::string_view text,
         line->append(headOf(tailOf(text, runStart), k - runStart));
         if (escaped != nullptr) {
             line->append(escaped);
-        }
-        for (size_t b = 0; escaped == nullptr && b < len; b++) {
-            appendPercentEscape(line, static_cast<unsigned char>(text[k + b]));
+        } else {
+            for (char byte : headOf(tailOf(text, k), len)) {
+                appendPercentEscape(line, static_cast<unsigned char>(byte));
+            }
         }
         k += len;
         runStart = k;

@@ -87,8 +87,8 @@ static std::string_view patchName(std::string_view name, std::string_view here)
 }
 
 // Appends a file's name as patchName gives it, after "a/" or "b/" (`side`)
-// unless it is absolute; quoted as git quotes names when it holds a byte that a
-// patch line cannot hold as it is.
+// unless it is absolute; quoted as git quotes names when it holds a byte
+// that a patch line cannot hold as it is.
 static void appendDiffName(LineBuffer *out, std::string_view side,
                            std::string_view name)
 {
