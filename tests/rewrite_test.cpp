@@ -26,10 +26,9 @@ bool mend(const std::string &path, const std::string &text,
 {
     LineBuffer content;
     RewriteSource source;
-    bool mended =
-        readForRewrite(path.c_str(), &content, &source, failure) &&
-        rewriteFile(&source, text.data(), text.size(), failure) ==
-            Rewritten::yes;
+    bool mended = readForRewrite(path.c_str(), &content, &source, failure) &&
+                  rewriteFile(&source, text.data(), text.size(), failure) ==
+                      Rewritten::yes;
     releaseRewriteSource(&source);
     return mended;
 }
@@ -154,8 +153,7 @@ TEST_F(RewriteTest, ASignalLeavesNoTemporaryName)
             }
             int status = 0;
             ASSERT_EQ(waitpid(child, &status, 0), child);
-            EXPECT_TRUE(WIFSIGNALED(status) &&
-                        WTERMSIG(status) == signalNumber)
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signalNumber)
                 << named << " " << signalNumber << ": " << status;
             EXPECT_EQ(contentOf(path), "old\n");
             EXPECT_FALSE(leftover());

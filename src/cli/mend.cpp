@@ -83,9 +83,9 @@ static bool readPlain(const char *name, LineBuffer *content,
 // reads it, a regular one that --fix refuses to write (`*refusal`, for when
 // it needs a fix); for --diff, whatever the check itself reads.
 static bool readToMend(const char *name, bool fromStdin, FixMode mode,
-                       LineBuffer *content, RewriteSource *source,
-                       int *refusal, Emitter *emitter,
-                       const InspectOptions &options, Mended *failed)
+                       LineBuffer *content, RewriteSource *source, int *refusal,
+                       Emitter *emitter, const InspectOptions &options,
+                       Mended *failed)
 {
     if (fromStdin) {
         if (!readAll(STDIN_FILENO, content)) {
@@ -187,8 +187,7 @@ size_t MendedFiles::slotOf(const struct stat &file) const
 
 bool MendedFiles::contains(const struct stat &file) const
 {
-    return count_ > 0 && file.st_ino != 0 &&
-           slots_[slotOf(file)].inode != 0;
+    return count_ > 0 && file.st_ino != 0 && slots_[slotOf(file)].inode != 0;
 }
 
 void MendedFiles::add(const struct stat &file)
@@ -227,8 +226,8 @@ static bool rewriteMended(const char *name, RewriteSource *source,
                           FileStatus *failedAs)
 {
     RewriteFailure failure;
-    Rewritten rewritten = rewriteFile(source, fixed.view().data(),
-                                      fixed.view().size(), &failure);
+    Rewritten rewritten =
+        rewriteFile(source, fixed.view().data(), fixed.view().size(), &failure);
     if (rewritten == Rewritten::no) {
         int code = refusalCode(failure);
         (void)fail(emitter, name, FileStatus::notFixed,
@@ -251,8 +250,8 @@ Mended mendFile(const char *name, bool fromStdin, FixMode mode,
     RewriteSource source;
     int refusal = 0;
     Mended mended = {FileStatus::ok, false};
-    if (!readToMend(name, fromStdin, mode, &content, &source, &refusal,
-                    emitter, options, &mended)) {
+    if (!readToMend(name, fromStdin, mode, &content, &source, &refusal, emitter,
+                    options, &mended)) {
         releaseRewriteSource(&source);
         return mended;
     }

@@ -184,7 +184,7 @@ bool readForRewrite(const char *path, LineBuffer *content,
     if (*source->base == '\0') {
         // "NAME/": a folder, or no file at all.
         return stat(path, &status) != 0 ? systemError(failure, errno)
-                                         : refuse(failure, notRegular);
+                                        : refuse(failure, notRegular);
     }
     if (!openFolder(path, source, failure)) {
         return false;
@@ -493,10 +493,10 @@ static bool copyAttributes(int dirFd, const char *base,
             copied = copyAttribute(original, fd, name);
         }
     }
-    bool aclKept = !copied || (hasAcl ? copyAttribute(original, fd, aclName)
-                                      : fremovexattr(fd, aclName) == 0 ||
-                                            errno == ENODATA ||
-                                            errno == ENOTSUP);
+    bool aclKept =
+        !copied || (hasAcl ? copyAttribute(original, fd, aclName)
+                           : fremovexattr(fd, aclName) == 0 ||
+                                 errno == ENODATA || errno == ENOTSUP);
     (void)close(original);
     if (!same) {
         return refuse(failure, changedMeanwhile);
@@ -592,8 +592,7 @@ Rewritten rewriteFile(RewriteSource *source, const char *data, size_t size,
     }
     bool filled = fillNewFile(dirFd, base, identity, fd, data, size, failure);
     // Named only now, just before the rename, where it was made unnamed.
-    if (filled && name.view().empty() &&
-        !nameNewFile(dirFd, fd, base, &name)) {
+    if (filled && name.view().empty() && !nameNewFile(dirFd, fd, base, &name)) {
         filled = systemError(failure, errno);
     }
     struct stat written = {};

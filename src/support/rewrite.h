@@ -59,9 +59,9 @@ bool readForRewrite(const char *path, LineBuffer *content,
 
 // How a rewrite ended.
 enum class Rewritten : unsigned char {
-    no,         // the original is untouched (`failure` tells why)
-    yes,        // replaced, and the folder flushed
-    unflushed,  // replaced, but the folder could not be flushed (`failure`)
+    no,        // the original is untouched (`failure` tells why)
+    yes,       // replaced, and the folder flushed
+    unflushed, // replaced, but the folder could not be flushed (`failure`)
 };
 
 // Replaces the file of `source` with the `size` bytes at `data`: creates a
