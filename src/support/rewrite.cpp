@@ -397,10 +397,14 @@ static bool nameNewFile(int dirFd, int fd, const char *base, LineBuffer *name)
         }
         restoreSignals(&old);
         if (linked || error != EEXIST) {
+            if (!linked) {
+                name->clear();
+            }
             errno = error;
             return linked;
         }
     }
+    name->clear();
     return false;
 }
 
@@ -532,6 +536,9 @@ static bool fillNewFile(int dirFd, const char *base,
         size -= static_cast<size_t>(n);
     }
     if (fchown(fd, identity.st_uid, identity.st_gid) != 0) {
+        if (errno != EPERM) {
+            return systemError(failure, errno);
+        }
         return identity.st_uid != geteuid()
                    ? refuse(failure, otherOwner)
                    : refuseGroup(failure, identity.st_gid);
