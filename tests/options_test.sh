@@ -863,6 +863,11 @@ EOF
                 --fix acl/g.conf < <(echo 1; z_faults acl/g.conf; echo '2|failed to fix file acl/g.conf: its group daemon cannot be kept')
             [ "$(stat -c '%U %G %a %i' acl/g.conf; getfacl -c acl/g.conf)" = "$before" ] || fail "acl/g.conf ($mode) was changed"
         done
+        # The user's own file, of their group, keeps its ACL.
+        cp z.orig acl/own.conf && chown nobody:nogroup acl/own.conf && setfacl -m u:bin:r acl/own.conf
+        before=$(stat -c '%U %G %a' acl/own.conf; getfacl -c acl/own.conf)
+        TRACE="setpriv --reuid=nobody --regid=nogroup --clear-groups" expect --no-config -q --fix acl/own.conf <<<0
+        [ "$(stat -c '%U %G %a' acl/own.conf; getfacl -c acl/own.conf)" = "$before" ] || fail "acl/own.conf lost its access"
     fi
     if command -v strace >/dev/null; then
         if command -v setfacl >/dev/null; then
@@ -907,6 +912,7 @@ EOF
         fail "--stdin-filename --fix did not write the mended text"
     grep -qx "in.conf:2:15: error: address holds ' ' where '.' belongs \[address-char\]" fixed.err ||
         fail "--stdin-filename --fix did not tell what remains: $(cat fixed.err)"
+    grep -q '^fixed file' fixed.err && fail "--stdin-filename --fix told of a file rewritten"
     # Which checks --fix mends, in the list's fifth column.
     [ "$("$checker" --no-config --list-checks | awk -F'\t' '$5 == "fix" { printf "%s ", $1 }')" = \
         "parse password-char chars-after-password bom leading-zero carriage-return " ] ||
