@@ -125,7 +125,11 @@ has several hard links: mending it would part them|ln -f warn.conf hard.conf && 
 is standard input: --stdin-filename=NAME with --fix writes the mended text to standard output|run --fix /dev/stdin <warn.conf
 changed while it was mended|
 is owned by another user, and the mended file could not be given to them|
-has extended attributes or ACLs that could not be copied|
+its group * cannot be kept|
+its ACL cannot be kept|
+has extended attributes that could not be copied|
+fixed file *|cp warn.conf w3.conf && run --fix w3.conf
+fixed file *, but its folder could not be flushed: *|
 is another user's, in a folder writable by every user|
 *:*:*: note: the file has Windows (CRLF) line ends: convert it with --fix, sed -i 's/\r$//' FILE or dos2unix FILE|run --format=gcc crlf.conf
 the file begins with a byte order mark (the bytes EF BB BF), read as part of line 1: remove it with --fix or sed -i '1s/^\xEF\xBB\xBF//' FILE|run --format=gcc bom.conf

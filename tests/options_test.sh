@@ -791,6 +791,7 @@ EOF
 1|iscsi-config-check....
 1|line 1, nConnections = 2, target addr = 1.2.3.4, portNum = 3260, loginParamsLen = 14, loginParams = Initiator:h,pw 
 1|line 10, nConnections = 2, target addr = 1.2.3.5, portNum = 3260, loginParamsLen = 14, loginParams = Initiator:h,pw 
+2|fixed file w.conf
 EOF
     { cmp -s w.conf p/w.conf && cmp -s w.conf g/w.conf; } || fail "--fix and the patched file differ"
     # Where patch -p1 and git apply land: an absolute name below the current
@@ -822,9 +823,36 @@ EOF
     "$checker" --no-config --fix w.conf >/dev/null
     [ "$(stat -c '%i %Y' w.conf)" = "$before" ] || fail "--fix rewrote a file that needs no fix"
     cp z.orig secret.conf && chmod 600 secret.conf
-    [ "$("$checker" --no-config --format=tty --fix secret.conf)" = \
+    [ "$("$checker" --no-config --format=tty --fix secret.conf 2>/dev/null)" = \
         "0 errors, 0 warnings, 1 file checked, 1 file fixed" ] || fail "--fix in tty: no count of files fixed"
     [ "$(stat -c %a secret.conf)" = 600 ] || fail "--fix changed the mode of a 0600 file"
+    # A file named twice is diffed, or rewritten, once, and checked each
+    # time; a folder is told once, as the check tells it. Each file
+    # rewritten is told on standard error (its name as the format's
+    # failures give it), but for -q.
+    "$checker" --no-config -q --diff z.conf 2>&1 | cmp -s - <("$checker" --no-config -q --diff z.conf ./z.conf 2>&1) ||
+        fail "--diff z.conf ./z.conf: not one diff"
+    mkdir -p d.conf && cp z.orig t.conf && cp z.orig 'n%,1.conf' && cp z.orig q.conf
+    expect --no-config --format=tty --fix t.conf ./t.conf d.conf <<'EOF'
+1
+1|0 errors, 0 warnings, 2 files checked, 1 file not read, 1 file fixed
+2|fixed file t.conf
+2|failed to read file d.conf: Is a directory
+EOF
+    expect --no-config --format=github --fix 'n%,1.conf' <<'EOF'
+0
+2|fixed file n%25%2C1.conf
+EOF
+    expect --no-config -q --format=gcc --fix q.conf <<<0
+    # Every step after the folder's opening is made in it, by its
+    # descriptor: no later change of the path can redirect the write.
+    mkdir -p sub && cp z.orig sub/x.conf
+    if command -v strace >/dev/null; then
+        strace -o trace -e trace=%file,fsync "$checker" --no-config -q --fix sub/x.conf
+        { [ "$(grep -v '^execve' trace | grep -c 'sub')" = 1 ] &&
+            grep -v '^execve' trace | grep -m 1 'sub\|x\.conf' | grep -q '^openat(AT_FDCWD, "sub", .*O_DIRECTORY'; } ||
+            fail "--fix named the folder more than once: $(cat trace)"
+    fi
     # Refused and left alone, but checked as they are: a link, a file with
     # two links, standard input by name; but one that needs no fix is only
     # checked. --fix and --diff together; either in a file of options.
@@ -859,6 +887,60 @@ EOF
         { [ $? = 1 ] && grep -qx "failed to fix file ro/z.conf: Permission denied" ro.err &&
             cmp -s ro/z.conf z.orig; } || fail "--fix in a read-only folder: $(cat ro.err)"
     fi
+    # z.orig's faults, in the gcc format, for the name $1.
+    z_faults() {
+        printf "1|$1:%s\n" '2:3: error: parse error [parse]' \
+            '2:1: note: the line holds only blanks: a line of blanks is not an empty line (--fix empties it)' \
+            '3:3: error: parse error [parse]' \
+            "3:3: note: a comment's '#' must be the line's first character (--fix deletes the blanks before it)"
+    }
+    # Whatever the new file could not carry of the original's access (a
+    # group the user is not in, whatever the group's bits, and an ACL) is
+    # refused: the file is left as it was, and checked as it is.
+    if [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null && command -v setfacl >/dev/null; then
+        mkdir -p acl && chmod 777 acl
+        for mode in 640 600; do
+            cp z.orig acl/g.conf && chown nobody:daemon acl/g.conf && chmod $mode acl/g.conf
+            [ $mode = 600 ] || setfacl -m u:bin:r acl/g.conf
+            before=$(stat -c '%U %G %a %i' acl/g.conf; getfacl -c acl/g.conf)
+            TRACE="setpriv --reuid=nobody --regid=nogroup --clear-groups" expect --no-config -q --format=gcc \
+                --fix acl/g.conf < <(echo 1; z_faults acl/g.conf; echo '2|failed to fix file acl/g.conf: its group daemon cannot be kept')
+            [ "$(stat -c '%U %G %a %i' acl/g.conf; getfacl -c acl/g.conf)" = "$before" ] || fail "acl/g.conf ($mode) was changed"
+        done
+        # The user's own file, of their group, keeps its ACL.
+        cp z.orig acl/own.conf && chown nobody:nogroup acl/own.conf && setfacl -m u:bin:r acl/own.conf
+        before=$(stat -c '%U %G %a' acl/own.conf; getfacl -c acl/own.conf)
+        TRACE="setpriv --reuid=nobody --regid=nogroup --clear-groups" expect --no-config -q --fix acl/own.conf <<<0
+        [ "$(stat -c '%U %G %a' acl/own.conf; getfacl -c acl/own.conf)" = "$before" ] || fail "acl/own.conf lost its access"
+    fi
+    if command -v strace >/dev/null; then
+        if command -v setfacl >/dev/null; then
+            cp z.orig a.conf && setfacl -m u:bin:r a.conf
+            TRACE="strace -o /dev/null -e inject=fsetxattr:error=EPERM" expect --no-config -q --format=gcc \
+                --fix a.conf < <(echo 1; z_faults a.conf; echo '2|failed to fix file a.conf: its ACL cannot be kept')
+            cmp -s a.conf z.orig || fail "a.conf was changed"
+        fi
+        # Only the folder's flush fails, after the rename: the file is
+        # mended all the same, and what remains of it told.
+        cp z.orig f.conf
+        TRACE="strace -o /dev/null -e inject=fsync:error=EIO:when=2" expect --no-config --format=gcc --fix f.conf <<'EOF'
+1
+2|fixed file f.conf, but its folder could not be flushed: Input/output error
+EOF
+        printf 'target = 10.1.0.1 3260 2 Initiator:h,p\n\n# note\n' | cmp -s - f.conf || fail "f.conf was not mended"
+        # SIGTERM while the new file has its temporary name: the name is
+        # removed, and the original stays.
+        cp z.orig sig.conf
+        # shellcheck disable=SC2016 # $$ and $0 are the inner shell's
+        strace -o /dev/null -e trace=linkat -e inject=linkat:delay_exit=5000000 \
+            sh -c 'echo $$ >pid; exec "$0" --no-config -q --fix sig.conf' "$checker" &
+        for _ in $(seq 100); do compgen -G '.sig.conf.fix-*' >/dev/null && break; sleep 0.1; done
+        kill -TERM "$(cat pid)"
+        wait $!
+        status=$?
+        { [ "$status" = 143 ] && ! compgen -G '.sig.conf.fix-*' >/dev/null && cmp -s sig.conf z.orig; } ||
+            fail "SIGTERM during --fix: status $status, $(ls -A)"
+    fi
     for option in --fix --diff; do
         echo "$option" >opts
         expect --config=opts z.conf <<EOF
@@ -874,6 +956,7 @@ EOF
         fail "--stdin-filename --fix did not write the mended text"
     grep -qx "in.conf:2:15: error: address holds ' ' where '.' belongs \[address-char\]" fixed.err ||
         fail "--stdin-filename --fix did not tell what remains: $(cat fixed.err)"
+    grep -q '^fixed file' fixed.err && fail "--stdin-filename --fix told of a file rewritten"
     # Which checks --fix mends, in the list's fifth column.
     [ "$("$checker" --no-config --list-checks | awk -F'\t' '$5 == "fix" { printf "%s ", $1 }')" = \
         "parse password-char chars-after-password bom leading-zero carriage-return " ] ||

@@ -4,12 +4,14 @@
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <glob.h>
 #include <string>
 #include <sys/inotify.h>
 #include <sys/mount.h>
+#include <sys/wait.h>
 #include <sys/xattr.h>
 #include <thread>
 #include <unistd.h>
@@ -23,18 +25,21 @@ bool mend(const std::string &path, const std::string &text,
           RewriteFailure *failure)
 {
     LineBuffer content;
-    struct stat identity = {};
-    return readForRewrite(path.c_str(), &content, &identity, failure) &&
-           rewriteFile(path.c_str(), identity, text.data(), text.size(),
-                       failure);
+    RewriteSource source;
+    bool mended = readForRewrite(path.c_str(), &content, &source, failure) &&
+                  rewriteFile(&source, text.data(), text.size(), failure) ==
+                      Rewritten::yes;
+    releaseRewriteSource(&source);
+    return mended;
 }
 
 std::string contentOf(const std::string &path)
 {
     LineBuffer content;
-    struct stat identity = {};
+    RewriteSource source;
     RewriteFailure failure;
-    (void)readForRewrite(path.c_str(), &content, &identity, &failure);
+    (void)readForRewrite(path.c_str(), &content, &source, &failure);
+    releaseRewriteSource(&source);
     return std::string(content.view());
 }
 
@@ -86,7 +91,11 @@ class RewriteTest : public ::testing::Test
 // (a large text keeps it there a while), never grants more than the original.
 TEST_F(RewriteTest, KeepsTheModeNeverWiderAndLeavesNothingBehind)
 {
-    for (mode_t mode : {0600, 0640, 0400}) {
+    for (mode_t mode : {0600, 0640, 0400, 0600 | 0100000}) {
+        // (The last made under its temporary name from the start, as where
+        // the file system makes no unnamed file.)
+        setRewriteSeam({mode > 07777, nullptr});
+        mode &= 07777;
         std::string path = make("a.conf", "old\n", mode);
         int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
         ASSERT_GE(inotify_add_watch(watch, dir.c_str(), IN_CREATE), 0);
@@ -119,6 +128,36 @@ TEST_F(RewriteTest, KeepsTheModeNeverWiderAndLeavesNothingBehind)
         EXPECT_NE(after.st_ino, before.st_ino);
         EXPECT_TRUE(contentOf(path) == text);
         EXPECT_FALSE(leftover());
+    }
+    setRewriteSeam({});
+}
+
+// A signal that ends the program while the new file has its temporary name
+// (made unnamed, or named from the start) removes that name; the original
+// stays, and the status tells the signal.
+TEST_F(RewriteTest, ASignalLeavesNoTemporaryName)
+{
+    for (bool named : {false, true}) {
+        for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
+            std::string path = make("s.conf", "old\n");
+            fflush(nullptr);
+            pid_t child = fork();
+            ASSERT_GE(child, 0);
+            if (child == 0) {
+                static int raised;
+                raised = signalNumber;
+                setRewriteSeam({named, [] { (void)raise(raised); }});
+                RewriteFailure failure;
+                (void)mend(path, "new\n", &failure);
+                _exit(0);
+            }
+            int status = 0;
+            ASSERT_EQ(waitpid(child, &status, 0), child);
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signalNumber)
+                << named << " " << signalNumber << ": " << status;
+            EXPECT_EQ(contentOf(path), "old\n");
+            EXPECT_FALSE(leftover());
+        }
     }
 }
 
@@ -168,15 +207,16 @@ TEST_F(RewriteTest, RefusesAFileChangedSinceItWasRead)
         std::string path = make("c.conf", "old\n");
         (void)unlink((path + "2").c_str());
         LineBuffer content;
-        struct stat identity = {}, after = {};
+        RewriteSource source;
+        struct stat after = {};
         RewriteFailure failure;
-        ASSERT_TRUE(
-            readForRewrite(path.c_str(), &content, &identity, &failure));
+        ASSERT_TRUE(readForRewrite(path.c_str(), &content, &source, &failure));
         change(path);
-        EXPECT_FALSE(rewriteFile(path.c_str(), identity, "new\n", 4, &failure));
+        EXPECT_EQ(rewriteFile(&source, "new\n", 4, &failure), Rewritten::no);
+        releaseRewriteSource(&source);
         EXPECT_STREQ(failure.reason, "changed while it was mended");
         ASSERT_EQ(stat(path.c_str(), &after), 0);
-        EXPECT_EQ(after.st_ino, identity.st_ino);
+        EXPECT_EQ(after.st_ino, source.identity.st_ino);
         EXPECT_FALSE(leftover());
     }
 }

@@ -150,12 +150,13 @@ static int checkFiles(const char *programName, const CommandLine *command,
     inspection.directives = settings->directives;
     bool runFailed = false;
     bool diffShown = false;
+    MendedFiles mendedFiles;
     for (size_t k = 0; k < fileCount; k++) {
         FileStatus status = FileStatus::ok;
         if (fixMode != FixMode::none && !(fromStdin && inputClosed)) {
             Mended mended =
                 mendFile(fromStdin ? command->stdinName : command->fileNames[k],
-                         fromStdin, fixMode, emitter, inspection);
+                         fromStdin, fixMode, emitter, inspection, &mendedFiles);
             status = mended.status;
             diffShown =
                 diffShown || (fixMode == FixMode::diff && mended.changed);

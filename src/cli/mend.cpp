@@ -2,11 +2,15 @@
 #include "cli/mend.h"
 
 #include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
 #include "cli/settings_file.h"
 #include "reader/config.h"
+#include "support/allocate.h"
 #include "support/escape.h"
 #include "support/rewrite.h"
 #include "support/unified_diff.h"
@@ -42,12 +46,14 @@ static Mended fail(Emitter *emitter, const char *name, FileStatus status,
     return {status, false};
 }
 
-// Reads the file `name` whole, as the check reads it; with `notRegular`,
-// only what is a regular file once opened (what is opened is what is
-// judged, should the name change meanwhile), and sets it for another, which
-// is not read, nor told.
-static bool readPlain(const char *name, LineBuffer *content, Emitter *emitter,
-                      Mended *failed, bool *notRegular = nullptr)
+// Reads the file `name` whole, as the check reads it, noting what it is in
+// `identity`; with `notRegular`, only what is a regular file once opened
+// (what is opened is what is judged, should the name change meanwhile),
+// and sets it to the type of another (S_IFMT bits), which is not read, nor
+// told.
+static bool readPlain(const char *name, LineBuffer *content,
+                      struct stat *identity, Emitter *emitter, Mended *failed,
+                      mode_t *notRegular = nullptr)
 {
     int fd = open(name, O_RDONLY | O_CLOEXEC |
                             (notRegular != nullptr ? O_NONBLOCK : 0));
@@ -55,10 +61,12 @@ static bool readPlain(const char *name, LineBuffer *content, Emitter *emitter,
         *failed = fail(emitter, name, FileStatus::openFailed, errno);
         return false;
     }
-    struct stat status = {};
-    if (notRegular != nullptr &&
-        (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))) {
-        *notRegular = true;
+    bool known = fstat(fd, identity) == 0;
+    if (!known) {
+        *identity = {};
+    }
+    if (notRegular != nullptr && (!known || !S_ISREG(identity->st_mode))) {
+        *notRegular = known ? identity->st_mode & S_IFMT : S_IFMT;
         (void)close(fd);
         return false;
     }
@@ -72,11 +80,11 @@ static bool readPlain(const char *name, LineBuffer *content, Emitter *emitter,
 }
 
 // Reads the file to be mended: for --fix, a regular file with one link and
-// no symbolic link, or else, as the check reads it, a regular one that
-// --fix refuses to write (`*refusal`, for when it needs a fix); for --diff,
-// whatever the check itself reads.
+// no symbolic link, in the folder that `source` holds, or else, as the check
+// reads it, a regular one that --fix refuses to write (`*refusal`, for when
+// it needs a fix); for --diff, whatever the check itself reads.
 static bool readToMend(const char *name, bool fromStdin, FixMode mode,
-                       LineBuffer *content, struct stat *identity, int *refusal,
+                       LineBuffer *content, RewriteSource *source, int *refusal,
                        Emitter *emitter, const InspectOptions &options,
                        Mended *failed)
 {
@@ -88,10 +96,10 @@ static bool readToMend(const char *name, bool fromStdin, FixMode mode,
         return true;
     }
     if (mode != FixMode::fix) {
-        return readPlain(name, content, emitter, failed);
+        return readPlain(name, content, &source->identity, emitter, failed);
     }
     RewriteFailure failure;
-    if (readForRewrite(name, content, identity, &failure)) {
+    if (readForRewrite(name, content, source, &failure)) {
         return true;
     }
     *refusal = refusalCode(failure);
@@ -103,16 +111,21 @@ static bool readToMend(const char *name, bool fromStdin, FixMode mode,
     }
     // What is not a regular file (a FIFO, a device, standard input by name)
     // cannot be mended in place, whatever it holds: refused, and checked as
-    // the check reads it, a block at a time.
+    // the check reads it, a block at a time. A folder cannot be read at
+    // all, which the check alone tells.
     content->clear();
-    bool notRegular = false;
-    if (readPlain(name, content, emitter, failed, &notRegular)) {
+    mode_t notRegular = 0;
+    if (readPlain(name, content, &source->identity, emitter, failed,
+                  &notRegular)) {
         return true;
     }
-    if (notRegular) {
-        (void)fail(emitter, name, FileStatus::notFixed, *refusal);
-        (void)inspectFile(name, emitter, options);
-        *failed = {FileStatus::notFixed, false};
+    if (notRegular != 0) {
+        bool folder = S_ISDIR(notRegular);
+        if (!folder) {
+            (void)fail(emitter, name, FileStatus::notFixed, *refusal);
+        }
+        FileStatus status = inspectFile(name, emitter, options);
+        *failed = {folder ? status : FileStatus::notFixed, false};
     }
     return false;
 }
@@ -145,28 +158,123 @@ static FileStatus inspectText(const char *name, LineBuffer *text,
     return status;
 }
 
+// A slot of `file` in a table of `capacity` slots (a power of 2), from a
+// mix of its device and inode numbers.
+static size_t hashOf(const struct stat &file, size_t capacity)
+{
+    uint64_t key = static_cast<uint64_t>(file.st_ino) ^
+                   static_cast<uint64_t>(file.st_dev) * 0x9E3779B97F4A7C15U;
+    key ^= key >> 31;
+    key *= 0xBF58476D1CE4E5B9U;
+    key ^= key >> 29;
+    return static_cast<size_t>(key) & (capacity - 1);
+}
+
+MendedFiles::~MendedFiles()
+{
+    free(slots_);
+}
+
+// The slot that holds `file`, or the free one where it would go.
+size_t MendedFiles::slotOf(const struct stat &file) const
+{
+    size_t at = hashOf(file, capacity_);
+    while (slots_[at].inode != 0 && (slots_[at].inode != file.st_ino ||
+                                     slots_[at].device != file.st_dev)) {
+        at = (at + 1) & (capacity_ - 1);
+    }
+    return at;
+}
+
+bool MendedFiles::contains(const struct stat &file) const
+{
+    return count_ > 0 && file.st_ino != 0 && slots_[slotOf(file)].inode != 0;
+}
+
+void MendedFiles::add(const struct stat &file)
+{
+    if (file.st_ino == 0 || contains(file)) {
+        return;
+    }
+    // At most half full: the table doubles, and every file is placed anew.
+    if (2 * (count_ + 1) > capacity_) {
+        Slot *old = slots_;
+        size_t oldCapacity = capacity_;
+        capacity_ = capacity_ == 0 ? 16 : capacity_ * 2;
+        slots_ = static_cast<Slot *>(
+            allocateOrAbort(nullptr, capacity_ * sizeof(Slot)));
+        memset(slots_, 0, capacity_ * sizeof(Slot));
+        for (size_t k = 0; k < oldCapacity; k++) {
+            if (old[k].inode != 0) {
+                struct stat moved = {};
+                moved.st_dev = old[k].device;
+                moved.st_ino = old[k].inode;
+                slots_[slotOf(moved)] = old[k];
+            }
+        }
+        free(old);
+    }
+    slots_[slotOf(file)] = {file.st_dev, file.st_ino};
+    count_++;
+}
+
+// Rewrites the file `name` of `source` with `fixed` and tells how it went;
+// false when the original is left as it was. Where only the folder's flush
+// failed after the rename, the file is mended all the same, and that
+// failure (status 1) is told in place of the plain "fixed file".
+static bool rewriteMended(const char *name, RewriteSource *source,
+                          const LineBuffer &fixed, Emitter *emitter,
+                          FileStatus *failedAs)
+{
+    RewriteFailure failure;
+    Rewritten rewritten =
+        rewriteFile(source, fixed.view().data(), fixed.view().size(), &failure);
+    if (rewritten == Rewritten::no) {
+        int code = refusalCode(failure);
+        (void)fail(emitter, name, FileStatus::notFixed,
+                   code != 0 ? code : failure.errorNumber);
+        *failedAs = FileStatus::notFixed;
+        return false;
+    }
+    bool flushed = rewritten == Rewritten::yes;
+    emitter->emitFileFixed(name, FixedInto::place,
+                           flushed ? 0 : failure.errorNumber);
+    *failedAs = flushed ? FileStatus::ok : FileStatus::notFixed;
+    return true;
+}
+
 Mended mendFile(const char *name, bool fromStdin, FixMode mode,
-                Emitter *emitter, const InspectOptions &options)
+                Emitter *emitter, const InspectOptions &options,
+                MendedFiles *done)
 {
     LineBuffer content;
-    struct stat identity = {};
+    RewriteSource source;
     int refusal = 0;
     Mended mended = {FileStatus::ok, false};
-    if (!readToMend(name, fromStdin, mode, &content, &identity, &refusal,
-                    emitter, options, &mended)) {
+    if (!readToMend(name, fromStdin, mode, &content, &source, &refusal, emitter,
+                    options, &mended)) {
+        releaseRewriteSource(&source);
         return mended;
     }
+    // Another name of a file already diffed or rewritten: checked as the
+    // fixes left it, but neither diffed nor rewritten again (a second diff
+    // of one file would undo the first when applied).
+    bool again = !fromStdin && done->contains(source.identity);
     LineBuffer fixed;
     mended.changed = fixText(content.view(), &fixed);
     bool written = true;
+    FileStatus failedAs = FileStatus::ok;
     if (mode == FixMode::diff) {
-        // An absolute name is written for a patch run here.
-        char here[settingsPathSize];
-        bool told = name[0] == '/' && currentFolder(here, sizeof here);
-        LineBuffer diff;
-        appendUnifiedDiff(&diff, name, told ? here : "", content.view(),
-                          fixed.view(), isatty(STDOUT_FILENO) != 0);
-        diff.write(stdout);
+        if (!again) {
+            // An absolute name is written for a patch run here.
+            char here[settingsPathSize];
+            bool told = name[0] == '/' && currentFolder(here, sizeof here);
+            LineBuffer diff;
+            appendUnifiedDiff(&diff, name, told ? here : "", content.view(),
+                              fixed.view(), isatty(STDOUT_FILENO) != 0);
+            diff.write(stdout);
+            done->add(source.identity);
+        }
     } else if (fromStdin) {
         // On a terminal, as a view: no control character from the file.
         if (isatty(STDOUT_FILENO) != 0) {
@@ -176,28 +284,28 @@ Mended mendFile(const char *name, bool fromStdin, FixMode mode,
         } else {
             fixed.write(stdout);
         }
-    } else if (mended.changed && refusal != 0) {
+        if (mended.changed) {
+            emitter->emitFileFixed(name, FixedInto::output, 0);
+        }
+    } else if (again || !mended.changed) {
+        written = false;
+    } else if (refusal != 0) {
         (void)fail(emitter, name, FileStatus::notFixed, refusal);
         written = false;
-    } else if (mended.changed) {
-        RewriteFailure failure;
-        if (!rewriteFile(name, identity, fixed.data(), fixed.view().size(),
-                         &failure)) {
-            int code = refusalCode(failure);
-            (void)fail(emitter, name, FileStatus::notFixed,
-                       code != 0 ? code : failure.errorNumber);
-            written = false;
+        failedAs = FileStatus::notFixed;
+    } else {
+        written = rewriteMended(name, &source, fixed, emitter, &failedAs);
+        if (written) {
+            done->add(source.identity);
         }
     }
-    if (mode == FixMode::fix && written && mended.changed) {
-        emitter->emitFileFixed();
-    }
+    releaseRewriteSource(&source);
     // What remains, as the check of the mended file would tell it (or of
-    // the file as it is, when it could not be mended), after what standard
+    // the file as it is, when it was not mended), after what standard
     // output holds, so that a combined log keeps the order.
     flushOutput(stdout);
     FileStatus status =
         inspectText(name, written ? &fixed : &content, emitter, options);
-    mended.status = written ? status : FileStatus::notFixed;
+    mended.status = failedAs != FileStatus::ok ? failedAs : status;
     return mended;
 }

@@ -4,6 +4,8 @@
 #ifndef ISCSI_CONFIG_CHECK_CLI_MEND_H
 #define ISCSI_CONFIG_CHECK_CLI_MEND_H
 
+#include <sys/stat.h>
+
 #include "diagnose/inspect.h"
 #include "formats/emitter.h"
 
@@ -19,11 +21,39 @@ struct Mended {
     bool changed; // the fixes changed something (the diff is not empty)
 };
 
+// The files whose fixes a run has shown or made, by device and inode, so
+// that a file named twice is diffed or rewritten once.
+class MendedFiles
+{
+  public:
+    MendedFiles() = default;
+    MendedFiles(const MendedFiles &) = delete;
+    MendedFiles &operator=(const MendedFiles &) = delete;
+    ~MendedFiles();
+
+    bool contains(const struct stat &file) const;
+    void add(const struct stat &file);
+
+  private:
+    struct Slot {
+        dev_t device;
+        ino_t inode; // 0 for a free slot
+    };
+    size_t slotOf(const struct stat &file) const;
+
+    Slot *slots_ = nullptr;
+    size_t capacity_ = 0; // a power of 2, or 0
+    size_t count_ = 0;
+};
+
 // Mends the file `name` as `mode` says, or standard input, named `name`,
 // when `fromStdin`, and hands what remains to `emitter`. The mended text of
 // standard input (--fix) and the diff (--diff) go to standard output, whose
-// failure shows in its error flag.
+// failure shows in its error flag. A file in `done` (another name of one
+// whose fixes were shown or made) is checked, but not diffed or rewritten
+// again; one diffed or rewritten is added to it.
 Mended mendFile(const char *name, bool fromStdin, FixMode mode,
-                Emitter *emitter, const InspectOptions &options);
+                Emitter *emitter, const InspectOptions &options,
+                MendedFiles *done);
 
 #endif

@@ -44,15 +44,25 @@ void appendFailureMessage(LineBuffer *line, FileStatus status, int errorNumber)
     }
 }
 
+// Appends the name `given` as the messages on the error stream write it:
+// as given, or escaped for workflow commands in that style, with the
+// terminal rule when that stream is a terminal.
+static void appendToldFileName(LineBuffer *line, std::string_view given,
+                               const ConsumerNeeds &needs,
+                               const ConsumerStreams &streams)
+{
+    appendName(line, given,
+               needs.nameStyle == NameStyle::command ? NameStyle::command
+                                                     : NameStyle::asGiven,
+               streams.errIsTerminal);
+}
+
 void DiagnosticConsumer::beginFile(std::string_view given)
 {
     shownName_.clear();
     appendName(&shownName_, given, needs_.nameStyle, streams_.outIsTerminal);
     toldName_.clear();
-    appendName(&toldName_, given,
-               needs_.nameStyle == NameStyle::command ? NameStyle::command
-                                                      : NameStyle::asGiven,
-               streams_.errIsTerminal);
+    appendToldFileName(&toldName_, given, needs_, streams_);
     name_ = {given, shownName_.view(), toldName_.view()};
     startFile();
 }
@@ -73,6 +83,20 @@ void DiagnosticConsumer::tellFileFailure(FileStatus status, int errorNumber)
     if (errorNumber != 0) {
         line.append(": ");
         line.append(failureReason(errorNumber));
+    }
+    line.append('\n');
+    flushOutput(streams_.out);
+    line.write(streams_.err);
+}
+
+void DiagnosticConsumer::tellFileFixed(std::string_view given, int flushError)
+{
+    LineBuffer line;
+    line.append("fixed file ");
+    appendToldFileName(&line, given, needs_, streams_);
+    if (flushError != 0) {
+        line.append(", but its folder could not be flushed: ");
+        line.append(failureReason(flushError));
     }
     line.append('\n');
     flushOutput(streams_.out);

@@ -99,6 +99,12 @@ enum class FileStatus {
     notFixed = 5,    // --fix refused the file, or could not mend it
 };
 
+// Where --fix put a file's mended text.
+enum class FixedInto : unsigned char {
+    output, // standard output (--stdin-filename)
+    place,  // the file itself, renamed over
+};
+
 // Why a file failed: the system's reason for an error number, or for a
 // negative one the reason of --fix's refusal (support/rewrite.h).
 const char *failureReason(int errorNumber);
@@ -189,9 +195,11 @@ class DiagnosticConsumer
     virtual void endFile()
     {
     }
-    // --fix mended the file (in place, or onto standard output): told
-    // before its check begins.
-    virtual void emitFileFixed()
+    // --fix mended the file `given`, onto standard output or in place,
+    // where `flushError` is the error that kept its folder from being
+    // flushed after the rename (0 when none): told before its check begins.
+    virtual void emitFileFixed(std::string_view /*given*/, FixedInto /*into*/,
+                               int /*flushError*/)
     {
     }
 
@@ -240,6 +248,10 @@ class DiagnosticConsumer
     // (the reason left out when `errorNumber` is 0), after flushing the
     // output so that a combined log keeps the order of events.
     void tellFileFailure(FileStatus status, int errorNumber);
+    // Writes "fixed file NAME" on the error stream, for the file `given`
+    // rewritten in place, or "fixed file NAME, but its folder could not be
+    // flushed: REASON" when `flushError` is not 0; NAME as the failures'.
+    void tellFileFixed(std::string_view given, int flushError);
 
     FileName name_; // the current file's
     ConsumerStreams streams_;

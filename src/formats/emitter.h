@@ -46,6 +46,15 @@ class Emitter : public DiagnosticConsumer
     virtual void abandonRun()
     {
     }
+    // A file rewritten in place is told on the error stream in every
+    // format, but for -q.
+    void emitFileFixed(std::string_view given, FixedInto into,
+                       int flushError) override
+    {
+        if (into == FixedInto::place && !setup_.quiet) {
+            tellFileFixed(given, flushError);
+        }
+    }
 
   protected:
     Emitter() = default;

@@ -26,8 +26,10 @@ namespace
 class TtyFormat : public Emitter
 {
   public:
-    void emitFileFixed() override
+    void emitFileFixed(std::string_view given, FixedInto into,
+                       int flushError) override
     {
+        Emitter::emitFileFixed(given, into, flushError);
         filesFixed_++;
     }
 
