@@ -10,9 +10,7 @@
 #include "support/rewrite.h"
 #include "support/unified_diff.h"
 
-// Reads what is left of the descriptor `fd` into `content`; false, with
-// errno set, when a read fails.
-static bool readAll(int fd, LineBuffer *content)
+bool readAll(int fd, LineBuffer *content)
 {
     const size_t block = 65536;
     for (;;) {
@@ -116,18 +114,25 @@ static bool readToMend(const char *name, bool fromStdin, FixMode mode,
     return false;
 }
 
-// Appends `text` as a terminal may show it, line by line.
-static void appendLinesShown(LineBuffer *shown, std::string_view text)
+void writeText(std::string_view text)
 {
+    if (isatty(STDOUT_FILENO) == 0) {
+        if (!outputFailed(stdout)) {
+            (void)fwrite_unlocked(text.data(), 1, text.size(), stdout);
+        }
+        return;
+    }
+    LineBuffer shown;
     while (!text.empty()) {
         size_t end = text.find('\n');
-        appendShownOnTerminal(shown, headOf(text, end));
+        appendShownOnTerminal(&shown, headOf(text, end));
         if (end == std::string_view::npos) {
             break;
         }
-        shown->append('\n');
+        shown.append('\n');
         text.remove_prefix(end + 1);
     }
+    shown.write(stdout);
 }
 
 // Checks `text` as the content of the file `name`.
@@ -164,14 +169,7 @@ Mended mendFile(const char *name, bool fromStdin, FixMode mode,
                           isatty(STDOUT_FILENO) != 0);
         diff.write(stdout);
     } else if (fromStdin) {
-        // On a terminal, as a view: no control character from the file.
-        if (isatty(STDOUT_FILENO) != 0) {
-            LineBuffer shown;
-            appendLinesShown(&shown, fixed.view());
-            shown.write(stdout);
-        } else {
-            fixed.write(stdout);
-        }
+        writeText(fixed.view());
     } else if (mended.changed && refusal != 0) {
         (void)fail(emitter, name, FileStatus::notFixed, refusal);
         written = false;
