@@ -121,6 +121,24 @@ expected_diagnostics() {
     iscsi-config-check --no-config --format=gcc -W all --stdin-filename="$2" <"$1" |
         sed -E 's/^(.*):([0-9]+):([0-9]+): (e)rror: /\1|\2|\3|\4|/; s/^(.*):([0-9]+):([0-9]+): (w)arning: /\1|\2|\3|\4|/'
 }
+# An editor's files: iscsi/initiator.conf as saved, and edited.conf as its
+# buffer will stand, with the two lines of unsaved.txt; then files beside
+# it, named in others.txt. expected.txt holds the buffer's diagnostics as
+# LINE|COLUMN|e-or-w|MESSAGE, then each other file as NAME|on or NAME|off,
+# as the recipe checks it or not.
+editor_files() {
+    mkdir -p iscsi iscsi/sub Storage roles/web/files
+    printf '%s\n' "$sound" >iscsi/initiator.conf
+    printf '%s\n' "$wrapped" "$faulty" >unsaved.txt
+    cat iscsi/initiator.conf unsaved.txt >edited.conf
+    expected_diagnostics edited.conf x | cut -d'|' -f2- >expected.txt
+    for f in nginx.conf roles/web/files/nginx.conf iscsi/sub/site.conf iscsi/iscsid.conf Storage/ISCSI-rack.conf initiator-b.conf; do
+        printf 'server { listen 80; }\n' >"$f"
+        echo "$f" >>others.txt
+        case $f in Storage/* | initiator-*) echo "$f|on" ;; *) echo "$f|off" ;; esac >>expected.txt
+    done
+}
+
 # Fix on save, through the editor's function given, which opens FILE with
 # the recipe, appends the line of added.txt and saves: the file saved is
 # what --fix makes of the buffer; where the run fails (a file of options
@@ -211,22 +229,8 @@ emacs)
     take_recipe 'Use in an editor' elisp iscsi-config-check.el
     take_recipe 'Use in an editor' elisp fix.el 2
     cat fix.el >>iscsi-config-check.el
-    mkdir -p iscsi iscsi/sub Storage roles/web/files
-    printf '%s\n' "$sound" >iscsi/initiator.conf
-    for f in nginx.conf roles/web/files/nginx.conf iscsi/sub/site.conf iscsi/iscsid.conf Storage/ISCSI-rack.conf initiator-b.conf; do
-        printf 'server { listen 80; }\n' >"$f"
-    done
-    # The buffer as it will stand: the saved line and two unsaved ones.
-    printf '%s\n' "$sound" "$wrapped" "$faulty" >edited.conf
-    expected_diagnostics edited.conf x | cut -d'|' -f2- >expected.txt
-    cat >>expected.txt <<'EOF'
-nginx.conf|conf|off
-roles/web/files/nginx.conf|conf|off
-iscsi/sub/site.conf|conf|off
-iscsi/iscsid.conf|conf|off
-Storage/ISCSI-rack.conf|conf|on
-initiator-b.conf|conf|on
-EOF
+    editor_files
+    sed -i -E 's/^([^|]*)\|(on|off)$/\1|conf|\2/' expected.txt
     cat >drive.el <<EOF
 (require 'flymake)
 (defvar root default-directory)
@@ -282,24 +286,7 @@ EOF
 neovim)
     command -v nvim >/dev/null || skip "nvim is not installed"
     take_recipe 'Use in an editor' lua init.lua
-    mkdir -p iscsi iscsi/sub Storage roles/web/files
-    printf '%s\n' "$sound" >iscsi/initiator.conf
-    for f in nginx.conf roles/web/files/nginx.conf iscsi/sub/site.conf iscsi/iscsid.conf Storage/ISCSI-rack.conf initiator-b.conf; do
-        printf 'server { listen 80; }\n' >"$f"
-    done
-    # The buffer as it will stand: the saved line and two unsaved ones,
-    # added as if typed in insert mode.
-    printf '%s\n' "$wrapped" "$faulty" >unsaved.txt
-    cat iscsi/initiator.conf unsaved.txt >edited.conf
-    expected_diagnostics edited.conf x | cut -d'|' -f2- >expected.txt
-    cat >>expected.txt <<'EOF'
-nginx.conf|off
-roles/web/files/nginx.conf|off
-iscsi/sub/site.conf|off
-iscsi/iscsid.conf|off
-Storage/ISCSI-rack.conf|on
-initiator-b.conf|on
-EOF
+    editor_files
     cat >drive.lua <<'EOF'
 local changed = false
 vim.api.nvim_create_autocmd('DiagnosticChanged', { callback = function() changed = true end })
@@ -311,6 +298,7 @@ local results = {}
 vim.cmd('edit iscsi/initiator.conf')
 local buf = vim.api.nvim_get_current_buf()
 settle()
+-- The unsaved lines, as if typed in insert mode.
 vim.api.nvim_buf_set_lines(buf, -1, -1, false, vim.fn.readfile('unsaved.txt'))
 vim.cmd('doautocmd InsertLeave')
 settle()
@@ -318,8 +306,7 @@ for _, d in ipairs(vim.diagnostic.get(buf)) do
   local kind = d.severity == vim.diagnostic.severity.ERROR and 'e' or 'w'
   table.insert(results, string.format('%d|%d|%s|%s', d.lnum + 1, d.col + 1, kind, d.message))
 end
-for _, f in ipairs({ 'nginx.conf', 'roles/web/files/nginx.conf', 'iscsi/sub/site.conf',
-                     'iscsi/iscsid.conf', 'Storage/ISCSI-rack.conf', 'initiator-b.conf' }) do
+for _, f in ipairs(vim.fn.readfile('others.txt')) do
   vim.cmd('edit ' .. f)
   local hooked = #vim.api.nvim_get_autocmds({ event = 'BufWritePre', buffer = 0 }) > 0
   table.insert(results, f .. '|' .. (hooked and 'on' or 'off'))
