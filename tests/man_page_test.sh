@@ -30,11 +30,13 @@ rendered=$(groff -man -Tutf8 -rLL=2000n -rHY=0 "$page" 2>/dev/null |
     sed 's/\x1b\[[0-9;]*m//g; s/.\x08//g' | sed "s/[‘’]/'/g")
 text=$(fold <<<"$rendered")
 
-# Every line of the README's Vim example can be pasted from the page as it
-# renders at the usual width: no adjusted or escaped blank may creep in.
+# Every line of the README's Vim examples can be pasted from the page as it
+# renders at the usual width, its indent aside: no adjusted or escaped blank
+# may creep in.
 page80=$(groff -man -Tutf8 -rLL=78n "$page" 2>/dev/null | sed 's/.\x08//g' | sed "s/[‘’]/'/g")
 # shellcheck disable=SC2016 # the backticks are the README's code fences, not commands
 while IFS= read -r line; do
+    line=${line#"${line%%[! ]*}"}
     # shellcheck disable=SC2001 # the blanks at the start of every line, not of the text
     grep -q -F -x -- "$line" < <(sed 's/^ *//' <<<"$page80") || fail "not pasteable from the page: \"$line\""
 done < <(sed -n '/^```vim$/,/^```$/p' "$root/README.md" | grep -v '^```')
@@ -117,6 +119,7 @@ failed to write output|run sound.conf >/dev/full
 , * files not fixed|run --format=tty --fix link.conf link.conf
 , * files fixed|cp warn.conf w1.conf && cp warn.conf w2.conf && run --format=tty --fix w1.conf w2.conf
 *: --fix and --diff cannot be used together|run --fix --diff sound.conf
+*: failed to read standard input: *|run --fix --stdin-filename=a --bogus <.
 *: *:*: '*' is not allowed here|run --config=fix.opts sound.conf
 failed to fix file *: *|run --fix link.conf
 is a symbolic link|run --fix link.conf

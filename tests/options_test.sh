@@ -45,14 +45,15 @@ cd "$tmp" || give_up "cannot enter $tmp"
 # standard output to $OUT if set, and compares the status and both streams
 # with the expectation on standard input. $TRACE may hold a command that runs
 # it (strace, timeout, setpriv: the checker's name is then its path);
-# $CLOSED may name a standard descriptor (0, 1 or 2) to close.
+# $CLOSED may name a standard descriptor (0, 1 or 2) to close; $IN may name
+# the file read as standard input (default /dev/null).
 expect() {
     : >out
     cat >expected
     (
         case ${CLOSED:-} in 0) exec <&- ;; 1) exec >&- ;; 2) exec 2>&- ;; esac
         exec -a iscsi-config-check ${TRACE:-} "$checker" "$@"
-    ) >"${OUT:-out}" 2>err </dev/null
+    ) >"${OUT:-out}" 2>err <"${IN:-/dev/null}"
     local status=$?
     { echo "$status"; sed 's/^/1|/' out; sed 's/^/2|/' err; } >actual
     for stream in out err; do
@@ -957,6 +958,47 @@ EOF
     grep -qx "in.conf:2:15: error: address holds ' ' where '.' belongs \[address-char\]" fixed.err ||
         fail "--stdin-filename --fix did not tell what remains: $(cat fixed.err)"
     grep -q '^fixed file' fixed.err && fail "--stdin-filename --fix told of a file rewritten"
+    # A run that fails under --fix with --stdin-filename, however early,
+    # writes standard input back as it came (KEPT), so that an editor's
+    # filter keeps the buffer; without both options it writes nothing.
+    kept=$(sed 's/^/1|/' in.conf)
+    while IFS='|' read -r args output message; do
+        # shellcheck disable=SC2086 # each entry is a list of words
+        IN=in.conf expect $args <<END
+1${output:+
+$kept}
+2|iscsi-config-check: $message
+$usage
+END
+    done <<'END'
+--fix --stdin-filename=in.conf --bogus|KEPT|unknown option '--bogus'
+-q --bogus --fix --stdin-f=in.conf|KEPT|unknown option '--bogus'
+--fix --stdin-filename|KEPT|option '--stdin-filename' needs a value
+--stdin-filename=in.conf --fix --diff|KEPT|--fix and --diff cannot be used together
+--stdin-filename=in.conf sound.conf --fix|KEPT|--stdin-filename checks standard input: no file name goes with it
+--stdin-filename=in.conf --bogus||unknown option '--bogus'
+--fix --bogus sound.conf||unknown option '--bogus'
+--bogus --fix -- --stdin-filename=in.conf||unknown option '--bogus'
+END
+    echo -W bogus >opts
+    IN=in.conf expect --fix --stdin-filename=in.conf --config=opts <<END
+1
+$kept
+2|iscsi-config-check: opts:1: unknown warning 'bogus' (--list-checks lists the checks)
+END
+    # Input that cannot be read whole (a folder, a closed one) writes
+    # nothing, and says so.
+    IN=. expect --fix --stdin-filename=in.conf --config=opts <<'END'
+1
+2|iscsi-config-check: opts:1: unknown warning 'bogus' (--list-checks lists the checks)
+2|iscsi-config-check: failed to read standard input: Is a directory
+END
+    CLOSED=0 expect --fix --stdin-filename=in.conf --bogus <<END
+1
+2|iscsi-config-check: unknown option '--bogus'
+$usage
+2|iscsi-config-check: failed to read standard input: Bad file descriptor
+END
     # Which checks --fix mends, in the list's fifth column.
     [ "$("$checker" --no-config --list-checks | awk -F'\t' '$5 == "fix" { printf "%s ", $1 }')" = \
         "parse password-char chars-after-password bom leading-zero carriage-return " ] ||

@@ -3,7 +3,9 @@
 # the README's snippet as written (the repository and the commit filled in):
 # sound files pass; each file that the format lets through wrongly fails the
 # commit and is named, however the framework splits the files; a .conf file
-# of another program is left alone.
+# of another program, the iSCSI daemon's iscsid.conf among them, is left
+# alone. The hook that fixes mends the files and fails the commit, which
+# passes once they are staged.
 #
 #   pre_commit_test.sh SOURCE_DIR CHECKER
 set -u
@@ -41,18 +43,37 @@ s='target = 10.0.0.1 3260 2 Initiator:h,p'
 printf '%s\n' "$s" >iscsi/good.conf
 printf 'target = 1.2.3 3260 2 Initiator:h,p\n' >roles-nginx.conf
 mkdir -p roles/web/files && printf 'server { listen 80; }\n' >roles/web/files/nginx.conf
+printf 'node.startup = automatic\n' | tee iscsi/iscsid.conf >iscsid.conf
 { git add . && git commit -q -m good >log 2>&1; } || { cat log; fail "a sound file, or another program's, was refused"; }
 printf '%s\n' 'target = 300.1.2.3 3260 2 Initiator:h,p' >iscsi/wrapped-address.conf
 printf '%s\n' 'target = 10.0.0.1 65536 2 Initiator:h,p' >iscsi/wrapped-port.conf
 printf '%s\n' "$s" "$s" >iscsi/duplicate.conf
 printf '#%511s%s\n' '' 'target = 10.0.0.9 3260 2 Initiator:h,p' >iscsi/revived.conf
 printf '%s\r\n' "$s" >iscsi/crlf.conf
+cp iscsid.conf iscsi/iscsid-copy.conf
 git add iscsi
 if git commit -q -m faulty >log 2>&1; then
     cat log
     fail "a commit of faulty files passed the hook"
 fi
-for name in wrapped-address wrapped-port duplicate revived crlf; do
+for name in wrapped-address wrapped-port duplicate revived crlf iscsid-copy; do
     grep -q "^iscsi/$name.conf:[0-9]*:[0-9]*: " log || { cat log; fail "no fault named in iscsi/$name.conf"; }
 done
-echo "ok: the hook passes sound files, fails each faulty one by name, and leaves nginx.conf alone"
+git reset -q --hard
+
+# The hook that fixes, in place of the other.
+sed -i 's/id: iscsi-config-check$/id: iscsi-config-check-fix/' .pre-commit-config.yaml
+grep -q 'id: iscsi-config-check-fix$' .pre-commit-config.yaml || fail "the snippet's hook id is not iscsi-config-check"
+git commit -q -am 'the hook that fixes' >log 2>&1 || { cat log; fail "committing the configuration"; }
+printf '%s\r\n' "$s" >iscsi/crlf.conf
+printf 'node.startup = manual\r\n' >iscsi/iscsid.conf
+git add iscsi
+if git commit -q -m crlf >log 2>&1; then
+    cat log
+    fail "a commit of files that the fixes mend passed the hook"
+fi
+grep -q 'files were modified by this hook' log || { cat log; fail "the hook that fixes did not mend the file"; }
+[ "$(cat iscsi/crlf.conf)" = "$s" ] || fail "the hook that fixes did not mend iscsi/crlf.conf"
+[ "$(cat -v iscsi/iscsid.conf)" = 'node.startup = manual^M' ] || fail "the hook that fixes changed iscsid.conf"
+{ git add iscsi && git commit -q -m crlf >log 2>&1; } || { cat log; fail "the mended files, staged, were refused"; }
+echo "ok: the hooks pass sound files, fail each faulty one by name, mend what they may, and leave nginx.conf and iscsid.conf alone"

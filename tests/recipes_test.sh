@@ -5,11 +5,17 @@
 #   recipes_test.sh SOURCE_DIR CHECKER BUILD_DIR [GROUP]
 #
 #   vim           :make fills the quickfix list, warnings typed as warnings,
-#                 for a file whose name holds a blank and a quote
+#                 for a file whose name holds a blank and a quote; saving
+#                 makes the fixes, or keeps the buffer when the run fails
+#   neovim        its diagnostics (headless) report the buffer as it stands,
+#                 and saving fixes it as in Vim
 #   emacs         flymake (in batch) reports the buffer as it stands, unsaved
-#                 edits included, and leaves other conf-mode files alone
+#                 edits included, and leaves other conf-mode files alone;
+#                 saving fixes it as in Vim
 #   ansible       a local playbook's template task refuses a faulty render,
-#                 keeps the file in place, and logs no password
+#                 keeps the file in place, logs no password, and installs a
+#                 sound one with mode 0600; the task passes ansible-lint's
+#                 production profile, offline
 #   puppet        the same for puppet apply and a file resource
 #   pull-request  the base branch's options and no directives judge a change
 #                 that relaxed both
@@ -29,7 +35,7 @@ root=$(realpath "$1") checker=$(realpath "$2") build=$(realpath "$3") group=${4:
 
 if [ "$group" = all ]; then
     ran=0 failed=0
-    for g in vim emacs ansible puppet pull-request install fix; do
+    for g in vim neovim emacs ansible puppet pull-request install fix; do
         "$0" "$root" "$checker" "$build" "$g"
         case $? in 0) ran=$((ran + 1)) ;; 77) ;; *) failed=$((failed + 1)) ;; esac
     done
@@ -93,8 +99,9 @@ take_recipe() {
 
 export HOME=$tmp/home TMPDIR=$tmp LC_ALL=C.UTF-8 SHELL=/bin/sh
 export PATH=${checker%/*}:$PATH
-mkdir -p "$HOME" "$tmp/work"
-cd "$tmp/work" || give_up "cannot enter $tmp/work"
+work=$tmp/work
+mkdir -p "$HOME" "$work"
+cd "$work" || give_up "cannot enter $work"
 [ "$(command -v iscsi-config-check)" = "$checker" ] || give_up "iscsi-config-check on the PATH is not $checker"
 dir=$PWD
 while :; do
@@ -114,13 +121,68 @@ expected_diagnostics() {
     iscsi-config-check --no-config --format=gcc -W all --stdin-filename="$2" <"$1" |
         sed -E 's/^(.*):([0-9]+):([0-9]+): (e)rror: /\1|\2|\3|\4|/; s/^(.*):([0-9]+):([0-9]+): (w)arning: /\1|\2|\3|\4|/'
 }
+# An editor's files: iscsi/initiator.conf as saved, and edited.conf as its
+# buffer will stand, with the two lines of unsaved.txt; then files beside
+# it, named in others.txt. expected.txt holds the buffer's diagnostics as
+# LINE|COLUMN|e-or-w|MESSAGE, then each other file as NAME|on or NAME|off,
+# as the recipe checks it or not.
+editor_files() {
+    mkdir -p iscsi iscsi/sub Storage roles/web/files
+    printf '%s\n' "$sound" >iscsi/initiator.conf
+    printf '%s\n' "$wrapped" "$faulty" >unsaved.txt
+    cat iscsi/initiator.conf unsaved.txt >edited.conf
+    expected_diagnostics edited.conf x | cut -d'|' -f2- >expected.txt
+    for f in nginx.conf roles/web/files/nginx.conf iscsi/sub/site.conf iscsi/iscsid.conf Storage/ISCSI-rack.conf initiator-b.conf; do
+        printf 'server { listen 80; }\n' >"$f"
+        echo "$f" >>others.txt
+        case $f in Storage/* | initiator-*) echo "$f|on" ;; *) echo "$f|off" ;; esac >>expected.txt
+    done
+}
+
+# Fix on save, through the editor's function given, which opens FILE with
+# the recipe, appends the line of added.txt and saves: the file saved is
+# what --fix makes of the buffer; where the run fails (a file of options
+# that cannot be used, a stand-in checker that fails and prints nothing),
+# and for iscsid.conf, the buffer is saved as it stands.
+fix_on_save() {
+    local save=$1 mendable
+    mendable=$(printf '%s\n' "${sound/10.0.0.1/010.0.0.1}" $' \t' '  # old')
+    printf '%s\n' "${sound/10.0.0.1/010.0.0.9}" >added.txt
+    { printf '%s\n' "$mendable"; cat added.txt; } >edited.txt
+    iscsi-config-check --no-config -q --fix --stdin-filename=x <edited.txt >expected.txt
+    ! cmp -s edited.txt expected.txt || give_up "the sample needs no fix"
+    mkdir -p iscsi broken/iscsi stub
+    printf -- '-W bogus\n' >broken/iscsi/.iscsi-config-check
+    printf '#!/bin/sh\nexit 1\n' >stub/iscsi-config-check && chmod +x stub/iscsi-config-check
+    for f in iscsi/save.conf broken/iscsi/save.conf iscsi/stub.conf iscsi/iscsid.conf; do
+        printf '%s\n' "$mendable" >"$f"
+    done
+    "$save" iscsi/save.conf
+    same expected.txt iscsi/save.conf || fail "saving did not make the fixes"
+    (cd broken/iscsi && "$save" save.conf)
+    same edited.txt broken/iscsi/save.conf || fail "a failed run (an unusable file of options) changed the buffer"
+    PATH=$work/stub:$PATH "$save" iscsi/stub.conf
+    same edited.txt iscsi/stub.conf || fail "a run that failed and printed nothing changed the buffer"
+    "$save" iscsi/iscsid.conf
+    same edited.txt iscsi/iscsid.conf || fail "saving mended iscsid.conf"
+}
+
 # The command word of a configuration-management line (after "KEY: '" or
 # "KEY => '") must be found on the PATH as the checker under test.
 uses_checker_from_path() {
     local word
     word=$(sed -n "s/.*$1[^']*'\([^ ']*\).*/\1/p" "$2" | head -n 1)
     [ "$(command -v "$word")" = "$checker" ] || fail "$1 runs '$word', not the iscsi-config-check found on the PATH"
+    grep "$1" "$2" | grep -q -e '--no-config' || fail "$1 runs without --no-config"
 }
+# The recipe's owner and group root, as this user's where the test runs as
+# another (who may not give files to root).
+own_file_as_user() {
+    [ "$(id -u)" = 0 ] || sed -i -E "s/((owner|group)[:=> ]+'?)root/\1$(id -un)/" "$1"
+}
+# The installed file holds passwords: mode 0600 whatever the umask.
+private() { [ "$(stat -c %a "$1")" = 600 ] || fail "$1 has mode $(stat -c %a "$1"), not 600"; }
+umask 022
 
 case $group in
 vim)
@@ -152,27 +214,23 @@ dir/a b.conf|5|1|w|1|file begins with a byte order mark [-Wbom]
 |0|0||0|a.conf:6: note: not a diagnostic
 EOF
     same expected.txt parsed.txt || fail "the recipe's errorformat misreads gcc-format lines"
-    finish "Vim's :make lists errors and warnings by type, for a name with a blank and a quote"
+    take_recipe 'Use in an editor' vim fix.vim 2
+    # shellcheck disable=SC2317 # (run by fix_on_save)
+    vim_save() {
+        bounded vim -N -u NONE -i NONE -n -es -c "source $work/fix.vim" \
+            -c "call append('\$', readfile('$work/added.txt'))" -c w -c 'qall!' "$1" </dev/null >>vim.log 2>&1
+    }
+    fix_on_save vim_save
+    finish "Vim's :make lists errors and warnings by type, for a name with a blank and a quote; saving fixes, or keeps the buffer"
     ;;
 
 emacs)
     command -v emacs >/dev/null || skip "emacs is not installed"
     take_recipe 'Use in an editor' elisp iscsi-config-check.el
-    mkdir -p iscsi iscsi/sub Storage roles/web/files
-    printf '%s\n' "$sound" >iscsi/initiator.conf
-    for f in nginx.conf roles/web/files/nginx.conf iscsi/sub/site.conf Storage/ISCSI-rack.conf initiator-b.conf; do
-        printf 'server { listen 80; }\n' >"$f"
-    done
-    # The buffer as it will stand: the saved line and two unsaved ones.
-    printf '%s\n' "$sound" "$wrapped" "$faulty" >edited.conf
-    expected_diagnostics edited.conf x | cut -d'|' -f2- >expected.txt
-    cat >>expected.txt <<'EOF'
-nginx.conf|conf|off
-roles/web/files/nginx.conf|conf|off
-iscsi/sub/site.conf|conf|off
-Storage/ISCSI-rack.conf|conf|on
-initiator-b.conf|conf|on
-EOF
+    take_recipe 'Use in an editor' elisp fix.el 2
+    cat fix.el >>iscsi-config-check.el
+    editor_files
+    sed -i -E 's/^([^|]*)\|(on|off)$/\1|conf|\2/' expected.txt
     cat >drive.el <<EOF
 (require 'flymake)
 (defvar root default-directory)
@@ -205,7 +263,7 @@ EOF
               (with-current-buffer out
                 (insert (format "%d|%d|%s|%s\n" line column kind text))))))))
     (dolist (f '("nginx.conf" "roles/web/files/nginx.conf" "iscsi/sub/site.conf"
-                 "Storage/ISCSI-rack.conf" "initiator-b.conf"))
+                 "iscsi/iscsid.conf" "Storage/ISCSI-rack.conf" "initiator-b.conf"))
       (with-current-buffer (find-file-noselect (expand-file-name f root))
         (let ((mode (if (derived-mode-p 'conf-mode) "conf" (symbol-name major-mode)))
               (state (checked-p)))
@@ -216,7 +274,57 @@ EOF
     [ -f results.txt ] || { show emacs.log; give_up "emacs wrote no results"; }
     same expected.txt results.txt || { show emacs.log; fail "flymake's diagnostics, or the buffers it checks, differ"; }
     [ "$(cat iscsi/initiator.conf)" = "$sound" ] || fail "the edits were saved: the test would not tell the buffer from the file"
-    finish "flymake reports the unsaved buffer by line, column and type, and leaves nginx.conf alone"
+    # shellcheck disable=SC2317 # (run by fix_on_save)
+    emacs_save() {
+        bounded emacs -Q --batch -l "$work/iscsi-config-check.el" --eval "(with-current-buffer (find-file-noselect \"$1\")
+            (goto-char (point-max)) (insert-file-contents \"$work/added.txt\") (save-buffer))" >>emacs.log 2>&1
+    }
+    fix_on_save emacs_save
+    finish "flymake reports the unsaved buffer by line, column and type, and leaves nginx.conf and iscsid.conf alone; saving fixes, or keeps the buffer"
+    ;;
+
+neovim)
+    command -v nvim >/dev/null || skip "nvim is not installed"
+    take_recipe 'Use in an editor' lua init.lua
+    editor_files
+    cat >drive.lua <<'EOF'
+local changed = false
+vim.api.nvim_create_autocmd('DiagnosticChanged', { callback = function() changed = true end })
+local function settle()
+  vim.wait(30000, function() return changed end, 20)
+  changed = false
+end
+local results = {}
+vim.cmd('edit iscsi/initiator.conf')
+local buf = vim.api.nvim_get_current_buf()
+settle()
+-- The unsaved lines, as if typed in insert mode.
+vim.api.nvim_buf_set_lines(buf, -1, -1, false, vim.fn.readfile('unsaved.txt'))
+vim.cmd('doautocmd InsertLeave')
+settle()
+for _, d in ipairs(vim.diagnostic.get(buf)) do
+  local kind = d.severity == vim.diagnostic.severity.ERROR and 'e' or 'w'
+  table.insert(results, string.format('%d|%d|%s|%s', d.lnum + 1, d.col + 1, kind, d.message))
+end
+for _, f in ipairs(vim.fn.readfile('others.txt')) do
+  vim.cmd('edit ' .. f)
+  local hooked = #vim.api.nvim_get_autocmds({ event = 'BufWritePre', buffer = 0 }) > 0
+  table.insert(results, f .. '|' .. (hooked and 'on' or 'off'))
+end
+vim.fn.writefile(results, 'results.txt')
+vim.cmd('qall!')
+EOF
+    bounded nvim --headless -i NONE -n -u init.lua -c 'luafile drive.lua' </dev/null >nvim.log 2>&1
+    [ -f results.txt ] || { show nvim.log; give_up "nvim wrote no results"; }
+    same expected.txt results.txt || { show nvim.log; fail "the diagnostics, or the buffers checked, differ"; }
+    [ "$(cat iscsi/initiator.conf)" = "$sound" ] || fail "the edits were saved: the test would not tell the buffer from the file"
+    # shellcheck disable=SC2317 # (run by fix_on_save)
+    nvim_save() {
+        bounded nvim --headless -i NONE -n -u "$work/init.lua" -c "call append('\$', readfile('$work/added.txt'))" \
+            -c w -c 'qall!' "$1" </dev/null >>nvim.log 2>&1
+    }
+    fix_on_save nvim_save
+    finish "Neovim's diagnostics report the unsaved buffer by line, column and type, and leave nginx.conf alone; saving fixes, or keeps the buffer"
     ;;
 
 ansible)
@@ -225,6 +333,15 @@ ansible)
     grep -q 'validate:' task.yml || give_up "the Ansible recipe has no validate line"
     ! grep 'validate:' task.yml | grep -qv -e '--quiet' || fail "a validate line without --quiet logs reports, and passwords"
     uses_checker_from_path validate task.yml
+    if command -v ansible-lint >/dev/null; then
+        mkdir -p lint/roles/iscsi/tasks lint/roles/iscsi/templates
+        cp task.yml lint/roles/iscsi/tasks/main.yml && : >lint/roles/iscsi/templates/initiator.conf.j2
+        (cd lint && git init -q . && bounded ansible-lint --offline --nocolor --profile production \
+            roles/iscsi/tasks/main.yml) >lint.log 2>&1 || { show lint.log; fail "ansible-lint --profile production refuses the task"; }
+    else
+        echo "(ansible-lint is not installed: the task is not linted)"
+    fi
+    own_file_as_user task.yml
     dest=$PWD/etc/iscsi/initiator.conf
     mkdir -p etc/iscsi
     {
@@ -243,6 +360,7 @@ ansible)
     line "$sound" >initiator.conf.j2
     play || { show ansible.log; fail "a sound render was refused"; }
     [ "$(cat "$dest" 2>/dev/null)" = "$sound" ] || fail "the sound render is not in place"
+    private "$dest"
     # A faulty render is refused, with the fault in the log and no password;
     # each run starts without the file, or with other content, since Ansible
     # checks only what would change the file.
@@ -267,6 +385,7 @@ puppet)
     grep -q 'validate_cmd' site.pp || give_up "the Puppet recipe has no validate_cmd"
     ! grep 'validate_cmd' site.pp | grep -qv -e '--quiet' || fail "a validate_cmd without --quiet logs reports, and passwords"
     uses_checker_from_path validate_cmd site.pp
+    own_file_as_user site.pp
     dest=$PWD/etc/iscsi/initiator.conf
     mkdir -p etc/iscsi modules/iscsi/templates
     sed -i "s|'/etc/iscsi/initiator.conf'|'$dest'|" site.pp
@@ -290,6 +409,7 @@ puppet)
     quiet_facter
     [ "$status" = 2 ] || { show puppet.log; fail "a sound file: puppet apply gave $status, not 2 (changed)"; }
     [ "$(cat "$dest" 2>/dev/null)" = "$sound" ] || fail "the sound file is not in place"
+    private "$dest"
 
     printf '%s\n' "$sound" "$wrapped" "$faulty" >"$template"
     rm -f "$dest"

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -191,6 +192,30 @@ static int checkFiles(const char *programName, const CommandLine *command,
     return finishOutput(status);
 }
 
+// Ends with status 1 a run that failed before it read standard input. Under
+// --fix with --stdin-filename, standard output stands in for an editor's
+// buffer, mended: there the input is written back as it came, so that a
+// filter that takes the output keeps the buffer; input that cannot be read
+// whole writes nothing, and says so.
+static int failBeforeInput(int argc, char **argv, const char *programName,
+                           bool inputClosed)
+{
+    if (!asksToMendInput(argc, argv)) {
+        return statusFailed;
+    }
+    LineBuffer input;
+    errno = EBADF; // a closed standard input is none to give back
+    if (inputClosed || !readAll(STDIN_FILENO, &input)) {
+        LineBuffer problem;
+        problem.append("failed to read standard input: ");
+        problem.append(strerror(errno));
+        tellProblem(programName, problem.view());
+        return statusFailed;
+    }
+    writeText(input.view());
+    return finishOutput(statusFailed);
+}
+
 // Parses the command line, settles the settings where the action needs
 // them, and checks, lists or explains; returns the exit status.
 static int runChecker(int argc, char **argv, const char *programName,
@@ -204,7 +229,7 @@ static int runChecker(int argc, char **argv, const char *programName,
             tellProblem(programName, complaint.view());
         }
         tellUsage(programName);
-        return statusFailed;
+        return failBeforeInput(argc, argv, programName, inputClosed);
     case ACTION_HELP: {
         LineBuffer help;
         buildHelp(&help);
@@ -222,7 +247,7 @@ static int runChecker(int argc, char **argv, const char *programName,
         break;
     }
     if (!resolveSettings(programName, command)) {
-        return statusFailed;
+        return failBeforeInput(argc, argv, programName, inputClosed);
     }
     if (action == ACTION_LIST_CHECKS) {
         listChecks(command->settings.warnings);

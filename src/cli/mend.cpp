@@ -15,9 +15,7 @@
 #include "support/rewrite.h"
 #include "support/unified_diff.h"
 
-// Reads what is left of the descriptor `fd` into `content`; false, with
-// errno set, when a read fails.
-static bool readAll(int fd, LineBuffer *content)
+bool readAll(int fd, LineBuffer *content)
 {
     const size_t block = 65536;
     for (;;) {
@@ -130,18 +128,25 @@ static bool readToMend(const char *name, bool fromStdin, FixMode mode,
     return false;
 }
 
-// Appends `text` as a terminal may show it, line by line.
-static void appendLinesShown(LineBuffer *shown, std::string_view text)
+void writeText(std::string_view text)
 {
+    if (isatty(STDOUT_FILENO) == 0) {
+        if (!outputFailed(stdout)) {
+            (void)fwrite_unlocked(text.data(), 1, text.size(), stdout);
+        }
+        return;
+    }
+    LineBuffer shown;
     while (!text.empty()) {
         size_t end = text.find('\n');
-        appendShownOnTerminal(shown, headOf(text, end));
+        appendShownOnTerminal(&shown, headOf(text, end));
         if (end == std::string_view::npos) {
             break;
         }
-        shown->append('\n');
+        shown.append('\n');
         text.remove_prefix(end + 1);
     }
+    shown.write(stdout);
 }
 
 // Checks `text` as the content of the file `name`.
@@ -276,14 +281,7 @@ Mended mendFile(const char *name, bool fromStdin, FixMode mode,
             done->add(source.identity);
         }
     } else if (fromStdin) {
-        // On a terminal, as a view: no control character from the file.
-        if (isatty(STDOUT_FILENO) != 0) {
-            LineBuffer shown;
-            appendLinesShown(&shown, fixed.view());
-            shown.write(stdout);
-        } else {
-            fixed.write(stdout);
-        }
+        writeText(fixed.view());
         if (mended.changed) {
             emitter->emitFileFixed(name, FixedInto::output, 0);
         }

@@ -603,6 +603,36 @@ Action parseCommandLine(int argc, char **argv, CommandLine *command,
     return actionOfWords(command, complaint);
 }
 
+bool asksToMendInput(int argc, char **argv)
+{
+    GetoptTable table = {};
+    startReading(&table);
+    bool fix = false;
+    bool named = false;
+    for (;;) {
+        WordRead read = readWord(table, argc, argv);
+        const OptionInfo *option = read.option;
+        switch (read.kind) {
+        case WordKind::option:
+            fix = fix || option->effect.command == askFix;
+            named = named || option->effect.command == nameStandardInput;
+            continue;
+        case WordKind::missingValue:
+            option = optionOfCode(read.letter);
+            named = named || (option != nullptr &&
+                              option->effect.command == nameStandardInput);
+            continue;
+        case WordKind::fileName:
+        case WordKind::notOption:
+            continue;
+        case WordKind::optionsEnd:
+        case WordKind::end:
+            break;
+        }
+        return fix && named;
+    }
+}
+
 // Appends why the word that `read` found may not stand in a file of
 // options: "'WORD' is not allowed here", or where the word is not plain,
 // the option's own name when it is one, else "not an option".

@@ -111,6 +111,12 @@ extern const size_t optionCount;
 Action parseCommandLine(int argc, char **argv, CommandLine *command,
                         LineBuffer *complaint);
 
+// Whether the command line holds both --fix and --stdin-filename (given
+// a value or not), read as parseCommandLine reads it but past any word it
+// would stop at: the test for a run whose standard output stands in for an
+// editor's buffer, which a usage error must not empty.
+bool asksToMendInput(int argc, char **argv);
+
 // Applies the words words[1] to words[count - 1] (words[count] null; one
 // line of a file of options) as the command line reads them, over the
 // whole table: abbreviations, values in the same word or the next one,
