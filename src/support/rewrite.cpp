@@ -11,6 +11,8 @@
 #include <ctime>
 #include <fcntl.h>
 #include <grp.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/random.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -28,6 +30,7 @@ enum Refusal {
     otherOwner,
     aclLost,
     attributesLost,
+    modeLost,
     noRefusal,
 };
 static const char *const refusals[] = {
@@ -41,6 +44,7 @@ static const char *const refusals[] = {
     "them",
     "its ACL cannot be kept",
     "has extended attributes that could not be copied",
+    "its mode cannot be kept",
 };
 static const int refusalCount = sizeof refusals / sizeof refusals[0];
 
@@ -549,6 +553,16 @@ static bool fillNewFile(int dirFd, const char *base,
     if (fchmod(fd, identity.st_mode & 07777) != 0) {
         return systemError(failure, errno);
     }
+    // The system may drop the set-group-ID bit without a word (a caller
+    // outside the file's group without the privilege to keep it): what the
+    // new file carries is looked at, not assumed.
+    struct stat given = {};
+    if (fstat(fd, &given) != 0) {
+        return systemError(failure, errno);
+    }
+    if ((given.st_mode & 07777) != (identity.st_mode & 07777)) {
+        return refuse(failure, modeLost);
+    }
     return fsync(fd) == 0 || systemError(failure, errno);
 }
 
@@ -588,6 +602,15 @@ Rewritten rewriteFile(RewriteSource *source, const char *data, size_t size,
     const struct stat &identity = source->identity;
     if (source->folderError != 0) {
         (void)systemError(failure, source->folderError);
+        return Rewritten::no;
+    }
+    // A folder that is append-only (or immutable) takes a new name but lets
+    // none go: a rename over the original would fail there, and leave the
+    // temporary name, with the mended text and its passwords, for good.
+    int folderFlags = 0;
+    if (ioctl(dirFd, FS_IOC_GETFLAGS, &folderFlags) == 0 &&
+        (folderFlags & (FS_APPEND_FL | FS_IMMUTABLE_FL)) != 0) {
+        (void)systemError(failure, EPERM);
         return Rewritten::no;
     }
     watchEndingSignals();
