@@ -900,7 +900,18 @@ EOF
     if [ "$(id -u)" = 0 ] && mkdir -p ap && cp z.orig ap/z.conf && chattr +a ap 2>/dev/null; then
         expect --no-config -q --format=gcc --fix ap/z.conf < <(echo 1; z_faults ap/z.conf; echo '2|failed to fix file ap/z.conf: Operation not permitted')
         [ "$(ls -A ap)" = z.conf ] || fail "--fix left a name in an append-only folder: $(ls -A ap)"
-        chattr -a ap
+        # A file's flags are kept, and none taken from its folder; flags
+        # that cannot be kept are a refusal.
+        chattr -a ap && chattr +d ap && cp z.orig ap/f.conf && chattr -d +A ap/f.conf &&
+            "$checker" --no-config -q --fix ap/f.conf
+        flags=$(lsattr ap/f.conf | cut -d' ' -f1)
+        [[ $flags == *A* && $flags != *d* ]] || fail "--fix lost a file's flags, or took its folder's: $flags"
+        # (The flags are set by the run's last ioctl.)
+        if command -v strace >/dev/null; then
+            cp z.orig ap/f.conf && strace -o trace -e trace=ioctl "$checker" --no-config -q --fix ap/f.conf >/dev/null
+            cp z.orig ap/f.conf && TRACE="strace -o /dev/null -e trace=ioctl -e inject=ioctl:error=EPERM:when=$(grep -c '^ioctl' trace)" \
+                expect --no-config -q --format=gcc --fix ap/f.conf < <(echo 1; z_faults ap/f.conf; echo '2|failed to fix file ap/f.conf: its file flags cannot be kept')
+        fi
     fi
     if [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null; then
         cp z.orig sg.conf && chown nobody:daemon sg.conf && chmod 2750 sg.conf
@@ -908,6 +919,9 @@ EOF
             --fix sg.conf < <(echo 1; z_faults sg.conf; echo '2|failed to fix file sg.conf: its mode cannot be kept')
         { [ "$(stat -c %a sg.conf)" = 2750 ] && cmp -s sg.conf z.orig; } || fail "sg.conf was changed"
     fi
+    # A line "fixed file" that cannot be written fails the run.
+    cp z.orig full.conf && "$checker" --no-config --fix full.conf >/dev/null 2>/dev/full
+    [ $? = 1 ] || fail "--fix passed though standard error was full"
     # The file that takes the output (the diff's, the report's) is neither
     # mended nor checked: it would take in what the run wrote before it.
     for option in --fix --diff; do

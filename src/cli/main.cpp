@@ -171,8 +171,11 @@ static int checkFiles(const char *programName, const CommandLine *command,
             status =
                 inspectOpened(stdin, command->stdinName, emitter, inspection);
         }
+        // Under --fix, standard error also tells which files were
+        // rewritten: a run that could not say so has not succeeded.
         if (status == FileStatus::writeFailed || outputFailed(stdout) ||
-            outputFailed(emitter->output())) {
+            outputFailed(emitter->output()) ||
+            (fixMode == FixMode::fix && outputFailed(stderr))) {
             return finishOutput(statusFailed);
         }
         runFailed = runFailed || status != FileStatus::ok;

@@ -31,6 +31,7 @@ enum Refusal {
     aclLost,
     attributesLost,
     modeLost,
+    flagsLost,
     noRefusal,
 };
 static const char *const refusals[] = {
@@ -45,6 +46,7 @@ static const char *const refusals[] = {
     "its ACL cannot be kept",
     "has extended attributes that could not be copied",
     "its mode cannot be kept",
+    "its file flags cannot be kept",
 };
 static const int refusalCount = sizeof refusals / sizeof refusals[0];
 
@@ -464,12 +466,38 @@ static bool copyAttribute(int from, int to, const char *name)
     return fsetxattr(to, name, value.data(), len, 0) == 0;
 }
 
-// Gives the new file at `fd` the extended attributes of the original, the
-// file `base` in the folder at `dirFd` opened again, which must be the file
-// read as `identity`. Setting a user.* attribute takes leave to write the
-// file itself, which its owner alone is given meanwhile. The ACL comes
-// last, for it sets the mode's bits to the original's. An ACL the new file
-// took from the folder's default ACL, and the original has not, is taken
+// The file flags (as chattr sets them) that the new file carries over from
+// the original, and takes off where the folder gave it one the original
+// has not: all that a user may set but immutable and append-only (a file
+// that has either cannot be replaced, and the new file given one could not
+// be taken away again).
+static const int carriedFlags =
+    FS_SECRM_FL | FS_UNRM_FL | FS_COMPR_FL | FS_SYNC_FL | FS_NODUMP_FL |
+    FS_NOATIME_FL | FS_JOURNAL_DATA_FL | FS_NOTAIL_FL | FS_NOCOW_FL |
+    FS_DAX_FL | FS_PROJINHERIT_FL | FS_NOCOMP_FL;
+
+// Gives the new file at `fd` the carried file flags of the original at
+// `original`; true when they are the same, or neither file system has any.
+static bool copyFlags(int original, int fd)
+{
+    int wanted = 0;
+    int have = 0;
+    if (ioctl(original, FS_IOC_GETFLAGS, &wanted) != 0) {
+        wanted = 0;
+    }
+    if (ioctl(fd, FS_IOC_GETFLAGS, &have) != 0) {
+        return (wanted & carriedFlags) == 0;
+    }
+    int flags = (have & ~carriedFlags) | (wanted & carriedFlags);
+    return flags == have || ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+}
+
+// Gives the new file at `fd` the extended attributes and file flags of the
+// original, the file `base` in the folder at `dirFd` opened again, which
+// must be the file read as `identity`. Setting a user.* attribute takes leave
+// to write the file itself, which its owner alone is given meanwhile. The ACL
+// comes last, for it sets the mode's bits to the original's. An ACL the new
+// file took from the folder's default ACL, and the original has not, is taken
 // away.
 static bool copyAttributes(int dirFd, const char *base,
                            const struct stat &identity, int fd,
@@ -505,9 +533,13 @@ static bool copyAttributes(int dirFd, const char *base,
         !copied || (hasAcl ? copyAttribute(original, fd, aclName)
                            : fremovexattr(fd, aclName) == 0 ||
                                  errno == ENODATA || errno == ENOTSUP);
+    bool flagsKept = !same || copyFlags(original, fd);
     (void)close(original);
     if (!same) {
         return refuse(failure, changedMeanwhile);
+    }
+    if (!flagsKept) {
+        return refuse(failure, flagsLost);
     }
     if (!copied) {
         return refuse(failure, attributesLost);
