@@ -240,11 +240,18 @@ bool readForRewrite(const char *path, LineBuffer *content,
 }
 
 // The temporary name that a signal is to remove, in the folder
-// `pendingFolder` (-1 when there is none). Noted with the three signals
+// `pendingFolder` (-1 when there is none). Noted with those signals
 // blocked, so that no signal finds the name made but not yet noted.
 static volatile sig_atomic_t pendingFolder = -1;
 static char pendingName[256];
-static const int endingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+// Every signal that ends the program by default and that another process,
+// a terminal or a limit sends: SIGINT, SIGTERM and SIGHUP, and also SIGQUIT,
+// a timer's, a user's, and a limit of file size (hit by the write of the
+// new file itself) or of processor time.
+static const int endingSignals[] = {
+    SIGINT,  SIGTERM, SIGHUP,  SIGQUIT, SIGPIPE,   SIGALRM, SIGUSR1,
+    SIGUSR2, SIGXCPU, SIGXFSZ, SIGPROF, SIGVTALRM, SIGPOLL,
+};
 
 // Removes the temporary name, then ends the program as the signal would
 // have (async-signal-safe calls only): the signal, raised again with its
@@ -282,7 +289,7 @@ static void watchEndingSignals()
     }
 }
 
-// Blocks the three signals, keeping the mask that was in `old`; and sets
+// Blocks those signals, keeping the mask that was in `old`; and sets
 // that mask back.
 static void blockEndingSignals(sigset_t *old)
 {

@@ -82,7 +82,9 @@ enum class Rewritten : unsigned char {
 // attribute takes that), and it is still empty. An ACL the new file takes
 // from the folder's default ACL is removed unless the original has one.
 //
-// SIGINT, SIGTERM and SIGHUP while the temporary name exists remove it,
+// SIGINT, SIGTERM, SIGHUP, and every other signal that ends the program by
+// default but the faults of the program itself (SIGQUIT, SIGALRM, SIGXFSZ,
+// ...), while the temporary name exists remove it,
 // then end the program as the signal would have.
 Rewritten rewriteFile(RewriteSource *source, const char *data, size_t size,
                       RewriteFailure *failure);
