@@ -931,6 +931,11 @@ EOF
         { [ $? = 1 ] && [ "$(cat o.err)" = "input file is output file o.conf" ] && cmp -s o.conf z.orig; } ||
             fail "$option took in its own output: $(cat o.err)"
     done
+    cp z.orig o.conf && cp z.orig p.conf
+    # shellcheck disable=SC2094 # the file read is the output, on purpose
+    "$checker" --no-config --fix p.conf o.conf >/dev/null 2>>o.conf
+    { [ $? = 1 ] && printf '%s\n' 'fixed file p.conf' 'input file is output file o.conf' | cat z.orig - | cmp -s - o.conf; } ||
+        fail "--fix took in its own standard error"
     # Whatever the new file could not carry of the original's access (a
     # group the user is not in, whatever the group's bits, and an ACL) is
     # refused: the file is left as it was, and checked as it is.

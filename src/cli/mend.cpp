@@ -265,12 +265,13 @@ Mended mendFile(const char *name, bool fromStdin, FixMode mode,
         releaseRewriteSource(&source);
         return mended;
     }
-    // The file that standard output (the diff, or the report) or the report
-    // writes to is neither mended nor checked, as the check leaves it: it
-    // would take in what the run wrote before it, and a rewrite would send
-    // the rest of the report to a file no longer named.
+    // The file that standard output or standard error writes to (the diff,
+    // the report, the lines that tell each file rewritten) is neither
+    // mended nor checked, as the check leaves it: it would take in what the
+    // run wrote before it, and a rewrite would send the rest to a file no
+    // longer named.
     if (!fromStdin && (writesTo(stdout, source.identity) ||
-                       writesTo(emitter->output(), source.identity))) {
+                       writesTo(stderr, source.identity))) {
         releaseRewriteSource(&source);
         return fail(emitter, name, FileStatus::isOutput, 0);
     }
