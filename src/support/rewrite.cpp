@@ -34,15 +34,21 @@ enum Refusal {
     flagsLost,
     noRefusal,
 };
-static const char *const refusals[] = {
+// (The two long ones stand apart, so that the list's lines read one
+// reason each.)
+static const char standardInputReason[] =
     "is standard input: --stdin-filename=NAME with --fix writes the mended "
-    "text to standard output",
+    "text to standard output";
+static const char otherOwnerReason[] =
+    "is owned by another user, and the mended file could not be given to "
+    "them";
+static const char *const refusals[] = {
+    standardInputReason,
     "is a symbolic link",
     "is not a regular file",
     "has several hard links: mending it would part them",
     "changed while it was mended",
-    "is owned by another user, and the mended file could not be given to "
-    "them",
+    otherOwnerReason,
     "its ACL cannot be kept",
     "has extended attributes that could not be copied",
     "its mode cannot be kept",
