@@ -919,9 +919,11 @@ EOF
             --fix sg.conf < <(echo 1; z_faults sg.conf; echo '2|failed to fix file sg.conf: its mode cannot be kept')
         { [ "$(stat -c %a sg.conf)" = 2750 ] && cmp -s sg.conf z.orig; } || fail "sg.conf was changed"
     fi
-    # A line "fixed file" that cannot be written fails the run.
-    cp z.orig full.conf && "$checker" --no-config --fix full.conf >/dev/null 2>/dev/full
-    [ $? = 1 ] || fail "--fix passed though standard error was full"
+    # A line "fixed file" that cannot be written fails the run, whose
+    # report still goes to its end.
+    cp z.orig full.conf && cp z.orig full2.conf &&
+        "$checker" --no-config --format=json --fix full.conf full2.conf >full.json 2>/dev/full
+    { [ $? = 1 ] && [ "$(grep -c '"file":"full' full.json)" = 2 ]; } || fail "--fix passed though standard error was full"
     # The file that takes the output (the diff's, the report's) is neither
     # mended nor checked: it would take in what the run wrote before it.
     for option in --fix --diff; do
