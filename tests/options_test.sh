@@ -906,10 +906,10 @@ EOF
             "$checker" --no-config -q --fix ap/f.conf
         flags=$(lsattr ap/f.conf | cut -d' ' -f1)
         [[ $flags == *A* && $flags != *d* ]] || fail "--fix lost a file's flags, or took its folder's: $flags"
-        # (The flags are set by the run's last ioctl.)
         if command -v strace >/dev/null; then
             cp z.orig ap/f.conf && strace -o trace -e trace=ioctl "$checker" --no-config -q --fix ap/f.conf >/dev/null
-            cp z.orig ap/f.conf && TRACE="strace -o /dev/null -e trace=ioctl -e inject=ioctl:error=EPERM:when=$(grep -c '^ioctl' trace)" \
+            setting=$(grep '^ioctl' trace | grep -n -m 1 SETFLAGS | cut -d: -f1)
+            cp z.orig ap/f.conf && TRACE="strace -o /dev/null -e trace=ioctl -e inject=ioctl:error=EPERM:when=$setting" \
                 expect --no-config -q --format=gcc --fix ap/f.conf < <(echo 1; z_faults ap/f.conf; echo '2|failed to fix file ap/f.conf: its file flags cannot be kept')
         fi
     fi

@@ -227,6 +227,10 @@ bool readForRewrite(const char *path, LineBuffer *content,
     struct stat *identity = &source->identity;
     int error = fstat(fd, identity) != 0 ? errno : 0;
     why = error == 0 ? whyRefused(*identity) : noRefusal;
+    // (A change of flags meanwhile moves the change time too.)
+    if (why == noRefusal && ioctl(fd, FS_IOC_GETFLAGS, &source->flags) != 0) {
+        source->flags = 0;
+    }
     while (error == 0 && why == noRefusal) {
         char *start = content->reserve(65536);
         ssize_t n = read(fd, start, 65536);
@@ -489,25 +493,25 @@ static const int carriedFlags =
     FS_NOATIME_FL | FS_JOURNAL_DATA_FL | FS_NOTAIL_FL | FS_NOCOW_FL |
     FS_DAX_FL | FS_PROJINHERIT_FL | FS_NOCOMP_FL;
 
-// Gives the new file at `fd` the carried file flags of the original at
-// `original`; true when they are the same, or neither file system has any.
-static bool copyFlags(int original, int fd)
+// Gives the new file at `fd`, still empty (some flags take only on an
+// empty file), the carried flags of `wanted`, the original's; true when it
+// has them then, as looked at, not assumed (a file system may drop one
+// without a word).
+static bool copyFlags(int wanted, int fd)
 {
-    int wanted = 0;
     int have = 0;
-    if (ioctl(original, FS_IOC_GETFLAGS, &wanted) != 0) {
-        wanted = 0;
-    }
     if (ioctl(fd, FS_IOC_GETFLAGS, &have) != 0) {
         return (wanted & carriedFlags) == 0;
     }
     int flags = (have & ~carriedFlags) | (wanted & carriedFlags);
-    return flags == have || ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    return flags == have || (ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0 &&
+                             ioctl(fd, FS_IOC_GETFLAGS, &have) == 0 &&
+                             (have & carriedFlags) == (flags & carriedFlags));
 }
 
-// Gives the new file at `fd` the extended attributes and file flags of the
-// original, the file `base` in the folder at `dirFd` opened again, which
-// must be the file read as `identity`. Setting a user.* attribute takes leave
+// Gives the new file at `fd` the extended attributes of the original, the
+// file `base` in the folder at `dirFd` opened again, which must be the file
+// read as `identity`. Setting a user.* attribute takes leave
 // to write the file itself, which its owner alone is given meanwhile. The ACL
 // comes last, for it sets the mode's bits to the original's. An ACL the new
 // file took from the folder's default ACL, and the original has not, is taken
@@ -546,13 +550,9 @@ static bool copyAttributes(int dirFd, const char *base,
         !copied || (hasAcl ? copyAttribute(original, fd, aclName)
                            : fremovexattr(fd, aclName) == 0 ||
                                  errno == ENODATA || errno == ENOTSUP);
-    bool flagsKept = !same || copyFlags(original, fd);
     (void)close(original);
     if (!same) {
         return refuse(failure, changedMeanwhile);
-    }
-    if (!flagsKept) {
-        return refuse(failure, flagsLost);
     }
     if (!copied) {
         return refuse(failure, attributesLost);
@@ -665,7 +665,9 @@ Rewritten rewriteFile(RewriteSource *source, const char *data, size_t size,
         (void)systemError(failure, errno);
         return Rewritten::no;
     }
-    bool filled = fillNewFile(dirFd, base, identity, fd, data, size, failure);
+    bool filled = copyFlags(source->flags, fd) || refuse(failure, flagsLost);
+    filled =
+        filled && fillNewFile(dirFd, base, identity, fd, data, size, failure);
     // Named only now, just before the rename, where it was made unnamed.
     if (filled && name.view().empty() && !nameNewFile(dirFd, fd, base, &name)) {
         filled = systemError(failure, errno);
