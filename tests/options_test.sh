@@ -895,6 +895,50 @@ EOF
             '3:3: error: parse error [parse]' \
             "3:3: note: a comment's '#' must be the line's first character (--fix deletes the blanks before it)"
     }
+    # A folder that lets no name go (append-only) is refused before any
+    # new name is made in it; a set-group-ID bit the system drops without a
+    # word (root without the privilege to keep it) is refused too.
+    if [ "$(id -u)" = 0 ] && mkdir -p ap && cp z.orig ap/z.conf && chattr +a ap 2>/dev/null; then
+        expect --no-config -q --format=gcc --fix ap/z.conf < <(echo 1; z_faults ap/z.conf; echo '2|failed to fix file ap/z.conf: Operation not permitted')
+        [ "$(ls -A ap)" = z.conf ] || fail "--fix left a name in an append-only folder: $(ls -A ap)"
+        # A file's flags are kept, and none taken from its folder; flags
+        # that cannot be kept are a refusal.
+        chattr -a ap && chattr +d ap && cp z.orig ap/f.conf && chattr -d +A ap/f.conf &&
+            "$checker" --no-config -q --fix ap/f.conf
+        flags=$(lsattr ap/f.conf | cut -d' ' -f1)
+        [[ $flags == *A* && $flags != *d* ]] || fail "--fix lost a file's flags, or took its folder's: $flags"
+        if command -v strace >/dev/null; then
+            cp z.orig ap/f.conf && strace -o trace -e trace=ioctl "$checker" --no-config -q --fix ap/f.conf >/dev/null
+            setting=$(grep '^ioctl' trace | grep -n -m 1 SETFLAGS | cut -d: -f1)
+            cp z.orig ap/f.conf && TRACE="strace -o /dev/null -e trace=ioctl -e inject=ioctl:error=EPERM:when=$setting" \
+                expect --no-config -q --format=gcc --fix ap/f.conf < <(echo 1; z_faults ap/f.conf; echo '2|failed to fix file ap/f.conf: its file flags cannot be kept')
+        fi
+    fi
+    if [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null; then
+        cp z.orig sg.conf && chown nobody:daemon sg.conf && chmod 2750 sg.conf
+        TRACE="setpriv --inh-caps=-all --bounding-set=-fsetid" expect --no-config -q --format=gcc \
+            --fix sg.conf < <(echo 1; z_faults sg.conf; echo '2|failed to fix file sg.conf: its mode cannot be kept')
+        { [ "$(stat -c %a sg.conf)" = 2750 ] && cmp -s sg.conf z.orig; } || fail "sg.conf was changed"
+    fi
+    # A line "fixed file" that cannot be written fails the run, whose
+    # report still goes to its end.
+    cp z.orig full.conf && cp z.orig full2.conf &&
+        "$checker" --no-config --format=json --fix full.conf full2.conf >full.json 2>/dev/full
+    { [ $? = 1 ] && [ "$(grep -c '"file":"full' full.json)" = 2 ]; } || fail "--fix passed though standard error was full"
+    # The file that takes the output (the diff's, the report's) is neither
+    # mended nor checked: it would take in what the run wrote before it.
+    for option in --fix --diff; do
+        cp z.orig o.conf
+        # shellcheck disable=SC2094 # the file read is the output, on purpose
+        "$checker" --no-config -q $option o.conf >>o.conf 2>o.err
+        { [ $? = 1 ] && [ "$(cat o.err)" = "input file is output file o.conf" ] && cmp -s o.conf z.orig; } ||
+            fail "$option took in its own output: $(cat o.err)"
+    done
+    cp z.orig o.conf && cp z.orig p.conf
+    # shellcheck disable=SC2094 # the file read is the output, on purpose
+    "$checker" --no-config --fix p.conf o.conf >/dev/null 2>>o.conf
+    { [ $? = 1 ] && printf '%s\n' 'fixed file p.conf' 'input file is output file o.conf' | cat z.orig - | cmp -s - o.conf; } ||
+        fail "--fix took in its own standard error"
     # Whatever the new file could not carry of the original's access (a
     # group the user is not in, whatever the group's bits, and an ACL) is
     # refused: the file is left as it was, and checked as it is.

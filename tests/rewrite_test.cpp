@@ -138,7 +138,7 @@ TEST_F(RewriteTest, KeepsTheModeNeverWiderAndLeavesNothingBehind)
 TEST_F(RewriteTest, ASignalLeavesNoTemporaryName)
 {
     for (bool named : {false, true}) {
-        for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
+        for (int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGALRM, SIGUSR1}) {
             std::string path = make("s.conf", "old\n");
             fflush(nullptr);
             pid_t child = fork();

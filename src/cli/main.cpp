@@ -176,7 +176,11 @@ static int checkFiles(const char *programName, const CommandLine *command,
             outputFailed(emitter->output())) {
             return finishOutput(statusFailed);
         }
-        runFailed = runFailed || status != FileStatus::ok;
+        // Under --fix, standard error also tells which files were
+        // rewritten: a run that could not say so has not succeeded, though
+        // the report on standard output goes on to its end.
+        runFailed = runFailed || status != FileStatus::ok ||
+                    (fixMode == FixMode::fix && outputFailed(stderr));
     }
     emitter->endRun();
 

@@ -248,6 +248,15 @@ static bool rewriteMended(const char *name, RewriteSource *source,
     return true;
 }
 
+// True when the file read as `file` is the regular file that the stream
+// `out` writes to.
+static bool writesTo(FILE *out, const struct stat &file)
+{
+    struct stat status = {};
+    return S_ISREG(file.st_mode) && fstat(fileno(out), &status) == 0 &&
+           status.st_dev == file.st_dev && status.st_ino == file.st_ino;
+}
+
 Mended mendFile(const char *name, bool fromStdin, FixMode mode,
                 Emitter *emitter, const InspectOptions &options,
                 MendedFiles *done)
@@ -260,6 +269,16 @@ Mended mendFile(const char *name, bool fromStdin, FixMode mode,
                     options, &mended)) {
         releaseRewriteSource(&source);
         return mended;
+    }
+    // The file that standard output or standard error writes to (the diff,
+    // the report, the lines that tell each file rewritten) is neither
+    // mended nor checked, as the check leaves it: it would take in what the
+    // run wrote before it, and a rewrite would send the rest to a file no
+    // longer named.
+    if (!fromStdin && (writesTo(stdout, source.identity) ||
+                       writesTo(stderr, source.identity))) {
+        releaseRewriteSource(&source);
+        return fail(emitter, name, FileStatus::isOutput, 0);
     }
     // Another name of a file already diffed or rewritten: checked as the
     // fixes left it, but neither diffed nor rewritten again (a second diff

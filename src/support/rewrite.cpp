@@ -11,6 +11,8 @@
 #include <ctime>
 #include <fcntl.h>
 #include <grp.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/random.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -28,19 +30,29 @@ enum Refusal {
     otherOwner,
     aclLost,
     attributesLost,
+    modeLost,
+    flagsLost,
     noRefusal,
 };
-static const char *const refusals[] = {
+// (The two long ones stand apart, so that the list's lines read one
+// reason each.)
+static const char standardInputReason[] =
     "is standard input: --stdin-filename=NAME with --fix writes the mended "
-    "text to standard output",
+    "text to standard output";
+static const char otherOwnerReason[] =
+    "is owned by another user, and the mended file could not be given to "
+    "them";
+static const char *const refusals[] = {
+    standardInputReason,
     "is a symbolic link",
     "is not a regular file",
     "has several hard links: mending it would part them",
     "changed while it was mended",
-    "is owned by another user, and the mended file could not be given to "
-    "them",
+    otherOwnerReason,
     "its ACL cannot be kept",
     "has extended attributes that could not be copied",
+    "its mode cannot be kept",
+    "its file flags cannot be kept",
 };
 static const int refusalCount = sizeof refusals / sizeof refusals[0];
 
@@ -215,6 +227,10 @@ bool readForRewrite(const char *path, LineBuffer *content,
     struct stat *identity = &source->identity;
     int error = fstat(fd, identity) != 0 ? errno : 0;
     why = error == 0 ? whyRefused(*identity) : noRefusal;
+    // (A change of flags meanwhile moves the change time too.)
+    if (why == noRefusal && ioctl(fd, FS_IOC_GETFLAGS, &source->flags) != 0) {
+        source->flags = 0;
+    }
     while (error == 0 && why == noRefusal) {
         char *start = content->reserve(65536);
         ssize_t n = read(fd, start, 65536);
@@ -234,11 +250,18 @@ bool readForRewrite(const char *path, LineBuffer *content,
 }
 
 // The temporary name that a signal is to remove, in the folder
-// `pendingFolder` (-1 when there is none). Noted with the three signals
+// `pendingFolder` (-1 when there is none). Noted with those signals
 // blocked, so that no signal finds the name made but not yet noted.
 static volatile sig_atomic_t pendingFolder = -1;
 static char pendingName[256];
-static const int endingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+// Every signal that ends the program by default and that another process,
+// a terminal or a limit sends: SIGINT, SIGTERM and SIGHUP, and also SIGQUIT,
+// a timer's, a user's, and a limit of file size (hit by the write of the
+// new file itself) or of processor time.
+static const int endingSignals[] = {
+    SIGINT,  SIGTERM, SIGHUP,  SIGQUIT, SIGPIPE,   SIGALRM, SIGUSR1,
+    SIGUSR2, SIGXCPU, SIGXFSZ, SIGPROF, SIGVTALRM, SIGPOLL,
+};
 
 // Removes the temporary name, then ends the program as the signal would
 // have (async-signal-safe calls only): the signal, raised again with its
@@ -276,7 +299,7 @@ static void watchEndingSignals()
     }
 }
 
-// Blocks the three signals, keeping the mask that was in `old`; and sets
+// Blocks those signals, keeping the mask that was in `old`; and sets
 // that mask back.
 static void blockEndingSignals(sigset_t *old)
 {
@@ -460,12 +483,38 @@ static bool copyAttribute(int from, int to, const char *name)
     return fsetxattr(to, name, value.data(), len, 0) == 0;
 }
 
+// The file flags (as chattr sets them) that the new file carries over from
+// the original, and takes off where the folder gave it one the original
+// has not: all that a user may set but immutable and append-only (a file
+// that has either cannot be replaced, and the new file given one could not
+// be taken away again).
+static const int carriedFlags =
+    FS_SECRM_FL | FS_UNRM_FL | FS_COMPR_FL | FS_SYNC_FL | FS_NODUMP_FL |
+    FS_NOATIME_FL | FS_JOURNAL_DATA_FL | FS_NOTAIL_FL | FS_NOCOW_FL |
+    FS_DAX_FL | FS_PROJINHERIT_FL | FS_NOCOMP_FL;
+
+// Gives the new file at `fd`, still empty (some flags take only on an
+// empty file), the carried flags of `wanted`, the original's; true when it
+// has them then, as looked at, not assumed (a file system may drop one
+// without a word).
+static bool copyFlags(int wanted, int fd)
+{
+    int have = 0;
+    if (ioctl(fd, FS_IOC_GETFLAGS, &have) != 0) {
+        return (wanted & carriedFlags) == 0;
+    }
+    int flags = (have & ~carriedFlags) | (wanted & carriedFlags);
+    return flags == have || (ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0 &&
+                             ioctl(fd, FS_IOC_GETFLAGS, &have) == 0 &&
+                             (have & carriedFlags) == (flags & carriedFlags));
+}
+
 // Gives the new file at `fd` the extended attributes of the original, the
 // file `base` in the folder at `dirFd` opened again, which must be the file
-// read as `identity`. Setting a user.* attribute takes leave to write the
-// file itself, which its owner alone is given meanwhile. The ACL comes
-// last, for it sets the mode's bits to the original's. An ACL the new file
-// took from the folder's default ACL, and the original has not, is taken
+// read as `identity`. Setting a user.* attribute takes leave
+// to write the file itself, which its owner alone is given meanwhile. The ACL
+// comes last, for it sets the mode's bits to the original's. An ACL the new
+// file took from the folder's default ACL, and the original has not, is taken
 // away.
 static bool copyAttributes(int dirFd, const char *base,
                            const struct stat &identity, int fd,
@@ -549,6 +598,16 @@ static bool fillNewFile(int dirFd, const char *base,
     if (fchmod(fd, identity.st_mode & 07777) != 0) {
         return systemError(failure, errno);
     }
+    // The system may drop the set-group-ID bit without a word (a caller
+    // outside the file's group without the privilege to keep it): what the
+    // new file carries is looked at, not assumed.
+    struct stat given = {};
+    if (fstat(fd, &given) != 0) {
+        return systemError(failure, errno);
+    }
+    if ((given.st_mode & 07777) != (identity.st_mode & 07777)) {
+        return refuse(failure, modeLost);
+    }
     return fsync(fd) == 0 || systemError(failure, errno);
 }
 
@@ -590,6 +649,15 @@ Rewritten rewriteFile(RewriteSource *source, const char *data, size_t size,
         (void)systemError(failure, source->folderError);
         return Rewritten::no;
     }
+    // A folder that is append-only (or immutable) takes a new name but lets
+    // none go: a rename over the original would fail there, and leave the
+    // temporary name, with the mended text and its passwords, for good.
+    int folderFlags = 0;
+    if (ioctl(dirFd, FS_IOC_GETFLAGS, &folderFlags) == 0 &&
+        (folderFlags & (FS_APPEND_FL | FS_IMMUTABLE_FL)) != 0) {
+        (void)systemError(failure, EPERM);
+        return Rewritten::no;
+    }
     watchEndingSignals();
     LineBuffer name;
     int fd = createNewFile(dirFd, base, &name);
@@ -597,7 +665,9 @@ Rewritten rewriteFile(RewriteSource *source, const char *data, size_t size,
         (void)systemError(failure, errno);
         return Rewritten::no;
     }
-    bool filled = fillNewFile(dirFd, base, identity, fd, data, size, failure);
+    bool filled = copyFlags(source->flags, fd) || refuse(failure, flagsLost);
+    filled =
+        filled && fillNewFile(dirFd, base, identity, fd, data, size, failure);
     // Named only now, just before the rename, where it was made unnamed.
     if (filled && name.view().empty() && !nameNewFile(dirFd, fd, base, &name)) {
         filled = systemError(failure, errno);

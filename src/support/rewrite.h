@@ -39,6 +39,9 @@ struct RewriteSource {
     int folderError = 0;
     const char *base = nullptr;
     struct stat identity = {};
+    // Its file flags (as chattr sets them) when read; 0 where the file
+    // system has none.
+    int flags = 0;
 };
 
 // Closes the folder of `source`.
@@ -66,24 +69,28 @@ enum class Rewritten : unsigned char {
 
 // Replaces the file of `source` with the `size` bytes at `data`: creates a
 // new file in the same folder, unnamed where the file system can
-// (O_TMPFILE), with no permission at all, gives it the original's owner and
-// group, its extended attributes and ACL and its permission bits, writes
-// and flushes it (fsync), gives it a temporary name ".NAME.fix-XXXXXX",
-// checks that the original is still the same regular file with one link
-// (device, inode, size, modification and change time as read), renames
-// the new file over it and flushes the folder; `source->identity` is then
-// the new file's.
+// (O_TMPFILE), with no permission at all, gives it the original's file
+// flags, writes it, gives it the original's owner and group, extended
+// attributes and ACL and permission bits, flushes it (fsync), gives it a
+// temporary name ".NAME.fix-XXXXXX", checks that the original is still the
+// same regular file with one link (device, inode, size, modification and
+// change time as read), renames the new file over it and flushes the folder;
+// `source->identity` is then the new file's.
 //
 // Refuses where the new file could not carry all of the original's access:
 // another user's file that cannot be given to them, a group that cannot be
-// kept (the user's own file of a group they are not in), an ACL that
-// cannot be set, or other extended attributes that cannot be copied. While
+// kept (the user's own file of a group they are not in), an ACL that cannot
+// be set, other extended attributes that cannot be copied, a mode or file
+// flags that the new file does not show once set. A folder that is
+// append-only or immutable is refused before any name is made in it. While
 // attributes are copied, the owner alone may write the new file (a user.*
-// attribute takes that), and it is still empty. An ACL the new file takes
-// from the folder's default ACL is removed unless the original has one.
+// attribute takes that). An ACL the new file takes from the folder's
+// default ACL is removed unless the original has one.
 //
-// SIGINT, SIGTERM and SIGHUP while the temporary name exists remove it,
-// then end the program as the signal would have.
+// SIGINT, SIGTERM, SIGHUP, and every other signal that ends the program by
+// default but the faults of the program itself (SIGQUIT, SIGALRM, SIGXFSZ,
+// ...), while the temporary name exists remove it, then end the program as
+// the signal would have.
 Rewritten rewriteFile(RewriteSource *source, const char *data, size_t size,
                       RewriteFailure *failure);
 
