@@ -1043,6 +1043,15 @@ END
 $usage
 2|iscsi-config-check: failed to read standard input: Bad file descriptor
 END
+    # Input that is the output's own file is neither mended into itself nor
+    # written back to itself, however the run ends.
+    for extra in '' --bogus; do
+        cp in.conf io.conf
+        # shellcheck disable=SC2094,SC2086 # the same file on purpose; no word or one
+        "$checker" --no-config --fix --stdin-filename=io.conf $extra <io.conf >>io.conf 2>/dev/null
+        status=$?
+        { cmp -s io.conf in.conf && [ $status = 1 ]; } || fail "--fix --stdin-filename $extra into its own input: $status"
+    done
     # Which checks --fix mends, in the list's fifth column.
     [ "$("$checker" --no-config --list-checks | awk -F'\t' '$5 == "fix" { printf "%s ", $1 }')" = \
         "parse password-char chars-after-password bom leading-zero carriage-return " ] ||

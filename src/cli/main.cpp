@@ -200,23 +200,27 @@ static int checkFiles(const char *programName, const CommandLine *command,
 // --fix with --stdin-filename, standard output stands in for an editor's
 // buffer, mended: there the input is written back as it came, so that a
 // filter that takes the output keeps the buffer; input that cannot be read
-// whole writes nothing, and says so.
+// whole writes nothing, and says so. Input that is standard output's own
+// file already holds itself, and is not written again.
 static int failBeforeInput(int argc, char **argv, const char *programName,
                            bool inputClosed)
 {
-    if (!asksToMendInput(argc, argv)) {
+    struct stat input = {};
+    if (!asksToMendInput(argc, argv) ||
+        (!inputClosed && fstat(STDIN_FILENO, &input) == 0 &&
+         writesTo(stdout, input))) {
         return statusFailed;
     }
-    LineBuffer input;
+    LineBuffer text;
     errno = EBADF; // a closed standard input is none to give back
-    if (inputClosed || !readAll(STDIN_FILENO, &input)) {
+    if (inputClosed || !readAll(STDIN_FILENO, &text)) {
         LineBuffer problem;
         problem.append("failed to read standard input: ");
         problem.append(strerror(errno));
         tellProblem(programName, problem.view());
         return statusFailed;
     }
-    writeText(input.view());
+    writeText(text.view());
     return finishOutput(statusFailed);
 }
 

@@ -87,6 +87,9 @@ static bool readToMend(const char *name, bool fromStdin, FixMode mode,
                        Mended *failed)
 {
     if (fromStdin) {
+        if (fstat(STDIN_FILENO, &source->identity) != 0) {
+            source->identity = {};
+        }
         if (!readAll(STDIN_FILENO, content)) {
             *failed = fail(emitter, name, FileStatus::readFailed, errno);
             return false;
@@ -248,9 +251,7 @@ static bool rewriteMended(const char *name, RewriteSource *source,
     return true;
 }
 
-// True when the file read as `file` is the regular file that the stream
-// `out` writes to.
-static bool writesTo(FILE *out, const struct stat &file)
+bool writesTo(FILE *out, const struct stat &file)
 {
     struct stat status = {};
     return S_ISREG(file.st_mode) && fstat(fileno(out), &status) == 0 &&
@@ -274,9 +275,10 @@ Mended mendFile(const char *name, bool fromStdin, FixMode mode,
     // the report, the lines that tell each file rewritten) is neither
     // mended nor checked, as the check leaves it: it would take in what the
     // run wrote before it, and a rewrite would send the rest to a file no
-    // longer named.
-    if (!fromStdin && (writesTo(stdout, source.identity) ||
-                       writesTo(stderr, source.identity))) {
+    // longer named. Standard input that is standard output's file would
+    // get its mended text appended to it.
+    if (writesTo(stdout, source.identity) ||
+        (!fromStdin && writesTo(stderr, source.identity))) {
         releaseRewriteSource(&source);
         return fail(emitter, name, FileStatus::isOutput, 0);
     }

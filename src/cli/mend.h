@@ -65,4 +65,8 @@ bool readAll(int fd, LineBuffer *content);
 // control character from the file.
 void writeText(std::string_view text);
 
+// True when the file read as `file` is the regular file that the stream
+// `out` writes to.
+bool writesTo(FILE *out, const struct stat &file);
+
 #endif
