@@ -1,5 +1,6 @@
 // Directives: comments that turn warnings off for the next statement or
 // for the rest of the file.
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 
@@ -94,4 +95,34 @@ void readDirectiveLine(WarningState *warn, char *line, size_t count)
         memcmp(line + pos, directiveWord, directiveWordLen) == 0) {
         readDirective(warn, line, count, pos);
     }
+}
+
+void readLineAsDirective(const char *line, size_t count,
+                         DirectiveReading *reading)
+{
+    reading->lineOff = 0;
+    reading->fileOff = 0;
+    reading->complaintCount = 0;
+    // Only a comment line is read as a directive: what judgeLine hands to
+    // readDirectiveLine.
+    if (count == 0 || line[0] != '#') {
+        return;
+    }
+    char copy[lineBufSize + 1];
+    memcpy(copy, line, count);
+    // (Only what the directive reader uses is set: the rest of the state
+    // is the whole file's.)
+    WarningState state; // NOLINT(cppcoreguidelines-pro-type-member-init)
+    state.enabled = warningBit(WARN_BAD_DIRECTIVE);
+    state.count = 0;
+    state.directives = true;
+    state.nextLineOff = 0;
+    state.fileOff = 0;
+    state.linesOff = false;
+    state.emptyFileOff = false;
+    readDirectiveLine(&state, copy, count);
+    reading->lineOff = state.nextLineOff;
+    reading->fileOff = state.fileOff;
+    std::copy(state.found, state.found + state.count, reading->complaints);
+    reading->complaintCount = state.count;
 }

@@ -84,6 +84,9 @@ struct ReaderRun {
     // What the earlier pieces of the current physical line held, when it is
     // a long one and the hooks ask for it.
     LineHistory history;
+    // A `disable=` directive has been read whose line is not yet reached
+    // (with ReaderHooks::disableReach).
+    bool disablePending;
 };
 
 // Judges one line, or one piece of an over-long line (`lastPiece` tells that
@@ -166,5 +169,21 @@ void dropTurnedOff(WarningState *warn, WarningSet off);
 // a directive when it is one: "#", any blanks and "iscsi-config-check:"
 // (directives.cpp).
 void readDirectiveLine(WarningState *warn, char *line, size_t count);
+
+// How a line reads as a directive on its own, whatever the file around it
+// and the options say: what it turns off, and its complaints (all
+// bad-directive warnings). Nothing when it is not a directive.
+struct DirectiveReading {
+    WarningSet lineOff; // disable=: for the line it reaches
+    WarningSet fileOff; // disable-file=
+    Warning complaints[maxLineWarnings];
+    size_t complaintCount;
+};
+
+// Reads the line of `count` bytes at `line` (at most lineBufSize, which
+// is not changed) into `reading` as readDirectiveLine reads a comment line
+// (directives.cpp).
+void readLineAsDirective(const char *line, size_t count,
+                         DirectiveReading *reading);
 
 #endif
