@@ -211,7 +211,6 @@ std::string generate(const uint8_t *data, size_t size)
             break;
         default:
             text += '\n';
-            k -= k > 0 && (choice % 12) == 11 ? 1 : 0;
             break;
         }
     }
@@ -230,6 +229,12 @@ std::map<Key, int> counts(const std::vector<Record> &records, bool unfixed)
         }
     }
     return found;
+}
+
+int countOf(const std::map<Key, int> &found, const Key &key)
+{
+    auto at = found.find(key);
+    return at == found.end() ? 0 : at->second;
 }
 
 bool offersFix(const Note &note)
@@ -309,8 +314,8 @@ void holdFixesAreSafe(const std::string &text, bool directives)
             // The warnings of a line that --fix changes are fixable as
             // many as the mended line no longer has.
             Key key = {record.lineNum, record.check};
-            int fixable = had[key] - kept[key];
-            int gone = had[key] - (now.count(key) != 0 ? now[key] : 0);
+            int fixable = countOf(had, key) - countOf(kept, key);
+            int gone = countOf(had, key) - countOf(now, key);
             check(fixable == (changed ? std::max(gone, 0) : 0));
         }
         for (const Note &note : record.notes) {
@@ -327,8 +332,7 @@ void holdFixesAreSafe(const std::string &text, bool directives)
     // what the exceptions allow.
     for (const auto &entry : now) {
         const Key &key = entry.first;
-        int was = kept.count(key) != 0 ? kept[key] : 0;
-        check(entry.second == was || isWarning(key.second, WARN_EMPTY_FILE) ||
+        check(entry.second == countOf(kept, key) || isWarning(key.second, WARN_EMPTY_FILE) ||
               isWarning(key.second, WARN_CARRIAGE_RETURN) ||
               isWarning(key.second, WARN_DUPLICATE_TARGET) ||
               unblocked.count(key.first) != 0);
@@ -363,6 +367,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                               : std::string(reinterpret_cast<const char *>(
                                                 data + 1),
                                             size - 1);
+    // FUZZ_FIX_DUMP=FILE writes the file a recipe makes, to look into a
+    // failure.
+    const char *dump = getenv("FUZZ_FIX_DUMP");
+    if (dump != nullptr) {
+        FILE *out = fopen(dump, "wb");
+        if (out != nullptr) {
+            fwrite(text.data(), 1, text.size(), out);
+            fclose(out);
+        }
+    }
     std::string once = mended(text);
     check(mended(once) == once && newlines(once) == newlines(text) &&
           once.size() <= text.size());

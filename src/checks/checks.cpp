@@ -9,9 +9,6 @@
 // clang-format off
 // What --fix does where a line's carriage returns are the fault.
 static constexpr char crlfFix[] = "--fix deletes the carriage returns at the end of the line, when the line is sound without them (a file saved with CRLF line ends).";
-// What --fix does where the first of a line's last carriage returns is the
-// cause (a line that ends in two or more).
-static constexpr char lineEndRunFix[] = "--fix deletes the carriage returns at the end of a line shorter than 512 bytes, where this one is among them: a line that ends in two or more.";
 
 constexpr CheckInfo checkTable[checkCount] = {
     withFix({FAULT_PARSE, "parse", true, "parse error",
@@ -136,7 +133,7 @@ constexpr CheckInfo checkTable[checkCount] = {
      "At the first byte of that text, for a statement whose login parameters are sound (a count of 0 included) with text after the field, up to the first zero byte, other than blanks and one final carriage return.",
      "target = 10.0.0.1 3260 2 Initiator:db01,pw primary",
      "target = 10.0.0.1 3260 2 Initiator:db01,pw"},
-     fixBit(FixCause::carriageReturn), lineEndRunFix),
+     fixBit(FixCause::carriageReturn), "--fix deletes the carriage returns at the end of a line shorter than 512 bytes: text that is only such carriage returns (a line that ends in two or more) goes with them."),
     withFix({WARN_CARRIAGE_RETURN, "carriage-return", "line ends with a carriage return: the file has CRLF line ends",
      "CRLF line ends",
      "At that carriage return, for the first line of the file, of any kind, whose last byte before its newline (or the end of the file) is a carriage return; once per file. A carriage return is an ordinary character here, so a file saved with CRLF line ends gives faults wherever one lands in a checked field.",
@@ -158,7 +155,7 @@ constexpr CheckInfo checkTable[checkCount] = {
      "At the first control character of a physical line, comment lines included: a byte from 0x00 to 0x1F but the tab, or 0x7F (a carriage return that ends the line is told by carriage-return). The text after a zero byte is never checked, and an escape byte can rewrite what a terminal shows.",
      "target = 10.0.0.1 3260 2 Initiator:db01,pw (a zero byte) # old",
      "target = 10.0.0.1 3260 2 Initiator:db01,pw"},
-     fixBit(FixCause::carriageReturn), lineEndRunFix),
+     fixBit(FixCause::carriageReturn), "--fix deletes the carriage returns at the end of a line shorter than 512 bytes: a control character among them (a line that ends in two or more) goes with them."),
     {WARN_BAD_DIRECTIVE, "bad-directive", "malformed directive: # iscsi-config-check: disable=NAMES or disable-file=NAMES|unknown warning '{name}' in directive|'{name}' is an error: errors cannot be disabled|unknown warning '{name}' in directive; did you mean '{suggestion}'?",
      "a comment that looks like a directive but is not one",
      "At column 1 for a comment that begins # iscsi-config-check: but does not go on with disable= or disable-file= and warnings' names separated by commas, without blanks (all names every warning); at its column for a name that is not a warning's, since an error cannot be disabled.",
