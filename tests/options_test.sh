@@ -513,7 +513,9 @@ EOF
     # piece (line 3), all of a long statement's (line 5). "#" and the word
     # need no blank between them; a misspelt name gets the closest one; a
     # carriage return turned off on its line leaves the file's next one to be
-    # told. --no-directives obeys none, and still tells the malformed.
+    # told. A directive meant but misspelt is malformed, prose naming the
+    # program is not; disable-file= never hides its own complaints.
+    # --no-directives obeys none, and still tells the malformed.
     {
         printf '%s\n' '# iscsi-config-check: disable=leading-zero,long-line' \
             'target = 010.0.0.1 3260 2 Initiator:h,p'
@@ -522,19 +524,24 @@ EOF
         printf 'target = 10.0.0.3 3260 2 Initiator:h,p%474s#%s\n' '' 'rest'
         printf '%s\n' '#iscsi-config-check:disable=leading-zero' 'target = 010.0.0.6 3260 2 Initiator:h,p' \
             '# iscsi-config-check: enable=x' '# iscsi-config-check: disable=leading-zeros' \
+            '# ISCSI-CONFIG-CHECK: disable=bom' '# iscsi-config-check disable=leading-zero' \
+            '# iscsi-config-check runs in CI' '# iscsi-config-check: disable-file=bad-directive,bogus' \
             '# iscsi-config-check: disable=carriage-return'
         printf '%s\r\n' 'target = 10.0.0.4 3260 2 Initiator:h,p ' '# CRLF'
     } >dir.conf
     lz='warning: address number with a leading zero: other tools read it as octal [-Wleading-zero]'
     ll='warning: line longer than 512 bytes: the text from here on is judged as a line of its own [-Wlong-line]'
     bad="1|dir.conf:8:1: warning: malformed directive: # iscsi-config-check: disable=NAMES or disable-file=NAMES [-Wbad-directive]
-1|dir.conf:9:22: warning: unknown warning 'leading-zeros' in directive; did you mean 'leading-zero'? [-Wbad-directive]"
+1|dir.conf:9:22: warning: unknown warning 'leading-zeros' in directive; did you mean 'leading-zero'? [-Wbad-directive]
+1|dir.conf:10:1: warning: malformed directive: # iscsi-config-check: disable=NAMES or disable-file=NAMES [-Wbad-directive]
+1|dir.conf:11:1: warning: malformed directive: # iscsi-config-check: disable=NAMES or disable-file=NAMES [-Wbad-directive]
+1|dir.conf:13:22: warning: unknown warning 'bogus' in directive [-Wbad-directive]"
     cr='warning: line ends with a carriage return: the file has CRLF line ends [-Wcarriage-return]'
     expect -q -W all --format=gcc dir.conf <<<"2
 1|dir.conf:3:513: $ll
 1|dir.conf:3:522: $lz
 $bad
-1|dir.conf:12:7: $cr"
+1|dir.conf:16:7: $cr"
     expect -q -W all --no-directives --format=gcc dir.conf <<<"2
 1|dir.conf:2:10: $lz
 1|dir.conf:3:513: $ll
@@ -542,7 +549,7 @@ $bad
 1|dir.conf:5:513: $ll
 1|dir.conf:7:10: $lz
 $bad
-1|dir.conf:11:38: $cr"
+1|dir.conf:15:38: $cr"
     : >empty.conf
     expect -s -W empty-file empty.conf <<<'2
 1|empty.conf:1:1: warning: file defines no target [-Wempty-file]'
@@ -581,6 +588,19 @@ formats)
         [ "$(cat term.out)" = "$checker: c?[2Jd: No such file or directory" ] ||
             fail "terminal: $(cat -A term.out)"
     fi
+    # A name's control characters (C0, DEL, C1), which the runner does not
+    # decode, as %XX of their bytes on both streams in the github format;
+    # the other formats write them as they are off a terminal.
+    name=$'e\e[2K\e[1A\x7f\xc2\x85\x9b\t.conf'
+    cp faulty.conf "$name"
+    expect --no-config --format=github "$name" $'m\a.conf' <<'EOF'
+1
+1|::error file=e%1B[2K%1B[1A%7F%C2%85%9B%09.conf,line=2,col=15,title=address-char::address holds ' ' where '.' belongs
+1|::error file=m%07.conf,title=open-failed::failed to open file: No such file or directory
+2|failed to open file m%07.conf: No such file or directory
+EOF
+    expect --no-config --format=gcc $'m\a.conf' <<<$'1\n2|failed to open file m\a.conf: No such file or directory'
+    rm "$name"
     # Names made to forge CI workflow commands forge none on either stream:
     # a model of the runner's two syntaxes ("::name ...::" at a line's start,
     # "##[name ...]" anywhere) finds only the checker's own annotations.
@@ -773,6 +793,30 @@ EOF
 1|line 10, nConnections = 2, target addr = 1.2.3.5, portNum = 3260, loginParamsLen = 14, loginParams = Initiator:h,pw 
 EOF
     { cmp -s w.conf p/w.conf && cmp -s w.conf g/w.conf; } || fail "--fix and the patched file differ"
+    # Where patch -p1 and git apply land: an absolute name below the current
+    # folder is written relative to it, any other as given (mended from /,
+    # or by naming the file to patch); git apply keeps a trailing blank.
+    mkdir -p abs/sub && cp z.orig fixed.conf && "$checker" --no-config -q --fix fixed.conf >/dev/null
+    for f in abs/sub/x.conf "abs/sub/x.conf " abs/y.conf; do cp z.orig "$f"; done
+    "$checker" --no-config --diff "$PWD/abs/sub/x.conf" >x.diff 2>/dev/null
+    "$checker" --no-config --diff "abs/sub/x.conf " >blank.diff 2>/dev/null
+    (cd abs/sub && "$checker" --no-config --diff "$tmp/abs/y.conf" 2>/dev/null) >y.diff
+    [ "$(head -n 1 x.diff)|$(head -n 1 y.diff)" = "--- a/abs/sub/x.conf|--- $tmp/abs/y.conf" ] ||
+        fail "the diff's names: $(head -n 1 x.diff y.diff)"
+    # Without a $PWD that names the current folder, the system's name of it.
+    for env in -uPWD PWD=/; do
+        [ "$(env "$env" "$checker" --no-config --diff "$(pwd -P)/abs/sub/x.conf" 2>/dev/null | head -n 1)" = \
+            "--- a/abs/sub/x.conf" ] || fail "env $env: the diff's name is not below the current folder"
+    done
+    # Checks that FILE is what --fix makes (HOW made it), and puts it back.
+    mended() { cmp -s fixed.conf "$1" || fail "$2 did not mend '$1'"; cp z.orig "$1"; }
+    patch -s -p1 <x.diff; mended abs/sub/x.conf "patch -p1"
+    git apply x.diff; mended abs/sub/x.conf "git apply"
+    git apply blank.diff; mended "abs/sub/x.conf " "git apply"
+    cmp -s z.orig abs/sub/x.conf || fail "git apply dropped a name's trailing blank"
+    (cd / && patch -s -p1) <y.diff; mended abs/y.conf "patch -p1 from /"
+    (cd / && git apply) <y.diff; mended abs/y.conf "git apply from /"
+    (cd abs/sub && patch -s "$tmp/abs/y.conf") <y.diff; mended abs/y.conf "patch FILE"
     # A file that needs no fix is not rewritten; a mode-0600 file keeps it.
     before=$(stat -c '%i %Y' w.conf)
     "$checker" --no-config --fix w.conf >/dev/null

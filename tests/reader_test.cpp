@@ -558,7 +558,7 @@ TEST(SafeFixes, DiffIsWhatDiffWrites)
     }
     before += " ";
     LineBuffer diff;
-    appendUnifiedDiff(&diff, ".//./a b.conf", before, after, false);
+    appendUnifiedDiff(&diff, ".//./a b.conf", "", before, after, false);
     EXPECT_EQ(diff.view(),
               "--- a/a b.conf\t\n+++ b/a b.conf\t\n"
               "@@ -1,12 +1,12 @@\n # 1\n-# 2\r\n+# 2\n # 3\n # 4\n"
@@ -568,9 +568,37 @@ TEST(SafeFixes, DiffIsWhatDiffWrites)
               "+# 17\n # 18\n # 19\n # 20\n- \n"
               "\\ No newline at end of file\n");
     diff.clear();
-    appendUnifiedDiff(&diff, "/etc/\"x\"\n.conf", "a\r", "a", false);
-    EXPECT_EQ(diff.view(), "--- \"/etc/\\\"x\\\"\\n.conf\"\n"
-                           "+++ \"/etc/\\\"x\\\"\\n.conf\"\n@@ -1 +1 @@\n-a\r\n"
-                           "\\ No newline at end of file\n+a\n"
-                           "\\ No newline at end of file\n");
+    appendUnifiedDiff(&diff, "/etc/\"x\"\n.conf", "/", "a\r", "a", false);
+    EXPECT_EQ(diff.view(),
+              "--- \"a/etc/\\\"x\\\"\\n.conf\"\n"
+              "+++ \"b/etc/\\\"x\\\"\\n.conf\"\n@@ -1 +1 @@\n-a\r\n"
+              "\\ No newline at end of file\n+a\n"
+              "\\ No newline at end of file\n");
+}
+
+// An absolute name below the current folder, by its text, is written
+// relative to it, where git apply and patch -p1 run there look for it; any
+// other keeps its leading "/", so that neither mends a copy below here.
+TEST(SafeFixes, DiffNamesAFileWhereAPatchRunHereFindsIt)
+{
+    const struct {
+        const char *name;
+        const char *here;
+        const char *header;
+    } cases[] = {
+        {"/srv/cfg/x.conf", "/srv/cfg", "a/x.conf"},
+        {"/srv/cfg//./sub/x.conf", "/srv/cfg/", "a/sub/x.conf"},
+        {"/srv/cfg/x.conf", "/", "a/srv/cfg/x.conf"},
+        {"/srv/cfg/x.conf", "/srv/cf", "/srv/cfg/x.conf"},
+        {"/srv/cfg/../x.conf", "/srv/cfg", "/srv/cfg/../x.conf"},
+        {"/srv/cfg/", "/srv/cfg", "/srv/cfg/"},
+        {"/srv/cfg/x.conf", "", "/srv/cfg/x.conf"},
+        {"srv/x.conf", "/", "a/srv/x.conf"},
+    };
+    for (const auto &c : cases) {
+        LineBuffer diff;
+        appendUnifiedDiff(&diff, c.name, c.here, "a\r\n", "a\n", false);
+        std::string header(diff.view().substr(0, diff.view().find('\n')));
+        EXPECT_EQ(header, std::string("--- ") + c.header) << c.name;
+    }
 }

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "cli/settings_file.h"
 #include "reader/config.h"
 #include "support/escape.h"
 #include "support/rewrite.h"
@@ -159,9 +160,12 @@ Mended mendFile(const char *name, bool fromStdin, FixMode mode,
     mended.changed = fixText(content.view(), &fixed);
     bool written = true;
     if (mode == FixMode::diff) {
+        // An absolute name is written for a patch run here.
+        char here[settingsPathSize];
+        bool told = name[0] == '/' && currentFolder(here, sizeof here);
         LineBuffer diff;
-        appendUnifiedDiff(&diff, name, content.view(), fixed.view(),
-                          isatty(STDOUT_FILENO) != 0);
+        appendUnifiedDiff(&diff, name, told ? here : "", content.view(),
+                          fixed.view(), isatty(STDOUT_FILENO) != 0);
         diff.write(stdout);
     } else if (fromStdin) {
         // On a terminal, as a view: no control character from the file.

@@ -277,11 +277,7 @@ static size_t parentOf(const char *folder, size_t len)
     return len > 1 ? len - 1 : 1;
 }
 
-// The current folder as the shell names it ($PWD, when it is an absolute
-// name of this very folder: reached through a link, the repository around
-// it is the one the user sees), or else as the system does. False when it
-// cannot be told.
-static bool currentFolder(char *folder, size_t size)
+bool currentFolder(char *folder, size_t size)
 {
     const char *shell = getenv("PWD");
     struct stat named = {};

@@ -46,6 +46,13 @@ bool applySettingsText(std::string_view text, const char *path,
 // told), says so with `path` naming the folder and errno the reason.
 enum class SettingsLookup { none, found, failed };
 
+// Writes the current folder to `folder` (`size` bytes) as the shell names
+// it ($PWD, when it is an absolute name of this very folder: reached
+// through a link, the repository around it is the one the user sees, and
+// the names below it are the ones the user gives), or else as the system
+// does. False, with errno set, when it cannot be told.
+bool currentFolder(char *folder, size_t size);
+
 // Tells "PROGRAM: FOLDER: REASON (use --config=FILE or --no-config)" for a
 // lookup that failed.
 void tellLookupFailed(const char *programName, const char *folder, int error);

@@ -84,6 +84,42 @@ static void readDirective(WarningState *warn, const char *line, size_t count,
     }
 }
 
+// The position after `word` (lower case) when the text at `pos` begins with
+// it in any letter case; `pos` itself otherwise. The text ends at a zero
+// byte, which no letter of `word` matches.
+static size_t skipWordAnyCase(const char *line, size_t pos,
+                              std::string_view word)
+{
+    for (size_t k = 0; k < word.size(); k++) {
+        char c = line[pos + k];
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+        if (c != word[k]) {
+            return pos;
+        }
+    }
+    return pos + word.size();
+}
+
+// Whether the comment text at `pos` (after its '#' and blanks) is meant as a
+// directive though not in its form: the program's name in any letter case,
+// blanks, a ':' or none, blanks, and "disable=" or "disable-file=" in any
+// letter case. Prose that names the program is no such thing.
+static bool meantAsDirective(const char *line, size_t pos)
+{
+    size_t word = skipWordAnyCase(line, pos, "iscsi-config-check");
+    if (word == pos) {
+        return false;
+    }
+    pos = skipBlanks(line, word);
+    if (line[pos] == ':') {
+        pos = skipBlanks(line, pos + 1);
+    }
+    return skipWordAnyCase(line, pos, "disable=") != pos ||
+           skipWordAnyCase(line, pos, "disable-file=") != pos;
+}
+
 void readDirectiveLine(WarningState *warn, char *line, size_t count)
 {
     if (count < 1) {
@@ -94,6 +130,8 @@ void readDirectiveLine(WarningState *warn, char *line, size_t count)
     if (count - pos >= directiveWordLen &&
         memcmp(line + pos, directiveWord, directiveWordLen) == 0) {
         readDirective(warn, line, count, pos);
+    } else if (meantAsDirective(line, pos)) {
+        addWarning(warn, WARN_BAD_DIRECTIVE, 0);
     }
 }
 

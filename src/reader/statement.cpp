@@ -277,13 +277,19 @@ static bool warnOnOtherLine(WarningState *warn, char *line, size_t count,
             warnOnLineEnds(warn, line, count, lineNum, offset, lastPiece);
         warnOnControl(warn, line, 0, controlEnd, offset);
     }
+    // A disable-file= directive turns its warnings off on its own line too,
+    // but never its complaints about itself: those are hidden only by what
+    // was off before it.
+    WarningSet complaintsOff = warn->fileOff | warn->lineOff;
     if (offset == 0 &&
         (warn->directives ||
          (warn->enabled & warningBit(WARN_BAD_DIRECTIVE)) != 0)) {
         readDirectiveLine(warn, line, count);
     }
     if (warn->count != 0) {
-        dropTurnedOff(warn, warn->fileOff | warn->lineOff);
+        const WarningSet complaint = warningBit(WARN_BAD_DIRECTIVE);
+        dropTurnedOff(warn, ((warn->fileOff | warn->lineOff) & ~complaint) |
+                                (complaintsOff & complaint));
     }
     return warn->count != 0;
 }

@@ -8,22 +8,44 @@
 const char upperHexDigits[] = "0123456789ABCDEF";
 const char lowerHexDigits[] = "0123456789abcdef";
 
+namespace
+{
+
+// A character of a text: its length in bytes (1 for a byte that is not part
+// of valid UTF-8), and whether it is a control character: a C0 control,
+// DEL, a C1 control in UTF-8 (C2 80 to C2 9F), or a lone byte from 0x80 to
+// 0x9F, which a terminal may read as a C1 control.
+struct Character {
+    size_t len;
+    bool control;
+};
+
+} // namespace
+
+// The character that begins at byte `k` of `text`.
+static Character characterAt(std::string_view text, size_t k)
+{
+    const auto *bytes = reinterpret_cast<const unsigned char *>(text.data());
+    unsigned char c = bytes[k];
+    size_t n = c < 0x80 ? 1 : utf8SequenceLen(bytes + k, text.size() - k);
+    bool control = c < 0x20 || c == 0x7F ||
+                   (n == 2 && c == 0xC2 && bytes[k + 1] < 0xA0) ||
+                   (n == 0 && c < 0xA0);
+    return {n == 0 ? 1 : n, control};
+}
+
 // Calls `emit` with each piece of `text` as a terminal is to see it: a
-// character, or "?" for a control character.
+// character, or "?" for a control character but the tab.
 template <typename Emit>
 static void forEachShown(std::string_view text, Emit emit)
 {
-    const auto *bytes = reinterpret_cast<const unsigned char *>(text.data());
     size_t k = 0;
     while (k < text.size()) {
-        unsigned char c = bytes[k];
-        size_t n = c < 0x80 ? 1 : utf8SequenceLen(bytes + k, text.size() - k);
-        bool control = (c < 0x20 && c != '\t') || c == 0x7F ||
-                       (n == 2 && c == 0xC2 && bytes[k + 1] < 0xA0) ||
-                       (n == 0 && c < 0xA0);
-        n = n == 0 ? 1 : n;
-        emit(control ? std::string_view("?") : headOf(tailOf(text, k), n));
-        k += n;
+        Character character = characterAt(text, k);
+        emit(character.control && text[k] != '\t'
+                 ? std::string_view("?")
+                 : headOf(tailOf(text, k), character.len));
+        k += character.len;
     }
 }
 
@@ -111,6 +133,14 @@ void appendJsonString(LineBuffer *line, std::string_view text)
     line->append('"');
 }
 
+// Appends "%XY" for the byte `c`.
+static void appendPercentEscape(LineBuffer *line, unsigned char c)
+{
+    line->append('%');
+    line->append(upperHexDigits[c >> 4]);
+    line->append(upperHexDigits[c & 0xF]);
+}
+
 void appendUriString(LineBuffer *line, std::string_view text)
 {
     line->append('"');
@@ -122,20 +152,22 @@ void appendUriString(LineBuffer *line, std::string_view text)
         if (unreserved) {
             line->append(byte);
         } else {
-            line->append('%');
-            line->append(upperHexDigits[c >> 4]);
-            line->append(upperHexDigits[c & 0xF]);
+            appendPercentEscape(line, c);
         }
     }
     line->append('"');
 }
 
 // The bytes that a workflow command may need escaped: in a message (1) and
-// in a property (2), where '#' is escaped only as the second of "##[".
+// in a property (2), where '#' is escaped only as the second of "##[", and
+// where every byte that may begin a control character is looked at.
 static constexpr struct CommandSpecial {
     unsigned char in[256];
     constexpr CommandSpecial() : in()
     {
+        for (int c = 0; c < 256; c++) {
+            in[c] = c < 0x20 || c >= 0x7F ? 2 : 0;
+        }
         in[static_cast<unsigned char>('%')] = 3;
         in[static_cast<unsigned char>('\r')] = 3;
         in[static_cast<unsigned char>('\n')] = 3;
@@ -148,18 +180,22 @@ static constexpr struct CommandSpecial {
 void appendCommandEscaped(LineBuffer *line, std::string_view text,
                           bool property)
 {
-    // The text is copied a run at a time, up to each byte to escape.
+    // The text is copied a run at a time, up to each character to escape.
     unsigned char mask = property ? 2 : 1;
     size_t runStart = 0;
-    for (size_t k = 0; k < text.size(); k++) {
+    size_t k = 0;
+    while (k < text.size()) {
         char c = text[k];
         if ((commandSpecial.in[static_cast<unsigned char>(c)] & mask) == 0) {
+            k++;
             continue;
         }
         const char *escaped = nullptr;
+        size_t len = 1;
         if (c == '#') {
             if (k == 0 || text[k - 1] != '#' || k + 1 == text.size() ||
                 text[k + 1] != '[') {
+                k++;
                 continue;
             }
             escaped = "%23";
@@ -169,12 +205,28 @@ void appendCommandEscaped(LineBuffer *line, std::string_view text,
             escaped = "%0D";
         } else if (c == '\n') {
             escaped = "%0A";
-        } else {
+        } else if (c == ':' || c == ',') {
             escaped = c == ':' ? "%3A" : "%2C";
+        } else {
+            // In a property, any other control character as "%XX" of each
+            // of its bytes, which the runner leaves as they are.
+            Character character = characterAt(text, k);
+            if (!character.control) {
+                k += character.len;
+                continue;
+            }
+            len = character.len;
         }
         line->append(headOf(tailOf(text, runStart), k - runStart));
-        line->append(escaped);
-        runStart = k + 1;
+        if (escaped != nullptr) {
+            line->append(escaped);
+        } else {
+            for (char byte : headOf(tailOf(text, k), len)) {
+                appendPercentEscape(line, static_cast<unsigned char>(byte));
+            }
+        }
+        k += len;
+        runStart = k;
     }
     line->append(tailOf(text, runStart));
 }

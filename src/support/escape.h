@@ -48,8 +48,11 @@ void appendUriString(LineBuffer *line, std::string_view text);
 
 // Appends `text` escaped as a workflow command's message: "%", carriage
 // return and newline. As a property's value (a file's name), also ":" and
-// ",", and the second "#" of every "##[", so that it cannot form the
-// runner's older command syntax anywhere in a line.
+// ",", the second "#" of every "##[", so that it cannot form the runner's
+// older command syntax anywhere in a line, and every other control
+// character (as appendShownOnTerminal finds them, the tab included) as
+// "%XX" of each of its bytes, so that no byte of the name moves a cursor
+// in a log that a terminal shows later (the runner decodes none of them).
 void appendCommandEscaped(LineBuffer *line, std::string_view text,
                           bool property);
 

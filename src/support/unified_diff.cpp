@@ -40,24 +40,58 @@ static size_t countLines(std::string_view text)
     return count + (!text.empty() && text.back() != '\n' ? 1 : 0);
 }
 
-// Appends a file's name after "a/" or "b/" (`side`), or as given when it is
-// absolute; quoted as git quotes names when it holds a byte that a patch
-// line cannot hold as it is.
-static void appendDiffName(LineBuffer *out, std::string_view side,
-                           std::string_view name)
+// Whether `path` holds a ".." step, which leads out of where it starts.
+static bool stepsUp(std::string_view path)
 {
-    // "./x" (and ".//x") is "x" to a patch; git refuses the first.
-    bool dotted = false;
+    for (size_t start = 0; start < path.size();) {
+        size_t end = path.find('/', start);
+        end = end == std::string_view::npos ? path.size() : end;
+        if (end - start == 2 && path[start] == '.' && path[start + 1] == '.') {
+            return true;
+        }
+        start = end + 1;
+    }
+    return false;
+}
+
+// The name by which a patch run in the folder `here` finds the file `name`:
+// without a leading "./" (nor the slashes after it), and, for an absolute
+// name below `here` by its text (no link resolved) and with no ".." step,
+// its part below `here`; else `name` as it is.
+static std::string_view patchName(std::string_view name, std::string_view here)
+{
+    std::string_view rest = name;
+    bool slashes = false; // the slashes that begin `rest` go too
+    while (here.size() > 1 && here.back() == '/') {
+        here.remove_suffix(1);
+    }
+    if (!here.empty() && here[0] == '/' && name.size() > here.size() &&
+        name.compare(0, here.size(), here) == 0 &&
+        (name[here.size()] == '/' || here.size() == 1) &&
+        !stepsUp(tailOf(name, here.size()))) {
+        rest = tailOf(name, here.size() == 1 ? 0 : here.size());
+        slashes = true;
+    }
     for (;;) {
-        if (name.size() > 2 && name[0] == '.' && name[1] == '/') {
-            name.remove_prefix(2);
-            dotted = true;
-        } else if (dotted && name.size() > 1 && name[0] == '/') {
-            name.remove_prefix(1);
+        if (rest.size() > 2 && rest[0] == '.' && rest[1] == '/') {
+            rest.remove_prefix(2);
+            slashes = true;
+        } else if (slashes && rest.size() > 1 && rest[0] == '/') {
+            rest.remove_prefix(1);
         } else {
             break;
         }
     }
+    // (A name that leaves only "/" names a folder, which is never diffed.)
+    return !rest.empty() && rest[0] == '/' ? name : rest;
+}
+
+// Appends a file's name as patchName gives it, after "a/" or "b/" (`side`)
+// unless it is absolute; quoted as git quotes names when it holds a byte
+// that a patch line cannot hold as it is.
+static void appendDiffName(LineBuffer *out, std::string_view side,
+                           std::string_view name)
+{
     bool absolute = !name.empty() && name[0] == '/';
     bool quoted = false;
     for (char c : name) {
@@ -198,14 +232,15 @@ static void appendHunk(LineBuffer *out, const Walk &walk, Cursor first,
 }
 
 void appendUnifiedDiff(LineBuffer *out, std::string_view name,
-                       std::string_view before, std::string_view after,
-                       bool terminal)
+                       std::string_view here, std::string_view before,
+                       std::string_view after, bool terminal)
 {
     if (before == after) {
         return;
     }
     Walk walk = {{before, countLines(before)}, {after, countLines(after)}};
     size_t lineCount = walk.old.count;
+    name = patchName(name, here);
     out->append("--- ");
     appendDiffName(out, "a/", name);
     out->append("\n+++ ");
