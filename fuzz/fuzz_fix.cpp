@@ -115,7 +115,9 @@ class Collector : public DiagnosticConsumer
     void emitDiagnostic(const Diagnostic &diagnostic) override
     {
         records.push_back(
-            {diagnostic.check, diagnostic.lineNum, diagnostic.fixable,
+            {diagnostic.check,
+             diagnostic.lineNum,
+             diagnostic.fixable,
              {diagnostic.notes, diagnostic.notes + diagnostic.noteCount}});
     }
 };
@@ -298,9 +300,9 @@ void holdFixesAreSafe(const std::string &text, bool directives)
         if (record.check->severity == Severity::error) {
             bool errorLeft = false;
             for (const Record &later : fixed) {
-                errorLeft = errorLeft ||
-                            (later.lineNum == record.lineNum &&
-                             later.check->severity == Severity::error);
+                errorLeft =
+                    errorLeft || (later.lineNum == record.lineNum &&
+                                  later.check->severity == Severity::error);
             }
             check(record.fixable ==
                   (changed && !errorLeft &&
@@ -322,9 +324,9 @@ void holdFixesAreSafe(const std::string &text, bool directives)
             if (note.kind == NOTE_INDENTED_DIRECTIVE) {
                 check(!changed);
             } else if (note.kind <= NOTE_INDENTED_COMMENT) {
-                check(offersFix(note) ==
-                      (changed &&
-                       causeGone(note.kind, is, record.lineNum == 1)));
+                check(
+                    offersFix(note) ==
+                    (changed && causeGone(note.kind, is, record.lineNum == 1)));
             }
         }
     }
@@ -332,7 +334,8 @@ void holdFixesAreSafe(const std::string &text, bool directives)
     // what the exceptions allow.
     for (const auto &entry : now) {
         const Key &key = entry.first;
-        check(entry.second == countOf(kept, key) || isWarning(key.second, WARN_EMPTY_FILE) ||
+        check(entry.second == countOf(kept, key) ||
+              isWarning(key.second, WARN_EMPTY_FILE) ||
               isWarning(key.second, WARN_CARRIAGE_RETURN) ||
               isWarning(key.second, WARN_DUPLICATE_TARGET) ||
               unblocked.count(key.first) != 0);
@@ -363,10 +366,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     bool recipe = (data[0] & 1U) != 0;
     bool directives = (data[0] & 2U) == 0;
-    std::string text = recipe ? generate(data + 1, size - 1)
-                              : std::string(reinterpret_cast<const char *>(
-                                                data + 1),
-                                            size - 1);
+    std::string text =
+        recipe
+            ? generate(data + 1, size - 1)
+            : std::string(reinterpret_cast<const char *>(data + 1), size - 1);
     // FUZZ_FIX_DUMP=FILE writes the file a recipe makes, to look into a
     // failure.
     const char *dump = getenv("FUZZ_FIX_DUMP");

@@ -508,14 +508,15 @@ TEST(SafeFixes, MendOnlyWhatCannotChangeAStatement)
          " # iscsi-config-check: disable=bom\n"},
         {"\xEF\xBB\xBF\xEF\xBB\xBF# iscsi-config-check: disable-file=all\n",
          "\xEF\xBB\xBF\xEF\xBB\xBF# iscsi-config-check: disable-file=all\n"},
-        {"\xEF\xBB\xBF# iscsi-config-check: bogus\n", "\xEF\xBB\xBF# "
-                                                   "iscsi-config-check: bogus\n"},
+        {"\xEF\xBB\xBF# iscsi-config-check: bogus\n",
+         "\xEF\xBB\xBF# "
+         "iscsi-config-check: bogus\n"},
         {"# iscsi-config-check: disable-file=all\r\r\n"
          "target = 010.0.0.1 1 2 Initiator:x,pw\r\n",
          "# iscsi-config-check: disable-file=all\r\r\n"
          "target = 10.0.0.1 1 2 Initiator:x,pw\n"},
         {"# iscsi-config-check: disable=bom\r\n", "# iscsi-config-check: "
-                                                 "disable=bom\n"},
+                                                  "disable=bom\n"},
         // Nor moves a disable= on to a later line, whatever comes between.
         {"# iscsi-config-check: disable=leading-zero,bogus\n \n# c\n  # c\r\n"
          "\r\ntarget = 01.0.0.1 1 2 Initiator:x,pw\n",

@@ -174,8 +174,12 @@ struct NoteRow {
     std::string_view offered;
     std::string_view withoutFix;
 };
-constexpr std::string_view blankLineNote = "the line holds only blanks: a line of blanks is not an empty line (--fix empties it)";
-constexpr std::string_view indentedNote = "a comment's '#' must be the line's first character (--fix deletes the blanks before it)";
+constexpr std::string_view blankLineNote =
+    "the line holds only blanks: a line of blanks is not an empty line (--fix "
+    "empties it)";
+constexpr std::string_view indentedNote =
+    "a comment's '#' must be the line's first character (--fix deletes the "
+    "blanks before it)";
 constexpr std::string_view withoutClause(std::string_view text)
 {
     return text.substr(0, text.rfind(" (--fix"));

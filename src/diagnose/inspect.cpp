@@ -37,33 +37,10 @@ struct Inspection {
     Diagnostic diagnostic;
     Note notes_[maxNotes];
     FixEdit edits[maxLineFixes];
-    // The fixes of the line of `fixesLine` (0: none found yet), found once
-    // for all its diagnostics and notes.
-    LineFixes lineFixes;
-    long long fixesLine;
+    LineFixesCache lineFixes;
 };
 
 } // namespace
-
-// The fixes of the line of `verdict`: none for a piece of a long line.
-static const LineFixes &fixesOf(Inspection *inspection, const Verdict *verdict)
-{
-    LineFixes *fixes = &inspection->lineFixes;
-    if (inspection->fixesLine == verdict->lineNum) {
-        return *fixes;
-    }
-    inspection->fixesLine = verdict->lineNum;
-    const SourcePiece &piece = verdict->source;
-    if (piece.offset != 0 || !piece.lastPiece) {
-        fixes->count = 0;
-        fixes->keptBy = KeptBy::length;
-        fixes->wouldDirect = false;
-        return *fixes;
-    }
-    findLineFixes(piece.text, piece.len,
-                  {verdict->lineNum == 1, verdict->reachedByDisable}, fixes);
-    return *fixes;
-}
 
 // Sets the notes of the error of `verdict`, whose line's hide point is
 // `hide` where it lies at or before the error: each held there, as the
@@ -75,8 +52,8 @@ static void addNotes(Inspection *inspection, const Verdict *verdict,
     Diagnostic *diagnostic = &inspection->diagnostic;
     const SourcePiece &piece = verdict->source;
     Note *notes = inspection->notes_;
-    size_t found = findNotes(verdict, check, hidden,
-                             fixesOf(inspection, verdict), notes);
+    size_t found =
+        findNotes(verdict, check, hidden, &inspection->lineFixes, notes);
     // In a piece that an earlier one's hide point hides, every byte lies
     // past it.
     size_t held = piece.offset > 0 ? historyOf(piece).hideBefore : noPosition;
@@ -122,20 +99,21 @@ static void addNotes(Inspection *inspection, const Verdict *verdict,
 // Sets the notes of an error and whether --fix mends the diagnostic's
 // cause, where the consumer shows them: apart, so that the step for the
 // formats without them stays small.
-[[gnu::noinline]] static void
-addNotesAndFix(Inspection *inspection, const Verdict *verdict,
-               const CheckInfo *check, const Warning *warning, bool noted,
-               bool hidden, size_t hide)
+[[gnu::noinline]] static void addNotesAndFix(Inspection *inspection,
+                                             const Verdict *verdict,
+                                             const CheckInfo *check,
+                                             const Warning *warning, bool noted,
+                                             bool hidden, size_t hide)
 {
     Diagnostic *diagnostic = &inspection->diagnostic;
     if (noted) {
         addNotes(inspection, verdict, check, hidden, hide);
     }
     if (inspection->fixable && check->fix != nullptr) {
-        diagnostic->fixable =
-            findFix(verdict, check, warning, fixesOf(inspection, verdict),
-                    inspection->fixEdits ? inspection->edits : nullptr,
-                    &diagnostic->editCount);
+        diagnostic->fixable = findFix(
+            verdict, check, warning, fixesOf(&inspection->lineFixes, verdict),
+            inspection->fixEdits ? inspection->edits : nullptr,
+            &diagnostic->editCount);
     }
 }
 
@@ -281,8 +259,7 @@ FileStatus inspectStream(FILE *file, const char *name,
                                  {},
                                  {},
                                  {},
-                                 {},
-                                 0};
+                                 {{}, 0}};
         inspection.diagnostic.notes = inspection.notes_;
         inspection.diagnostic.edits = inspection.edits;
         ReaderHooks hooks = {};

@@ -102,8 +102,27 @@ static bool fixesHold(const LineFixes &fixes, FixCause cause)
     return false;
 }
 
+const LineFixes &fixesOf(LineFixesCache *cache, const Verdict *verdict)
+{
+    LineFixes *fixes = &cache->fixes;
+    if (cache->lineNum == verdict->lineNum) {
+        return *fixes;
+    }
+    cache->lineNum = verdict->lineNum;
+    const SourcePiece &piece = verdict->source;
+    if (piece.offset != 0 || !piece.lastPiece) {
+        fixes->count = 0;
+        fixes->keptBy = KeptBy::length;
+        fixes->wouldDirect = false;
+        return *fixes;
+    }
+    findLineFixes(piece.text, piece.len,
+                  {verdict->lineNum == 1, verdict->reachedByDisable}, fixes);
+    return *fixes;
+}
+
 size_t findNotes(const Verdict *verdict, const CheckInfo *check, bool hidden,
-                 const LineFixes &fixes, Note *notes)
+                 LineFixesCache *fixes, Note *notes)
 {
     const SourcePiece &piece = verdict->source;
     const char *text = piece.text;
@@ -124,7 +143,7 @@ size_t findNotes(const Verdict *verdict, const CheckInfo *check, bool hidden,
     // (Only where --fix deletes the mark, as the note says.)
     if (verdict->lineNum == 1 && piece.offset == 0 && at < 3 && len >= 3 &&
         std::string_view(text, 3) == byteOrderMarkBytes &&
-        fixesHold(fixes, FixCause::byteOrderMark)) {
+        fixesHold(fixesOf(fixes, verdict), FixCause::byteOrderMark)) {
         add(NOTE_BOM, 0);
     }
     // (Not after 16 password characters: the note would tell that the
@@ -136,7 +155,8 @@ size_t findNotes(const Verdict *verdict, const CheckInfo *check, bool hidden,
             k++;
         }
         if (k == len) {
-            add(NOTE_CRLF, at, fixesHold(fixes, FixCause::carriageReturn));
+            add(NOTE_CRLF, at,
+                fixesHold(fixesOf(fixes, verdict), FixCause::carriageReturn));
         }
     }
     if (fault == FAULT_PARSE) {
@@ -147,18 +167,20 @@ size_t findNotes(const Verdict *verdict, const CheckInfo *check, bool hidden,
         while (end < len && text[end] == '\r') {
             end++;
         }
-        bool blanksFixed = fixesHold(fixes, FixCause::blanks);
         if (at > 0 && end == len && piece.offset == 0 && piece.lastPiece &&
             allBlanks(text, at)) {
-            add(NOTE_BLANK_LINE, 0, blanksFixed);
+            add(NOTE_BLANK_LINE, 0,
+                fixesHold(fixesOf(fixes, verdict), FixCause::blanks));
         } else if (at > 0 && at < len && text[at] == '#' &&
                    allBlanks(text, at)) {
             // Kept because it would read as a directive once mended: that
             // is why --fix leaves it.
-            if (fixes.keptBy == KeptBy::directive && fixes.wouldDirect) {
+            const LineFixes &found = fixesOf(fixes, verdict);
+            if (found.keptBy == KeptBy::directive && found.wouldDirect) {
                 add(NOTE_INDENTED_DIRECTIVE, at);
             } else {
-                add(NOTE_INDENTED_COMMENT, at, blanksFixed);
+                add(NOTE_INDENTED_COMMENT, at,
+                    fixesHold(found, FixCause::blanks));
             }
         } else if (!pieceHidden) {
             size_t word =
@@ -214,9 +236,8 @@ bool findFix(const Verdict *verdict, const CheckInfo *check,
     // 16 password characters that is never told, since it would tell the
     // password's length.
     if (count == 0 ||
-        (warning == nullptr &&
-         (verdict->fault == FAULT_CHARS_AFTER_PASSWORD ||
-          !faultIsFixable(verdict, fixes)))) {
+        (warning == nullptr && (verdict->fault == FAULT_CHARS_AFTER_PASSWORD ||
+                                !faultIsFixable(verdict, fixes)))) {
         return false;
     }
     // Each deleted byte lies before the hide point, or none is given: only

@@ -28,14 +28,25 @@ void setExcerpt(Diagnostic *diagnostic, const SourcePiece &piece, size_t hide,
 // characters from 1.
 size_t characterColumn(const SourcePiece &piece, size_t pos);
 
+// The fixes of one line, found once for all its diagnostics and notes,
+// when first asked for.
+struct LineFixesCache {
+    LineFixes fixes;
+    long long lineNum; // the line they are of; 0 before the first
+};
+
+// The fixes of the line of `verdict`, from `cache` or found there: none
+// for a piece of a long line.
+const LineFixes &fixesOf(LineFixesCache *cache, const Verdict *verdict);
+
 // The notes on the error of `verdict` (of `check`) into `notes`, at most
 // maxNotes; returns how many. A note's position is where its cause lies,
 // never past the diagnostic's own; none quotes a byte, and a note that
 // would tell what lies at or past the line's hide point is left out
 // (`hidden`: the byte at fault lies there). A note that offers --fix does
-// so only where the line's `fixes` mend its cause.
+// so only where the line's fixes (found in `fixes`) mend its cause.
 size_t findNotes(const Verdict *verdict, const CheckInfo *check, bool hidden,
-                 const LineFixes &fixes, Note *notes);
+                 LineFixesCache *fixes, Note *notes);
 
 // Whether the login-parameters field of `verdict` begins with a word close
 // to "Initiator:" (its letter case, or two edits): a keyword mistyped, not

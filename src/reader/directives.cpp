@@ -135,8 +135,7 @@ void readDirectiveLine(WarningState *warn, char *line, size_t count)
     }
 }
 
-void readLineAsDirective(const char *line, size_t count,
-                         DirectiveReading *reading)
+void readDirectiveAlone(char *line, size_t count, DirectiveReading *reading)
 {
     reading->lineOff = 0;
     reading->fileOff = 0;
@@ -146,8 +145,6 @@ void readLineAsDirective(const char *line, size_t count,
     if (count == 0 || line[0] != '#') {
         return;
     }
-    char copy[lineBufSize + 1];
-    memcpy(copy, line, count);
     // (Only what the directive reader uses is set: the rest of the state
     // is the whole file's.)
     WarningState state; // NOLINT(cppcoreguidelines-pro-type-member-init)
@@ -158,9 +155,17 @@ void readLineAsDirective(const char *line, size_t count,
     state.fileOff = 0;
     state.linesOff = false;
     state.emptyFileOff = false;
-    readDirectiveLine(&state, copy, count);
+    readDirectiveLine(&state, line, count);
     reading->lineOff = state.nextLineOff;
     reading->fileOff = state.fileOff;
     std::copy(state.found, state.found + state.count, reading->complaints);
     reading->complaintCount = state.count;
+}
+
+void readLineAsDirective(const char *line, size_t count,
+                         DirectiveReading *reading)
+{
+    char copy[lineBufSize + 1];
+    memcpy(copy, line, count);
+    readDirectiveAlone(copy, count, reading);
 }

@@ -180,9 +180,12 @@ struct DirectiveReading {
     size_t complaintCount;
 };
 
-// Reads the line of `count` bytes at `line` (at most lineBufSize, which
-// is not changed) into `reading` as readDirectiveLine reads a comment line
+// Reads the line of `count` bytes at `line` (room for one more after
+// them) into `reading` as readDirectiveLine reads a comment line
 // (directives.cpp).
+void readDirectiveAlone(char *line, size_t count, DirectiveReading *reading);
+
+// The same for a line of at most lineBufSize bytes that is not changed.
 void readLineAsDirective(const char *line, size_t count,
                          DirectiveReading *reading);
 

@@ -260,10 +260,11 @@ static void rememberPiece(ReaderRun *run, const char *piece, size_t count,
 // Notes a comment line that is a `disable=` directive turning something
 // off, read whatever the options say: the next line that is neither empty
 // nor a comment is the one it reaches.
-static void noteDisable(ReaderRun *run, const char *line, size_t count)
+[[gnu::noinline]] static void noteDisable(ReaderRun *run, char *line,
+                                          size_t count)
 {
     DirectiveReading reading;
-    readLineAsDirective(line, count, &reading);
+    readDirectiveAlone(line, count, &reading);
     run->disablePending = run->disablePending || reading.lineOff != 0;
 }
 
@@ -318,8 +319,9 @@ static size_t warnBeforeStatement(WarningState *warn, const char *line,
 // numbers' (parsed by a build of the grammar of their own), text after the
 // field and duplicate targets are each skipped on a flag when not asked for.
 template <bool warned>
-static void judgeLineAs(char *line, size_t count, long long lineNum,
-                        size_t offset, bool lastPiece, ReaderRun *run)
+[[gnu::always_inline]] inline static void
+judgeLineAs(char *line, size_t count, long long lineNum, size_t offset,
+            bool lastPiece, ReaderRun *run)
 {
     WarningState *warn = run->warn;
     bool isStatement = count > 0 && line[0] != '#';
