@@ -147,7 +147,7 @@ void readDirectiveAlone(char *line, size_t count, DirectiveReading *reading)
     }
     // (Only what the directive reader uses is set: the rest of the state
     // is the whole file's.)
-    WarningState state; // NOLINT(cppcoreguidelines-pro-type-member-init)
+    WarningState state;
     state.enabled = warningBit(WARN_BAD_DIRECTIVE);
     state.count = 0;
     state.directives = true;
