@@ -142,7 +142,7 @@ void readDirectiveAlone(char *line, size_t count, DirectiveReading *reading)
     reading->complaintCount = 0;
     // Only a comment line is read as a directive: what judgeLine hands to
     // readDirectiveLine.
-    if (count == 0 || line[0] != '#') {
+    if (isStatementLine(line, count) || count == 0) {
         return;
     }
     // (Only what the directive reader uses is set: the rest of the state

@@ -171,7 +171,7 @@ void findLineFixes(const char *line, size_t len, LinePlace place,
         }
     }
     // Nor moves a disable= on to a later line.
-    if (place.reachedByDisable && (mendedLen == 0 || mended[0] == '#')) {
+    if (place.reachedByDisable && !isStatementLine(mended, mendedLen)) {
         keepLine(found, KeptBy::disable);
     }
 }
@@ -217,7 +217,7 @@ bool fixText(std::string_view text, LineBuffer *fixed)
         // The lines a directive reaches as the reader tells them: the next
         // that is neither empty nor a comment; a directive is read from a
         // long line's first piece.
-        bool statementLine = len > 0 && line[0] != '#';
+        bool statementLine = isStatementLine(line, len);
         LinePlace place = {lineStart == 0, disablePending && statementLine};
         if (statementLine) {
             disablePending = false;

@@ -19,6 +19,15 @@ inline bool isBlank(char c)
     return c == ' ' || c == '\t';
 }
 
+// Whether the line (or first piece) of `count` bytes at `line` is read as a
+// statement: it is neither empty nor a comment, whose '#' is its very first
+// byte. Directives are read only from the others, and a `disable=` reaches
+// the next such line.
+inline bool isStatementLine(const char *line, size_t count)
+{
+    return count > 0 && line[0] != '#';
+}
+
 // Returns the first position at or after `pos` that does not hold a blank.
 inline size_t skipBlanks(const char *line, size_t pos)
 {

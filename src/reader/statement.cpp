@@ -324,7 +324,7 @@ judgeLineAs(char *line, size_t count, long long lineNum, size_t offset,
             bool lastPiece, ReaderRun *run)
 {
     WarningState *warn = run->warn;
-    bool isStatement = count > 0 && line[0] != '#';
+    bool isStatement = isStatementLine(line, count);
     if (!isStatement && offset == 0 && run->hooks->disableReach) {
         noteDisable(run, line, count);
     }
@@ -431,7 +431,7 @@ void judgeLine(char *line, size_t count, long long lineNum, size_t offset,
 
 bool lineIsSound(const char *line, size_t len)
 {
-    if (len == 0 || line[0] == '#') {
+    if (!isStatementLine(line, len)) {
         return true;
     }
     char text[lineBufSize + 1];
