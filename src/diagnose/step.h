@@ -77,12 +77,11 @@ inline bool mayHaveNotes(const Verdict *verdict, FaultKind fault, bool crlfTold)
                fault == FAULT_MISSING_KEYWORD;
     }
     if (fault == FAULT_PARSE) {
-        // A word, a comment, or what follows "target" and blanks.
-        size_t end = at;
-        while (end > 0 && (text[end - 1] == ' ' || text[end - 1] == '\t')) {
-            end--;
-        }
-        return letter || c == '#' || (end > 0 && text[end - 1] == 't');
+        // A word, a comment, or what follows "target" and blanks (looked
+        // back over by the note itself).
+        char before = at > 0 ? text[at - 1] : '\0';
+        return letter || c == '#' || before == 't' || before == ' ' ||
+               before == '\t';
     }
     return fault == FAULT_MISSING_KEYWORD ||
            ((fault == FAULT_IDENTIFIER_CHAR || fault == FAULT_ADDRESS) &&

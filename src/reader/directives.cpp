@@ -60,7 +60,8 @@ static void readDirective(WarningState *warn, const char *line, size_t count,
         } else if (check != nullptr) {
             addWarning(warn, WARN_BAD_DIRECTIVE, pos,
                        static_cast<long long>(len), 2);
-        } else {
+        } else if ((warn->enabled & warningBit(WARN_BAD_DIRECTIVE)) != 0) {
+            // (The closest name is looked for only for a complaint.)
             const CheckInfo *close = closestCheck(name, true);
             addWarning(warn, WARN_BAD_DIRECTIVE, pos,
                        static_cast<long long>(len), close == nullptr ? 1 : 3);
@@ -135,7 +136,8 @@ void readDirectiveLine(WarningState *warn, char *line, size_t count)
     }
 }
 
-void readDirectiveAlone(char *line, size_t count, DirectiveReading *reading)
+void readDirectiveAlone(char *line, size_t count, bool complaints,
+                        DirectiveReading *reading)
 {
     reading->lineOff = 0;
     reading->fileOff = 0;
@@ -148,7 +150,7 @@ void readDirectiveAlone(char *line, size_t count, DirectiveReading *reading)
     // (Only what the directive reader uses is set: the rest of the state
     // is the whole file's.)
     WarningState state;
-    state.enabled = warningBit(WARN_BAD_DIRECTIVE);
+    state.enabled = complaints ? warningBit(WARN_BAD_DIRECTIVE) : 0U;
     state.count = 0;
     state.directives = true;
     state.nextLineOff = 0;
@@ -167,5 +169,5 @@ void readLineAsDirective(const char *line, size_t count,
 {
     char copy[lineBufSize + 1];
     memcpy(copy, line, count);
-    readDirectiveAlone(copy, count, reading);
+    readDirectiveAlone(copy, count, true, reading);
 }

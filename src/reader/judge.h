@@ -190,11 +190,13 @@ struct DirectiveReading {
 };
 
 // Reads the line of `count` bytes at `line` (room for one more after
-// them) into `reading` as readDirectiveLine reads a comment line
-// (directives.cpp).
-void readDirectiveAlone(char *line, size_t count, DirectiveReading *reading);
+// them) into `reading` as readDirectiveLine reads a comment line, its
+// complaints only with `complaints` (directives.cpp).
+void readDirectiveAlone(char *line, size_t count, bool complaints,
+                        DirectiveReading *reading);
 
-// The same for a line of at most lineBufSize bytes that is not changed.
+// The same, complaints included, for a line of at most lineBufSize bytes
+// that is not changed.
 void readLineAsDirective(const char *line, size_t count,
                          DirectiveReading *reading);
 

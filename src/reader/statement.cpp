@@ -264,7 +264,7 @@ static void rememberPiece(ReaderRun *run, const char *piece, size_t count,
                                           size_t count)
 {
     DirectiveReading reading;
-    readDirectiveAlone(line, count, &reading);
+    readDirectiveAlone(line, count, false, &reading);
     run->disablePending = run->disablePending || reading.lineOff != 0;
 }
 
