@@ -60,6 +60,8 @@ printf -- '--fix\n' >"$work/fix.opts"
 # keywords, no '=' after target, a port after ':'.
 printf 'target = 1.2.3.4 3260 2 Initiator:h,p\r\n' >"$work/crlf.conf"
 printf '\357\273\277target = 1.2.3.4 3260 2 Initiator:h,p\n' >"$work/bom.conf"
+# A line that --fix keeps: its note offers no --fix.
+printf '# iscsi-config-check: disable=bom\n\r\n' >"$work/kept.conf"
 printf '%s\n' $' \t' '  # old' 'traget = 1.2.3.4 3260 2 Initiator:h,p' \
     'target = 1.2.3.4 3260 2 Initiator:iqn.2024-01.lan:h,p' 'target = 1.2.3.4 3260 2 Initator:h,p' \
     '  # iscsi-config-check: disable=bom' 'target: = 1.2.3.4 3260 2 Initiator:h,p' \
@@ -135,6 +137,7 @@ fixed file *|cp warn.conf w3.conf && run --fix w3.conf
 fixed file *, but its folder could not be flushed: *|
 is another user's, in a folder writable by every user|
 *:*:*: note: the file has Windows (CRLF) line ends: convert it with --fix, sed -i 's/\r$//' FILE or dos2unix FILE|run --format=gcc crlf.conf
+the file has Windows (CRLF) line ends: convert it with sed -i 's/\r$//' FILE or dos2unix FILE|run --format=gcc kept.conf
 the file begins with a byte order mark (the bytes EF BB BF), read as part of line 1: remove it with --fix or sed -i '1s/^\xEF\xBB\xBF//' FILE|run --format=gcc bom.conf
 the line holds only blanks: a line of blanks is not an empty line (--fix empties it)|run --format=gcc notes.conf
 a comment's '#' must be the line's first character (--fix deletes the blanks before it)|run --format=gcc notes.conf

@@ -871,6 +871,39 @@ EOF
 2|failed to fix file link.conf: is a symbolic link
 2|failed to fix file hard.conf: has several hard links: mending it would part them
 EOF
+    # Where --fix keeps a line (a directive it would change, a line of 512
+    # bytes or more), no note offers it, nothing is fixable and no diff
+    # shows; the '=' note after any number of blanks; none past the hide
+    # point. A directive, and the line a disable= reaches, stay as they are.
+    printf '\357\273\277\357\273\277# iscsi-config-check: disable-file=all\n' >k1.conf
+    printf '\357\273\277# iscsi-config-check: bogus\ntarget = 1.2.3.4 1 1 Initiator:a,b\n' >k2.conf
+    { printf '%600s#x\ntarget = 1.2.3.4 1 1 Initiator:a,b%600s#x\n' '' ''
+        printf '%70starget%20s1.2.3.4 1 1 Initiator:a,b\n' '' ''; } >k3.conf
+    expect --no-config --format=gcc k1.conf k2.conf k3.conf <<'EOF'
+0
+1|k1.conf:1:1: error: parse error [parse]
+1|k2.conf:1:1: error: parse error [parse]
+1|k3.conf:1:513: error: parse error [parse]
+1|k3.conf:1:601: error: parse error [parse]
+1|k3.conf:1:601: note: a comment's '#' must be the line's first character
+1|k3.conf:2:34: error: parse error [parse]
+1|k3.conf:3:97: error: parse error [parse]
+1|k3.conf:3:97: note: '=' must follow the keyword 'target'
+EOF
+    { [ -z "$("$checker" --no-config --diff k1.conf k2.conf k3.conf 2>/dev/null)" ] &&
+        ! "$checker" --no-config --format=json -W all k2.conf | grep -q fixable; } ||
+        fail "--fix offered on a line it keeps"
+    printf '# iscsi-config-check: disable-file=all\r\r\ntarget = 010.0.0.1 3260 2 Initiator:x,pw\ntarget = 010.0.0.1 3260 2 Initiator:y,pw\n' >k4.conf
+    printf '# iscsi-config-check: disable=duplicate-target\n  # old entry\n\r\ntarget = 1.2.3.4 1 1 Initiator:a,b\ntarget = 1.2.3.4 1 1 Initiator:a,b\n' >k5.conf
+    expect --no-config --format=gcc -W all -W no-control-char --fix k4.conf k5.conf <<'EOF'
+0
+1|k4.conf:1:22: warning: unknown warning 'all?' in directive [-Wbad-directive]
+1|k4.conf:1:22: warning: line ends with a carriage return: the file has CRLF line ends [-Wcarriage-return]
+1|k4.conf:3:10: warning: target 10.0.0.1 port 3260 also defined on line 2 [-Wduplicate-target]
+1|k5.conf:2:3: error: parse error [parse]
+1|k5.conf:2:3: note: a comment's '#' must be the line's first character
+1|k5.conf:5:10: warning: target 1.2.3.4 port 1 also defined on line 4 [-Wduplicate-target]
+EOF
     [ "$("$checker" --no-config -q --fix /dev/stdin <z.conf 2>&1 >/dev/null)" = \
         "failed to fix file /dev/stdin: is standard input: --stdin-filename=NAME with --fix writes the mended text to standard output" ] ||
         fail "--fix took /dev/stdin by name"
@@ -1054,7 +1087,7 @@ END
     done
     # Which checks --fix mends, in the list's fifth column.
     [ "$("$checker" --no-config --list-checks | awk -F'\t' '$5 == "fix" { printf "%s ", $1 }')" = \
-        "parse password-char chars-after-password bom leading-zero carriage-return " ] ||
+        "parse password-char chars-after-password bom leading-zero trailing-text carriage-return control-char " ] ||
         fail "--list-checks names other fixable checks"
     ;;
 *)

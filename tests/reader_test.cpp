@@ -500,12 +500,30 @@ TEST(SafeFixes, MendOnlyWhatCannotChangeAStatement)
         {"target = 1.2.3.4 1 2 Initiator:h,p\r\r\n# c\r\n",
          "target = 1.2.3.4 1 2 Initiator:h,p\n# c\n"},
         {"\xEF\xBB\xBF\xEF\xBB\xBF# c\n\xEF\xBB\xBF\n", "# c\n\xEF\xBB\xBF\n"},
-        // A directive is not made to take effect: its mark and its blanks
-        // stay.
+        // A directive is not made to take effect, stop or name other
+        // warnings: such a line keeps every byte.
         {"\xEF\xBB\xBF# iscsi-config-check: disable-file=all\r\n"
          " # iscsi-config-check: disable=bom\n",
-         "\xEF\xBB\xBF# iscsi-config-check: disable-file=all\n"
+         "\xEF\xBB\xBF# iscsi-config-check: disable-file=all\r\n"
          " # iscsi-config-check: disable=bom\n"},
+        {"\xEF\xBB\xBF\xEF\xBB\xBF# iscsi-config-check: disable-file=all\n",
+         "\xEF\xBB\xBF\xEF\xBB\xBF# iscsi-config-check: disable-file=all\n"},
+        {"\xEF\xBB\xBF# iscsi-config-check: bogus\n",
+         "\xEF\xBB\xBF# "
+         "iscsi-config-check: bogus\n"},
+        {"# iscsi-config-check: disable-file=all\r\r\n"
+         "target = 010.0.0.1 1 2 Initiator:x,pw\r\n",
+         "# iscsi-config-check: disable-file=all\r\r\n"
+         "target = 10.0.0.1 1 2 Initiator:x,pw\n"},
+        {"# iscsi-config-check: disable=bom\r\n", "# iscsi-config-check: "
+                                                  "disable=bom\n"},
+        // Nor moves a disable= on to a later line, whatever comes between.
+        {"# iscsi-config-check: disable=leading-zero,bogus\n \n# c\n  # c\r\n"
+         "\r\ntarget = 01.0.0.1 1 2 Initiator:x,pw\n",
+         "# iscsi-config-check: disable=leading-zero,bogus\n \n# c\n# c\n"
+         "\ntarget = 1.0.0.1 1 2 Initiator:x,pw\n"},
+        {"# iscsi-config-check: disable=leading-zero\n\n# c\n  # c\r\n \n",
+         "# iscsi-config-check: disable=leading-zero\n\n# c\n  # c\r\n\n"},
         {"  target = 00.010.000.01 1 2 Initiator:h,010\n",
          "  target = 0.10.0.1 1 2 Initiator:h,010\n"},
         {"target = 010.1 1 2\ntarget=010.1.2.3.04 1\n",
@@ -517,6 +535,7 @@ TEST(SafeFixes, MendOnlyWhatCannotChangeAStatement)
          "target = 01.0.0.1" + wide.substr(0, 494) + "\r\n"},
         {"target = 01.0.0.1" + wide.substr(0, 493) + "\r\n",
          "target = 1.0.0.1" + wide.substr(0, 493) + "\n"},
+        {wide + wide + "#x\n", wide + wide + "#x\n"},
         // A last line without a newline that is emptied goes.
         {"# c\n\r", "# c\n"},
         {"# c\r", "# c"},

@@ -16,6 +16,7 @@ constexpr CheckInfo checkTable[checkCount] = {
      "The first non-blank characters are not target (the position is that of the first non-blank character), or the first character after the keyword and its blanks is not = (the position is that character's).",
      "targets = 10.0.0.1 3260 2 Initiator:db01,pw",
      "target = 10.0.0.1 3260 2 Initiator:db01,pw"},
+     fixBit(FixCause::byteOrderMark) | fixBit(FixCause::blanks) | fixBit(FixCause::carriageReturn),
      "--fix empties a line of only blanks, deletes the blanks before a comment's #, and deletes a byte order mark or the carriage returns at the end of a line when the line is sound without them."),
     {FAULT_ADDRESS, "address", true, "error in address",
      "An address number has no digits, or the address is not followed by a space.",
@@ -80,14 +81,14 @@ constexpr CheckInfo checkTable[checkCount] = {
      "A second comma among the first 16 characters after the comma is such a character. The column is the password's first character's, wherever the fault lies in it.",
      "target = 10.0.0.1 3260 2 Initiator:db01,pw!1",
      "target = 10.0.0.1 3260 2 Initiator:db01,pw-1"},
-     crlfFix),
+     fixBit(FixCause::carriageReturn), crlfFix),
     withFix({FAULT_CHARS_AFTER_PASSWORD, "chars-after-password", false, "illegal characters after 'password'",
      "password is longer than 16 characters, and its 17th is not allowed",
      "Another character follows 16 password characters.",
      "It is not an identifier character. The column is the password's first character's.",
      "target = 10.0.0.1 3260 2 Initiator:db01,0123456789abcdef!",
      "target = 10.0.0.1 3260 2 Initiator:db01,0123456789abcdef"},
-     crlfFix),
+     fixBit(FixCause::carriageReturn), crlfFix),
     {FAULT_PASSWORD_TOO_LONG, "password-too-long", false, "'password' is too long",
      "password is longer than 16 characters",
      "The password is longer than 16 characters.",
@@ -100,13 +101,13 @@ constexpr CheckInfo checkTable[checkCount] = {
      "On line 1, column 1, when the file's first three bytes are EF BB BF. Some editors put this mark at the start of a UTF-8 file; the checker sees it as part of the first line, which then gives parse error.",
      "(the bytes EF BB BF) target = 10.0.0.1 3260 2 Initiator:db01,pw",
      "target = 10.0.0.1 3260 2 Initiator:db01,pw"},
-     "--fix deletes the byte order mark."),
+     fixBit(FixCause::byteOrderMark), "--fix deletes the byte order mark."),
     withFix({WARN_LEADING_ZERO, "leading-zero", "address number with a leading zero: other tools read it as octal",
      "an address number with a leading zero, which other tools read as octal",
      "At the number's first digit, for an address number of two or more digits that begins with 0. The checker reads 010 as ten; inet_aton(3) and the many tools built on it read it as octal, eight: the same file names another target for them.",
      "target = 010.0.0.1 3260 2 Initiator:db01,pw",
      "target = 10.0.0.1 3260 2 Initiator:db01,pw"},
-     "--fix deletes the leading zeros: 010 becomes 10, the value the checker reads."),
+     fixBit(FixCause::leadingZero), "--fix deletes the leading zeros: 010 becomes 10, the value the checker reads."),
     {WARN_ADDRESS_RANGE, "address-range", "address number over 255, taken as {value}",
      "an address number over 255, which wraps",
      "At the number's first digit, for an address number whose value as written is over 255; N is the value taken, modulo 256 (300 is taken as 44).",
@@ -127,17 +128,18 @@ constexpr CheckInfo checkTable[checkCount] = {
      "At the address's first digit, for a sound statement (sound login parameters and a count other than 0) whose address and port, as taken, equal those of an earlier sound statement in the same file, an earlier piece of the same long line included; N is the first such line. This warning remembers every target of the file; its memory grows with the number of distinct targets, by at most 32 bytes each.",
      "target = 10.0.0.1 3260 2 Initiator:db01,pw (a second time)",
      "target = 10.0.0.1 3260 2 Initiator:db01,pw (once)"},
-    {WARN_TRAILING_TEXT, "trailing-text", "text after the login parameters is not checked",
+    withFix({WARN_TRAILING_TEXT, "trailing-text", "text after the login parameters is not checked",
      "text after the login parameters, which is not checked",
      "At the first byte of that text, for a statement whose login parameters are sound (a count of 0 included) with text after the field, up to the first zero byte, other than blanks and one final carriage return.",
      "target = 10.0.0.1 3260 2 Initiator:db01,pw primary",
      "target = 10.0.0.1 3260 2 Initiator:db01,pw"},
+     fixBit(FixCause::carriageReturn), "--fix deletes the carriage returns at the end of a line shorter than 512 bytes: text that is only such carriage returns (a line that ends in two or more) goes with them."),
     withFix({WARN_CARRIAGE_RETURN, "carriage-return", "line ends with a carriage return: the file has CRLF line ends",
      "CRLF line ends",
      "At that carriage return, for the first line of the file, of any kind, whose last byte before its newline (or the end of the file) is a carriage return; once per file. A carriage return is an ordinary character here, so a file saved with CRLF line ends gives faults wherever one lands in a checked field.",
      "target = 10.0.0.1 3260 2 Initiator:db01,pw (then CR LF)",
      "target = 10.0.0.1 3260 2 Initiator:db01,pw (then LF)"},
-     "--fix deletes the carriage returns at the end of every line shorter than 512 bytes: CRLF line ends become LF."),
+     fixBit(FixCause::carriageReturn), "--fix deletes the carriage returns at the end of every line shorter than 512 bytes: CRLF line ends become LF."),
     {WARN_LONG_LINE, "long-line", "line longer than 512 bytes: the text from here on is judged as a line of its own",
      "a line over 512 bytes, whose rest is judged as a line of its own",
      "At column 513, with the second piece of a line of more than 512 bytes, of any kind: a comment line too, whose text past byte 512 is judged as a statement. A line of exactly 512 bytes is one piece and gets no warning.",
@@ -148,11 +150,12 @@ constexpr CheckInfo checkTable[checkCount] = {
      "On line 1, column 1, for a file read to its end that holds no target statement. A template that renders to nothing would deploy an initiator with no targets; a file meant to be empty says so with a directive, # iscsi-config-check: disable-file=empty-file, anywhere in it.",
      "(an empty file)",
      "target = 10.0.0.1 3260 2 Initiator:db01,pw"},
-    {WARN_CONTROL_CHAR, "control-char", "control character 0x{hex}|control character 0x00: the text after it is not checked",
+    withFix({WARN_CONTROL_CHAR, "control-char", "control character 0x{hex}|control character 0x00: the text after it is not checked",
      "a control character in a line",
      "At the first control character of a physical line, comment lines included: a byte from 0x00 to 0x1F but the tab, or 0x7F (a carriage return that ends the line is told by carriage-return). The text after a zero byte is never checked, and an escape byte can rewrite what a terminal shows.",
      "target = 10.0.0.1 3260 2 Initiator:db01,pw (a zero byte) # old",
      "target = 10.0.0.1 3260 2 Initiator:db01,pw"},
+     fixBit(FixCause::carriageReturn), "--fix deletes the carriage returns at the end of a line shorter than 512 bytes: a control character among them (a line that ends in two or more) goes with them."),
     {WARN_BAD_DIRECTIVE, "bad-directive", "malformed directive: # iscsi-config-check: disable=NAMES or disable-file=NAMES|unknown warning '{name}' in directive|'{name}' is an error: errors cannot be disabled|unknown warning '{name}' in directive; did you mean '{suggestion}'?",
      "a comment that looks like a directive but is not one",
      "At column 1 for a comment that begins # iscsi-config-check: but does not go on with disable= or disable-file= and warnings' names separated by commas, without blanks (all names every warning); at its column for a name that is not a warning's, since an error cannot be disabled.",
@@ -161,25 +164,47 @@ constexpr CheckInfo checkTable[checkCount] = {
 };
 // clang-format on
 
-// The notes, in the order of their kinds.
+// The notes, in the order of their kinds: each with the text given where
+// --fix mends its line, and the text given where it does not (empty for a
+// note that offers no fix). The blank-line and '#' notes then lose their
+// clause.
+namespace
+{
+struct NoteRow {
+    std::string_view offered;
+    std::string_view withoutFix;
+};
+constexpr std::string_view blankLineNote =
+    "the line holds only blanks: a line of blanks is not an empty line (--fix "
+    "empties it)";
+constexpr std::string_view indentedNote =
+    "a comment's '#' must be the line's first character (--fix deletes the "
+    "blanks before it)";
+constexpr std::string_view withoutClause(std::string_view text)
+{
+    return text.substr(0, text.rfind(" (--fix"));
+}
+} // namespace
 // clang-format off
-static const std::string_view noteTable[NOTE_KIND_COUNT] = {
-    "the file has Windows (CRLF) line ends: convert it with --fix, sed -i 's/\\r$//' FILE or dos2unix FILE",
-    "the file begins with a byte order mark (the bytes EF BB BF), read as part of line 1: remove it with --fix or sed -i '1s/^\\xEF\\xBB\\xBF//' FILE",
-    "the line holds only blanks: a line of blanks is not an empty line (--fix empties it)",
-    "a comment's '#' must be the line's first character (--fix deletes the blanks before it)",
-    "a comment's '#' must be the line's first character: this one is a directive, which would then take effect (--fix leaves it)",
-    "identifiers cannot hold ':', so an IQN-style name cannot be given as it is: use letters, digits, '.', '-' and '_' only",
-    "did you mean 'target'?",
-    "did you mean 'Initiator:'?",
-    "'=' must follow the keyword 'target'",
-    "the port follows the address after a space, not after a ':'",
+static constexpr NoteRow noteTable[NOTE_KIND_COUNT] = {
+    {"the file has Windows (CRLF) line ends: convert it with --fix, sed -i 's/\\r$//' FILE or dos2unix FILE",
+     "the file has Windows (CRLF) line ends: convert it with sed -i 's/\\r$//' FILE or dos2unix FILE"},
+    {"the file begins with a byte order mark (the bytes EF BB BF), read as part of line 1: remove it with --fix or sed -i '1s/^\\xEF\\xBB\\xBF//' FILE", {}},
+    {blankLineNote, withoutClause(blankLineNote)},
+    {indentedNote, withoutClause(indentedNote)},
+    {"a comment's '#' must be the line's first character: this one is a directive, which would then take effect (--fix leaves it)", {}},
+    {"identifiers cannot hold ':', so an IQN-style name cannot be given as it is: use letters, digits, '.', '-' and '_' only", {}},
+    {"did you mean 'target'?", {}},
+    {"did you mean 'Initiator:'?", {}},
+    {"'=' must follow the keyword 'target'", {}},
+    {"the port follows the address after a space, not after a ':'", {}},
 };
 // clang-format on
 
-std::string_view noteText(NoteKind kind)
+std::string_view noteText(NoteKind kind, bool fixOffered)
 {
-    return noteTable[kind];
+    const NoteRow &row = noteTable[kind];
+    return fixOffered || row.withoutFix.empty() ? row.offered : row.withoutFix;
 }
 
 // Each row stands at the place of its kind: a row moved, or a kind added

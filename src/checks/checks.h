@@ -50,8 +50,11 @@ struct CheckInfo {
     const char *badLine;     // a line that the check finds
     const char *fixedLine;   // that line mended
     // What --fix does for the check's diagnostics, or null when it does
-    // nothing for them (withFix sets it).
+    // nothing for them, and the fixes that mend them (withFix sets both): a
+    // warning's, when one of them deletes the byte it lies at; an error's,
+    // when its line mended holds no fault.
     const char *fix;
+    FixSet fixes;
     Severity severity;
     int kind; // the FaultKind of an error, the WarningKind of a warning
     // True when the report format gives the diagnostic's position; the
@@ -99,7 +102,7 @@ struct CheckInfo {
                         const char *bad, const char *fixed)
         : name(checkName), message(text), reportMessage(reportText),
           summary(checkSummary), explanation(longer), badLine(bad),
-          fixedLine(fixed), fix(nullptr), severity(checkSeverity),
+          fixedLine(fixed), fix(nullptr), fixes(0), severity(checkSeverity),
           kind(checkKind), positioned(isPositioned),
           patterned(text.find_first_of("{|") != std::string_view::npos),
           reportPatterned(reportText.find_first_of("{|") !=
@@ -114,15 +117,18 @@ struct CheckInfo {
     }
 };
 
-// The row `check` with the fix `text`.
-constexpr CheckInfo withFix(CheckInfo check, const char *text)
+// The row `check`, mended by `fixes`, which `text` describes.
+constexpr CheckInfo withFix(CheckInfo check, FixSet fixes, const char *text)
 {
     check.fix = text;
+    check.fixes = fixes;
     return check;
 }
 
-// The text of a note, which follows an error whose cause it names.
-std::string_view noteText(NoteKind kind);
+// The text of a note, which follows an error whose cause it names; without
+// `fixOffered`, the text that offers no --fix where the note has one (the
+// line keeps its bytes).
+std::string_view noteText(NoteKind kind, bool fixOffered = true);
 
 // Every error, in the order of the fault kinds, then every warning, in the
 // order of the warning kinds; checks.cpp refuses to compile otherwise.

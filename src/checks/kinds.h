@@ -67,4 +67,25 @@ constexpr WarningSet warningBit(WarningKind kind)
 }
 constexpr WarningSet allWarnings = (1U << WARN_KIND_COUNT) - 1;
 
+// The safe fixes: deletions that cannot change what a sound statement
+// means. A check's row names those that mend its diagnostics.
+enum class FixCause : unsigned char {
+    byteOrderMark,  // byte order marks at the start of the file
+    carriageReturn, // carriage returns at the end of a line
+    leadingZero,    // the leading zeros of an address number
+    blanks,         // a line of only blanks, or the blanks before a '#'
+};
+
+// A set of fixes, one bit each.
+using FixSet = unsigned;
+constexpr FixSet fixBit(FixCause cause)
+{
+    return 1U << static_cast<unsigned>(cause);
+}
+
+// The most edits one line gets, whoever reads them (--fix, --diff, the
+// formats): the marks, the blanks, the zeros of four numbers, the carriage
+// returns. The reader holds its fixes to it.
+constexpr unsigned maxLineFixes = 7;
+
 #endif

@@ -37,9 +37,6 @@ struct FixEdit {
     size_t endColumn;
 };
 
-// The most deletions one fix makes.
-constexpr size_t maxFixEdits = 7;
-
 // One diagnostic, finished: formats only lay it out.
 struct Diagnostic {
     const CheckInfo *check;

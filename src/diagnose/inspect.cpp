@@ -36,29 +36,39 @@ struct Inspection {
     Target target;
     Diagnostic diagnostic;
     Note notes_[maxNotes];
-    FixEdit edits[maxFixEdits];
+    FixEdit edits[maxLineFixes];
+    LineFixesCache lineFixes;
 };
 
 } // namespace
 
-// Sets the notes of the error of `verdict`: each held at the line's hide
-// point, as the diagnostic's own column is.
+// Sets the notes of the error of `verdict`, whose line's hide point is
+// `hide` where it lies at or before the error: each held there, as the
+// diagnostic's own column is; a note about a byte at or past it is left
+// out, but for the line-end note.
 static void addNotes(Inspection *inspection, const Verdict *verdict,
-                     const CheckInfo *check, bool hidden)
+                     const CheckInfo *check, bool hidden, size_t hide)
 {
     Diagnostic *diagnostic = &inspection->diagnostic;
-    size_t count = findNotes(verdict, check, hidden, inspection->notes_);
-    for (size_t k = 0; k < count; k++) {
-        if (inspection->notes_[k].kind != NOTE_CRLF) {
+    const SourcePiece &piece = verdict->source;
+    Note *notes = inspection->notes_;
+    size_t found =
+        findNotes(verdict, check, hidden, &inspection->lineFixes, notes);
+    // In a piece that an earlier one's hide point hides, every byte lies
+    // past it.
+    size_t held = piece.offset > 0 ? historyOf(piece).hideBefore : noPosition;
+    if (held == noPosition) {
+        held = hide;
+    }
+    size_t count = 0;
+    for (size_t k = 0; k < found; k++) {
+        bool isCrlf = notes[k].kind == NOTE_CRLF;
+        if ((isCrlf && inspection->crlfTold) ||
+            (!isCrlf && held != noPosition && notes[k].pos >= held)) {
             continue;
         }
-        if (inspection->crlfTold) {
-            std::copy(inspection->notes_ + k + 1, inspection->notes_ + count,
-                      inspection->notes_ + k);
-            count--;
-            break;
-        }
-        inspection->crlfTold = true;
+        inspection->crlfTold = inspection->crlfTold || isCrlf;
+        notes[count++] = notes[k];
     }
     if (count == 0) {
         return;
@@ -67,11 +77,9 @@ static void addNotes(Inspection *inspection, const Verdict *verdict,
     // column only where that column was held at the hide point, which then
     // holds the note too; and in a piece that an earlier one's hide point
     // hides, at that point.
-    const SourcePiece &piece = verdict->source;
-    size_t held = piece.offset > 0 ? historyOf(piece).hideBefore : noPosition;
     for (size_t k = 0; k < count; k++) {
         Note *note = &inspection->notes_[k];
-        if (held != noPosition) {
+        if (held != noPosition && note->pos > held) {
             note->pos = held;
         } else if (note->pos > diagnostic->pos) {
             note->pos = diagnostic->pos;
@@ -95,17 +103,17 @@ static void addNotes(Inspection *inspection, const Verdict *verdict,
                                              const Verdict *verdict,
                                              const CheckInfo *check,
                                              const Warning *warning, bool noted,
-                                             bool hidden)
+                                             bool hidden, size_t hide)
 {
     Diagnostic *diagnostic = &inspection->diagnostic;
     if (noted) {
-        addNotes(inspection, verdict, check, hidden);
+        addNotes(inspection, verdict, check, hidden, hide);
     }
     if (inspection->fixable && check->fix != nullptr) {
-        diagnostic->fixable =
-            findFix(verdict, warning,
-                    inspection->fixEdits ? inspection->edits : nullptr,
-                    &diagnostic->editCount);
+        diagnostic->fixable = findFix(
+            verdict, check, warning, fixesOf(&inspection->lineFixes, verdict),
+            inspection->fixEdits ? inspection->edits : nullptr,
+            &diagnostic->editCount);
     }
 }
 
@@ -165,7 +173,8 @@ static void emit(Inspection *inspection, const Verdict *verdict,
                  mayHaveNotes(verdict, static_cast<FaultKind>(check->kind),
                               inspection->crlfTold);
     if (noted || (inspection->fixable && check->fix != nullptr)) {
-        addNotesAndFix(inspection, verdict, check, warning, noted, hidden);
+        addNotesAndFix(inspection, verdict, check, warning, noted, hidden,
+                       hide);
     }
     inspection->consumer->takeDiagnostic(*diagnostic);
 }
@@ -249,7 +258,8 @@ FileStatus inspectStream(FILE *file, const char *name,
                                  {},
                                  {},
                                  {},
-                                 {}};
+                                 {},
+                                 {{}, 0}};
         inspection.diagnostic.notes = inspection.notes_;
         inspection.diagnostic.edits = inspection.edits;
         ReaderHooks hooks = {};
@@ -259,6 +269,7 @@ FileStatus inspectStream(FILE *file, const char *name,
         hooks.readBlockSize = readBlockSize;
         hooks.warnings = options.warnings;
         hooks.directives = options.directives;
+        hooks.disableReach = needs.notes || needs.fixable;
         hooks.history =
             (needs.excerpt || needs.hidesColumns ? HISTORY_HIDE : 0U) |
             (needs.charColumn ? HISTORY_CHARS : 0U);

@@ -19,19 +19,15 @@ static bool allBlanks(const char *text, size_t count)
 }
 
 // Whether the bytes before `at` are blanks, then "target", then blanks (a
-// letter right after the keyword would make another word).
+// letter right after the keyword would make another word): however many
+// blanks, each looked at once.
 static bool followsKeyword(const char *text, size_t at)
 {
-    // Blanks are looked at only so far back, and forward: a note is a
-    // hint, and a long run of blanks before a fault is not worth one.
-    const size_t farthest = 64;
     size_t end = at;
-    while (end > 0 && at - end < maxBlanksAfterKeyword &&
-           isBlankByte(text[end - 1])) {
+    while (end > 0 && isBlankByte(text[end - 1])) {
         end--;
     }
-    return end >= 6 && end - 6 <= farthest &&
-           std::string_view(text + end - 6, 6) == "target" &&
+    return end >= 6 && std::string_view(text + end - 6, 6) == "target" &&
            (end < at || !((text[at] >= 'a' && text[at] <= 'z') ||
                           (text[at] >= 'A' && text[at] <= 'Z'))) &&
            allBlanks(text, end - 6);
@@ -95,8 +91,38 @@ bool fieldIsMistypedKeyword(const Verdict *verdict)
     return closeTo(wordAt(piece, field, piece.len, true), loginKeyword);
 }
 
+// Whether the line's fixes hold one for `cause`: --fix mends that cause.
+static bool fixesHold(const LineFixes &fixes, FixCause cause)
+{
+    for (size_t k = 0; k < fixes.count; k++) {
+        if (fixes.fixes[k].cause == cause) {
+            return true;
+        }
+    }
+    return false;
+}
+
+const LineFixes &fixesOf(LineFixesCache *cache, const Verdict *verdict)
+{
+    LineFixes *fixes = &cache->fixes;
+    if (cache->lineNum == verdict->lineNum) {
+        return *fixes;
+    }
+    cache->lineNum = verdict->lineNum;
+    const SourcePiece &piece = verdict->source;
+    if (piece.offset != 0 || !piece.lastPiece) {
+        fixes->count = 0;
+        fixes->keptBy = KeptBy::length;
+        fixes->wouldDirect = false;
+        return *fixes;
+    }
+    findLineFixes(piece.text, piece.len,
+                  {verdict->lineNum == 1, verdict->reachedByDisable}, fixes);
+    return *fixes;
+}
+
 size_t findNotes(const Verdict *verdict, const CheckInfo *check, bool hidden,
-                 Note *notes)
+                 LineFixesCache *fixes, Note *notes)
 {
     const SourcePiece &piece = verdict->source;
     const char *text = piece.text;
@@ -104,8 +130,9 @@ size_t findNotes(const Verdict *verdict, const CheckInfo *check, bool hidden,
     size_t at = verdict->pos - piece.offset; // the byte at fault, in the piece
     FaultKind fault = static_cast<FaultKind>(check->kind);
     size_t count = 0;
-    auto add = [&](NoteKind kind, size_t pos) {
-        notes[count++] = {kind, noteText(kind), piece.offset + pos, 0};
+    auto add = [&](NoteKind kind, size_t pos, bool fixOffered = true) {
+        notes[count++] = {kind, noteText(kind, fixOffered), piece.offset + pos,
+                          0};
     };
     // A word is letters, with at most the colon that ends it: no hide point
     // falls inside one, nor before the first word of a line or the field,
@@ -113,11 +140,10 @@ size_t findNotes(const Verdict *verdict, const CheckInfo *check, bool hidden,
     // piece's hide point hides all of this one.
     bool pieceHidden = historyOf(piece).hideBefore != noPosition;
 
-    // (Only where --fix deletes the mark, as the note says: not on a line
-    // of 512 bytes or more, nor before a directive.)
+    // (Only where --fix deletes the mark, as the note says.)
     if (verdict->lineNum == 1 && piece.offset == 0 && at < 3 && len >= 3 &&
-        std::string_view(text, 3) == byteOrderMarkBytes && piece.lastPiece &&
-        len <= longestFixedLine && !(len > 3 && isDirective(text, 3, len))) {
+        std::string_view(text, 3) == byteOrderMarkBytes &&
+        fixesHold(fixesOf(fixes, verdict), FixCause::byteOrderMark)) {
         add(NOTE_BOM, 0);
     }
     // (Not after 16 password characters: the note would tell that the
@@ -129,7 +155,8 @@ size_t findNotes(const Verdict *verdict, const CheckInfo *check, bool hidden,
             k++;
         }
         if (k == len) {
-            add(NOTE_CRLF, at);
+            add(NOTE_CRLF, at,
+                fixesHold(fixesOf(fixes, verdict), FixCause::carriageReturn));
         }
     }
     if (fault == FAULT_PARSE) {
@@ -142,12 +169,19 @@ size_t findNotes(const Verdict *verdict, const CheckInfo *check, bool hidden,
         }
         if (at > 0 && end == len && piece.offset == 0 && piece.lastPiece &&
             allBlanks(text, at)) {
-            add(NOTE_BLANK_LINE, 0);
+            add(NOTE_BLANK_LINE, 0,
+                fixesHold(fixesOf(fixes, verdict), FixCause::blanks));
         } else if (at > 0 && at < len && text[at] == '#' &&
                    allBlanks(text, at)) {
-            add(isDirective(text, at, len) ? NOTE_INDENTED_DIRECTIVE
-                                           : NOTE_INDENTED_COMMENT,
-                at);
+            // Kept because it would read as a directive once mended: that
+            // is why --fix leaves it.
+            const LineFixes &found = fixesOf(fixes, verdict);
+            if (found.keptBy == KeptBy::directive && found.wouldDirect) {
+                add(NOTE_INDENTED_DIRECTIVE, at);
+            } else {
+                add(NOTE_INDENTED_COMMENT, at,
+                    fixesHold(found, FixCause::blanks));
+            }
         } else if (!pieceHidden) {
             size_t word =
                 at >= 6 && std::string_view(text + at - 6, 6) == "target"
@@ -182,69 +216,44 @@ size_t findNotes(const Verdict *verdict, const CheckInfo *check, bool hidden,
     return count;
 }
 
-bool findFix(const Verdict *verdict, const Warning *warning, FixEdit *edits,
+bool findFix(const Verdict *verdict, const CheckInfo *check,
+             const Warning *warning, const LineFixes &fixes, FixEdit *edits,
              size_t *editCount)
 {
-    const SourcePiece &piece = verdict->source;
-    if (piece.offset != 0 || !piece.lastPiece || piece.len > longestFixedLine) {
-        return false;
-    }
-    bool firstLine = verdict->lineNum == 1;
-    const char *text = piece.text;
-    // An error is mended only by a fix at the line's start or end.
-    if (warning == nullptr &&
-        (piece.len == 0 ||
-         !(text[piece.len - 1] == '\r' || isBlankByte(text[0]) ||
-           (firstLine && text[0] == byteOrderMarkBytes[0])) ||
-         !faultIsFixable(verdict))) {
-        return false;
-    }
-    // A warning's cause is there by definition, and mended on such a line;
-    // the carriage return that a password's fault is deletes bytes past the
-    // hide point, which the comma before the password sets.
-    if (edits == nullptr ||
-        (warning == nullptr && verdict->fault == FAULT_PASSWORD_CHAR)) {
-        return true;
-    }
-    LineFix fixes[maxLineFixes];
-    size_t count =
-        findLineFixes(text, piece.len, firstLine, fixes,
-                      warning != nullptr && warning->kind == WARN_LEADING_ZERO);
-    // The fixes that mend what the diagnostic is about: for an error, all
-    // but the zeros; for a warning, its cause's.
-    size_t chosen = 0;
-    for (size_t k = 0; k < count; k++) {
-        const LineFix &fix = fixes[k];
-        bool mends = false;
-        if (warning == nullptr) {
-            mends = fix.cause != FixCause::leadingZero;
-        } else if (warning->kind == WARN_BOM) {
-            mends = fix.cause == FixCause::byteOrderMark;
-        } else if (warning->kind == WARN_CARRIAGE_RETURN) {
-            mends = fix.cause == FixCause::carriageReturn;
-        } else if (warning->kind == WARN_LEADING_ZERO) {
-            mends =
-                fix.cause == FixCause::leadingZero && fix.start == warning->pos;
-        }
-        if (mends) {
-            fixes[chosen++] = fix;
+    // The fixes that the check's row names; for a warning, those that
+    // delete the byte it lies at, which takes its cause away.
+    LineFix chosen[maxLineFixes];
+    size_t count = 0;
+    for (size_t k = 0; k < fixes.count; k++) {
+        const LineFix &fix = fixes.fixes[k];
+        if ((check->fixes & fixBit(fix.cause)) != 0 &&
+            (warning == nullptr ||
+             (fix.start <= warning->pos && warning->pos < fix.end))) {
+            chosen[count++] = fix;
         }
     }
-    if (chosen == 0) {
+    // An error is mended when its line holds no fault once mended; after
+    // 16 password characters that is never told, since it would tell the
+    // password's length.
+    if (count == 0 ||
+        (warning == nullptr && (verdict->fault == FAULT_CHARS_AFTER_PASSWORD ||
+                                !faultIsFixable(verdict, fixes)))) {
         return false;
     }
     // Each deleted byte lies before the hide point, or none is given: only
-    // a colon or a comma before the last one can set it there.
-    size_t last = fixes[chosen - 1].end;
+    // a colon or a comma before the last one can set it there. (The
+    // carriage return that a password's fault is lies past it.)
+    const SourcePiece &piece = verdict->source;
+    size_t last = chosen[count - 1].end;
     size_t hide = hidePointBefore(piece, last);
     *editCount = 0;
-    if (hide != noPosition && last > hide) {
+    if (edits == nullptr || (hide != noPosition && last > hide)) {
         return true;
     }
-    for (size_t k = 0; k < chosen; k++) {
-        edits[k] = {characterColumn(piece, fixes[k].start),
-                    characterColumn(piece, fixes[k].end)};
+    for (size_t k = 0; k < count; k++) {
+        edits[k] = {characterColumn(piece, chosen[k].start),
+                    characterColumn(piece, chosen[k].end)};
     }
-    *editCount = chosen;
+    *editCount = count;
     return true;
 }

@@ -28,22 +28,30 @@ void setExcerpt(Diagnostic *diagnostic, const SourcePiece &piece, size_t hide,
 // characters from 1.
 size_t characterColumn(const SourcePiece &piece, size_t pos);
 
+// The fixes of one line, found once for all its diagnostics and notes,
+// when first asked for.
+struct LineFixesCache {
+    LineFixes fixes;
+    long long lineNum; // the line they are of; 0 before the first
+};
+
+// The fixes of the line of `verdict`, from `cache` or found there: none
+// for a piece of a long line.
+const LineFixes &fixesOf(LineFixesCache *cache, const Verdict *verdict);
+
 // The notes on the error of `verdict` (of `check`) into `notes`, at most
 // maxNotes; returns how many. A note's position is where its cause lies,
 // never past the diagnostic's own; none quotes a byte, and a note that
 // would tell what lies at or past the line's hide point is left out
-// (`hidden`: the byte at fault lies there).
+// (`hidden`: the byte at fault lies there). A note that offers --fix does
+// so only where the line's fixes (found in `fixes`) mend its cause.
 size_t findNotes(const Verdict *verdict, const CheckInfo *check, bool hidden,
-                 Note *notes);
+                 LineFixesCache *fixes, Note *notes);
 
 // Whether the login-parameters field of `verdict` begins with a word close
 // to "Initiator:" (its letter case, or two edits): a keyword mistyped, not
 // missing.
 bool fieldIsMistypedKeyword(const Verdict *verdict);
-
-// The most blanks between "target" and what stands where '=' belongs for
-// a note to say so: a hint is not worth a long scan.
-constexpr size_t maxBlanksAfterKeyword = 8;
 
 // Whether the error of `verdict`, of the fault `fault`, may have a note
 // (`crlfTold`: the file's CRLF line ends have had theirs): a test of a few
@@ -69,13 +77,11 @@ inline bool mayHaveNotes(const Verdict *verdict, FaultKind fault, bool crlfTold)
                fault == FAULT_MISSING_KEYWORD;
     }
     if (fault == FAULT_PARSE) {
-        // A word, a comment, or what follows "target" and a few blanks.
-        size_t end = at;
-        while (end > 0 && at - end < maxBlanksAfterKeyword &&
-               (text[end - 1] == ' ' || text[end - 1] == '\t')) {
-            end--;
-        }
-        return letter || c == '#' || (end > 0 && text[end - 1] == 't');
+        // A word, a comment, or what follows "target" and blanks (looked
+        // back over by the note itself).
+        char before = at > 0 ? text[at - 1] : '\0';
+        return letter || c == '#' || before == 't' || before == ' ' ||
+               before == '\t';
     }
     return fault == FAULT_MISSING_KEYWORD ||
            ((fault == FAULT_IDENTIFIER_CHAR || fault == FAULT_ADDRESS) &&
@@ -83,10 +89,11 @@ inline bool mayHaveNotes(const Verdict *verdict, FaultKind fault, bool crlfTold)
 }
 
 // Whether --fix mends what the diagnostic of `check` on the line of
-// `verdict` (and `warning`, for a warning's) is about; with `edits`, the
-// fix's deletions are put there, and their number in `*editCount` (0 where
-// one would reach the line's hide point).
-bool findFix(const Verdict *verdict, const Warning *warning, FixEdit *edits,
+// `verdict` (and `warning`, for a warning's) is about, the line's fixes
+// being `fixes`; with `edits`, the fix's deletions are put there, and their
+// number in `*editCount` (0 where one would reach the line's hide point).
+bool findFix(const Verdict *verdict, const CheckInfo *check,
+             const Warning *warning, const LineFixes &fixes, FixEdit *edits,
              size_t *editCount);
 
 #endif

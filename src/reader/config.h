@@ -126,6 +126,11 @@ struct Verdict {
     const Warning *warnings;
     size_t warningCount;
     SourcePiece source;
+    // A `disable=` directive that turns a warning off reaches this line
+    // (it is the first line after the directive that is neither empty
+    // nor a comment), whether directives are obeyed or not; told only
+    // where the hooks ask (ReaderHooks::disableReach).
+    bool reachedByDisable;
 };
 
 // How a reading ended.
@@ -153,6 +158,9 @@ struct ReaderHooks {
     bool directives;
     // What to note of the earlier pieces of a long line (HISTORY_ bits).
     unsigned history;
+    // Whether verdicts tell which line a `disable=` directive reaches
+    // (Verdict::reachedByDisable), as --fix needs to know.
+    bool disableReach;
     // Set by the reader when a read failed: the system's error number.
     int readErrno;
 };
@@ -197,60 +205,68 @@ struct FaultDetail {
 };
 FaultDetail faultDetail(const Verdict *verdict);
 
-// The safe fixes: deletions that cannot change what a sound statement
-// means. Each mends the cause of one check's diagnostics.
-enum class FixCause : unsigned char {
-    byteOrderMark,  // byte order marks at the start of the file (bom)
-    carriageReturn, // carriage returns at the end of a line
-    leadingZero,    // the leading zeros of an address number
-    blanks,         // a line of only blanks, or the blanks before a '#'
-};
-
-// One fix: the bytes from `start` to `end` of a line deleted.
+// One fix: the bytes from `start` to `end` of a line deleted, for `cause`.
 struct LineFix {
     size_t start;
     size_t end;
     FixCause cause;
 };
 
-// The most fixes one line can get: marks, carriage returns, blanks, and
-// the zeros of four numbers.
-constexpr size_t maxLineFixes = 7;
-
 // The lines a fix may touch are shorter than this: a deletion in a longer
 // line would move the cut between its pieces, and a sound statement in a
 // later piece could break.
 constexpr size_t longestFixedLine = 511;
 
-// The fixes of the line of `len` bytes at `line` (without its newline; line
-// 1 when `firstLine`), in order of position, into `fixes`; returns how
-// many; without `zeros`, the leading zeros' are not looked for. None for a
-// line of more than longestFixedLine bytes. The line, mended, needs no
-// more fixes.
-size_t findLineFixes(const char *line, size_t len, bool firstLine,
-                     LineFix *fixes, bool zeros = true);
+// Where a line stands, as far as its fixes are concerned.
+struct LinePlace {
+    bool firstLine; // line 1, whose byte order marks are a fault
+    // A `disable=` directive reaches the line (Verdict::reachedByDisable).
+    bool reachedByDisable;
+};
+
+// Why a line keeps every byte under --fix, though it has a fault a fix
+// mends.
+enum class KeptBy : unsigned char {
+    nothing,   // its fixes are made (or it needs none)
+    length,    // it is longestFixedLine bytes or more (or one piece of it)
+    directive, // its fixes would change how it reads as a directive
+    disable,   // a disable= reaches it, and it would become empty or a
+               // comment: the directive would reach a later line
+};
+
+// The edits --fix makes on one line: what --fix applies, what --diff
+// shows, what the formats call fixable and describe, and what a note that
+// offers --fix promises.
+struct LineFixes {
+    LineFix fixes[maxLineFixes]; // in order of position
+    size_t count;                // 0 where the line keeps its bytes
+    KeptBy keptBy;
+    // With KeptBy::directive: the line mended would read as a directive
+    // that is not malformed.
+    bool wouldDirect;
+};
+
+// The fixes of the line of `len` bytes at `line` (without its newline) at
+// `place`, into `found`: the byte order marks of line 1, a line of only
+// blanks or the blanks before a '#', the leading zeros of the address
+// numbers, the carriage returns at the end; none where the line keeps its
+// bytes (KeptBy). The line, mended, needs no more fixes.
+void findLineFixes(const char *line, size_t len, LinePlace place,
+                   LineFixes *found);
 
 // Copies the line with its fixes applied to `out` (room for `len` bytes);
 // returns the length of the result.
-size_t applyLineFixes(const char *line, size_t len, const LineFix *fixes,
-                      size_t count, char *out);
+size_t applyLineFixes(const char *line, size_t len, const LineFixes &fixes,
+                      char *out);
 
-// True when the line, with its fixes applied, holds no fault: a sound
-// statement, or a line that is not a statement.
-bool fixedLineIsSound(const char *line, size_t len, bool firstLine);
+// True when the line of `len` bytes at `line`, of at most longestFixedLine
+// bytes, holds no fault: a sound statement, or a line that is not a
+// statement (the statement's grammar, statement.cpp).
+bool lineIsSound(const char *line, size_t len);
 
-// fixedLineIsSound for the line of `verdict`, a fault on a whole line of at
-// most longestFixedLine bytes, told from where the fault lies with no
-// second judging: the grammar has accepted every byte before it, so only a
-// fault at a byte that a fix deletes can go, and then the rest of the
-// line's grammar is known.
-bool faultIsFixable(const Verdict *verdict);
-
-// Whether the comment whose '#' stands at `pos` of the `end` bytes at
-// `line` is a directive: "#", blanks and "iscsi-config-check:". Indented,
-// it is a parse error and does nothing; no fix deletes its blanks, which
-// would turn warnings off.
-bool isDirective(const char *line, size_t pos, size_t end);
+// True when --fix mends the fault of `verdict`, on a line whose fixes are
+// `fixes`: it changes the line, and the line mended holds no fault.
+bool faultIsFixable(const Verdict *verdict, const LineFixes &fixes);
 
 // Appends `text` to `fixed`, every line of it mended; returns whether
 // anything changed. Lines keep their numbers, but a last line without a

@@ -1,5 +1,6 @@
 // Directives: comments that turn warnings off for the next statement or
 // for the rest of the file.
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 
@@ -59,7 +60,8 @@ static void readDirective(WarningState *warn, const char *line, size_t count,
         } else if (check != nullptr) {
             addWarning(warn, WARN_BAD_DIRECTIVE, pos,
                        static_cast<long long>(len), 2);
-        } else {
+        } else if ((warn->enabled & warningBit(WARN_BAD_DIRECTIVE)) != 0) {
+            // (The closest name is looked for only for a complaint.)
             const CheckInfo *close = closestCheck(name, true);
             addWarning(warn, WARN_BAD_DIRECTIVE, pos,
                        static_cast<long long>(len), close == nullptr ? 1 : 3);
@@ -132,4 +134,40 @@ void readDirectiveLine(WarningState *warn, char *line, size_t count)
     } else if (meantAsDirective(line, pos)) {
         addWarning(warn, WARN_BAD_DIRECTIVE, 0);
     }
+}
+
+void readDirectiveAlone(char *line, size_t count, bool complaints,
+                        DirectiveReading *reading)
+{
+    reading->lineOff = 0;
+    reading->fileOff = 0;
+    reading->complaintCount = 0;
+    // Only a comment line is read as a directive: what judgeLine hands to
+    // readDirectiveLine.
+    if (isStatementLine(line, count) || count == 0) {
+        return;
+    }
+    // (Only what the directive reader uses is set: the rest of the state
+    // is the whole file's.)
+    WarningState state;
+    state.enabled = complaints ? warningBit(WARN_BAD_DIRECTIVE) : 0U;
+    state.count = 0;
+    state.directives = true;
+    state.nextLineOff = 0;
+    state.fileOff = 0;
+    state.linesOff = false;
+    state.emptyFileOff = false;
+    readDirectiveLine(&state, line, count);
+    reading->lineOff = state.nextLineOff;
+    reading->fileOff = state.fileOff;
+    std::copy(state.found, state.found + state.count, reading->complaints);
+    reading->complaintCount = state.count;
+}
+
+void readLineAsDirective(const char *line, size_t count,
+                         DirectiveReading *reading)
+{
+    char copy[lineBufSize + 1];
+    memcpy(copy, line, count);
+    readDirectiveAlone(copy, count, true, reading);
 }

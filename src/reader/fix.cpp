@@ -1,19 +1,30 @@
-// The safe fixes: what can be deleted from a line without changing what a
-// sound statement means, and the whole text mended.
+// The safe fixes: what can be deleted from a line without changing what the
+// file means, found from one scan of the line's shape; and the whole text
+// mended. Every reader of a fix (--fix, --diff, the formats' fixable and
+// edits, the notes that offer --fix) takes it from findLineFixes.
 #include <cstring>
 
 #include "reader/judge.h"
 
-// The position after the text `word` when the bytes from `pos` to `end`
-// begin with it; `pos` itself otherwise.
-static size_t skipWord(const char *line, size_t pos, size_t end,
-                       std::string_view word)
+namespace
 {
-    size_t len = word.size();
-    return end - pos >= len && memcmp(line + pos, word.data(), len) == 0
-               ? pos + len
-               : pos;
-}
+
+// A line's shape, scanned once: where its byte order marks end, where its
+// text begins after them and its blanks, and where the carriage returns
+// at its end begin.
+struct LineShape {
+    size_t marks;
+    size_t text;
+    size_t end;
+};
+
+} // namespace
+
+// The most edits of each fix on one line: the marks, the blanks, the zeros
+// of each of four numbers, the carriage returns. Every reader of a line's
+// fixes holds this many.
+static_assert(1 + 1 + 4 + 1 == maxLineFixes,
+              "the bound on a line's fixes is not what the fixes make");
 
 // The position of the first byte from `pos` to `end` that is not a blank.
 static size_t skipBlanksTo(const char *line, size_t pos, size_t end)
@@ -24,10 +35,20 @@ static size_t skipBlanksTo(const char *line, size_t pos, size_t end)
     return pos;
 }
 
-bool isDirective(const char *line, size_t pos, size_t end)
+// The shape of the `len` bytes at `line`; marks only on line 1.
+static LineShape scanShape(const char *line, size_t len, bool firstLine)
 {
-    pos = skipBlanksTo(line, pos + 1, end);
-    return skipWord(line, pos, end, "iscsi-config-check:") != pos;
+    LineShape shape = {0, 0, len};
+    const size_t mark = byteOrderMarkBytes.size();
+    while (firstLine && len - shape.marks >= mark &&
+           memcmp(line + shape.marks, byteOrderMarkBytes.data(), mark) == 0) {
+        shape.marks += mark;
+    }
+    while (shape.end > shape.marks && line[shape.end - 1] == '\r') {
+        shape.end--;
+    }
+    shape.text = skipBlanksTo(line, shape.marks, shape.end);
+    return shape;
 }
 
 // Adds the leading zeros of the address numbers that the grammar reads
@@ -37,11 +58,12 @@ bool isDirective(const char *line, size_t pos, size_t end)
 static size_t findLeadingZeros(const char *line, size_t pos, size_t end,
                                LineFix *fixes, size_t count)
 {
-    size_t keyword = skipWord(line, pos, end, "target");
-    if (keyword == pos) {
+    static const std::string_view keyword = "target";
+    if (end - pos < keyword.size() ||
+        memcmp(line + pos, keyword.data(), keyword.size()) != 0) {
         return count;
     }
-    pos = skipBlanksTo(line, keyword, end);
+    pos = skipBlanksTo(line, pos + keyword.size(), end);
     if (pos == end || line[pos] != '=') {
         return count;
     }
@@ -66,64 +88,124 @@ static size_t findLeadingZeros(const char *line, size_t pos, size_t end,
     return count;
 }
 
-size_t findLineFixes(const char *line, size_t len, bool firstLine,
-                     LineFix *fixes, bool zeros)
+// Whether two readings of a line as a directive are the same: none,
+// malformed, or the same warnings turned off in the same way, with the same
+// complaints.
+static bool sameReading(const DirectiveReading &a, const DirectiveReading &b)
 {
-    if (len > longestFixedLine) {
-        return 0;
+    if (a.lineOff != b.lineOff || a.fileOff != b.fileOff ||
+        a.complaintCount != b.complaintCount) {
+        return false;
     }
-    size_t count = 0;
-    size_t start = 0;
-    // Every mark, so that the line mended begins with none; but a mark
-    // before a directive stays, which deleting would make take effect.
-    while (firstLine &&
-           skipWord(line, start, len, byteOrderMarkBytes) != start) {
-        start += byteOrderMarkBytes.size();
+    for (size_t k = 0; k < a.complaintCount; k++) {
+        const Warning &x = a.complaints[k];
+        const Warning &y = b.complaints[k];
+        if (x.variant != y.variant || x.pos != y.pos || x.value != y.value ||
+            x.suggestion != y.suggestion) {
+            return false;
+        }
     }
-    if (start > 0 && start < len && line[start] == '#' &&
-        isDirective(line, start, len)) {
-        start = 0;
-    }
-    if (start > 0) {
-        fixes[count++] = {0, start, FixCause::byteOrderMark};
-    }
-    // Every carriage return at the end, for the same reason.
-    size_t end = len;
-    while (end > start && line[end - 1] == '\r') {
-        end--;
-    }
-    size_t text = skipBlanksTo(line, start, end);
-    if (text == end && end > start) {
-        fixes[count++] = {start, end, FixCause::blanks};
-    } else if (text > start && line[text] == '#' &&
-               !isDirective(line, text, end)) {
-        fixes[count++] = {start, text, FixCause::blanks};
-    } else if (zeros) {
-        count = findLeadingZeros(line, text, end, fixes, count);
-    }
-    if (end < len) {
-        fixes[count++] = {end, len, FixCause::carriageReturn};
-    }
-    return count;
+    return true;
 }
 
-size_t applyLineFixes(const char *line, size_t len, const LineFix *fixes,
-                      size_t count, char *out)
+// Whether a reading is of a directive that is not malformed: one that
+// turns something off, or complains of its names only.
+static bool readsAsFormedDirective(const DirectiveReading &reading)
+{
+    return reading.lineOff != 0 || reading.fileOff != 0 ||
+           (reading.complaintCount != 0 && reading.complaints[0].variant != 0);
+}
+
+// Keeps every byte of the line, for `why`.
+static void keepLine(LineFixes *found, KeptBy why)
+{
+    found->count = 0;
+    found->keptBy = why;
+}
+
+void findLineFixes(const char *line, size_t len, LinePlace place,
+                   LineFixes *found)
+{
+    found->count = 0;
+    found->keptBy = KeptBy::nothing;
+    found->wouldDirect = false;
+    if (len > longestFixedLine) {
+        found->keptBy = KeptBy::length;
+        return;
+    }
+    LineShape shape = scanShape(line, len, place.firstLine);
+    LineFix *fixes = found->fixes;
+    size_t count = 0;
+    if (shape.marks > 0) {
+        fixes[count++] = {0, shape.marks, FixCause::byteOrderMark};
+    }
+    bool comment = shape.text < shape.end && line[shape.text] == '#';
+    if (shape.text == shape.end && shape.end > shape.marks) {
+        fixes[count++] = {shape.marks, shape.end, FixCause::blanks};
+    } else if (shape.text > shape.marks && comment) {
+        fixes[count++] = {shape.marks, shape.text, FixCause::blanks};
+    } else if (!comment) {
+        count = findLeadingZeros(line, shape.text, shape.end, fixes, count);
+    }
+    if (shape.end < len) {
+        fixes[count++] = {shape.end, len, FixCause::carriageReturn};
+    }
+    found->count = count;
+    if (count == 0) {
+        return;
+    }
+    char mended[lineBufSize + 1];
+    size_t mendedLen = applyLineFixes(line, len, *found, mended);
+    // A fix never makes a directive take effect or stop, nor changes what
+    // it names or complains of: the directive reader reads both lines.
+    // Only a line that begins with '#' once mended can read as one.
+    if (comment) {
+        DirectiveReading before;
+        DirectiveReading after;
+        readLineAsDirective(line, len, &before);
+        readLineAsDirective(mended, mendedLen, &after);
+        if (!sameReading(before, after)) {
+            keepLine(found, KeptBy::directive);
+            found->wouldDirect = readsAsFormedDirective(after);
+            return;
+        }
+    }
+    // Nor moves a disable= on to a later line.
+    if (place.reachedByDisable && !isStatementLine(mended, mendedLen)) {
+        keepLine(found, KeptBy::disable);
+    }
+}
+
+size_t applyLineFixes(const char *line, size_t len, const LineFixes &fixes,
+                      char *out)
 {
     size_t written = 0;
     size_t from = 0;
-    for (size_t k = 0; k <= count; k++) {
-        size_t to = k < count ? fixes[k].start : len;
+    for (size_t k = 0; k <= fixes.count; k++) {
+        size_t to = k < fixes.count ? fixes.fixes[k].start : len;
         memcpy(out + written, line + from, to - from);
         written += to - from;
-        from = k < count ? fixes[k].end : len;
+        from = k < fixes.count ? fixes.fixes[k].end : len;
     }
     return written;
+}
+
+bool faultIsFixable(const Verdict *verdict, const LineFixes &fixes)
+{
+    if (fixes.count == 0) {
+        return false;
+    }
+    const SourcePiece &piece = verdict->source;
+    char mended[lineBufSize + 1];
+    size_t mendedLen = applyLineFixes(piece.text, piece.len, fixes, mended);
+    return lineIsSound(mended, mendedLen);
 }
 
 bool fixText(std::string_view text, LineBuffer *fixed)
 {
     bool changed = false;
+    // A disable= directive read, whose line is not yet reached.
+    bool disablePending = false;
     size_t lineStart = 0;
     while (lineStart < text.size()) {
         const char *line = text.data() + lineStart;
@@ -132,11 +214,24 @@ bool fixText(std::string_view text, LineBuffer *fixed)
             static_cast<const char *>(memchr(line, '\n', rest));
         size_t len =
             newline != nullptr ? static_cast<size_t>(newline - line) : rest;
-        LineFix fixes[maxLineFixes];
-        size_t count = findLineFixes(line, len, lineStart == 0, fixes);
+        // The lines a directive reaches as the reader tells them: the next
+        // that is neither empty nor a comment; a directive is read from a
+        // long line's first piece.
+        bool statementLine = isStatementLine(line, len);
+        LinePlace place = {lineStart == 0, disablePending && statementLine};
+        if (statementLine) {
+            disablePending = false;
+        } else if (len > 0) {
+            DirectiveReading reading;
+            readLineAsDirective(line, len < lineBufSize ? len : lineBufSize,
+                                &reading);
+            disablePending = disablePending || reading.lineOff != 0;
+        }
+        LineFixes fixes;
+        findLineFixes(line, len, place, &fixes);
         char *out = fixed->reserve(len + 1);
-        size_t written = applyLineFixes(line, len, fixes, count, out);
-        changed = changed || count != 0;
+        size_t written = applyLineFixes(line, len, fixes, out);
+        changed = changed || fixes.count != 0;
         if (newline != nullptr) {
             out[written++] = '\n';
         }
@@ -144,44 +239,4 @@ bool fixText(std::string_view text, LineBuffer *fixed)
         lineStart += len + 1;
     }
     return changed;
-}
-
-bool faultIsFixable(const Verdict *verdict)
-{
-    const SourcePiece &piece = verdict->source;
-    const char *line = piece.text;
-    size_t len = piece.len;
-    size_t at = verdict->pos;
-    size_t start = 0;
-    while (verdict->lineNum == 1 &&
-           skipWord(line, start, len, byteOrderMarkBytes) != start) {
-        start += byteOrderMarkBytes.size();
-    }
-    if (start > 0 && start < len && line[start] == '#' &&
-        isDirective(line, start, len)) {
-        start = 0; // the marks stay before a directive
-    }
-    size_t end = len;
-    while (end > start && line[end - 1] == '\r') {
-        end--;
-    }
-    size_t text = skipBlanksTo(line, start, end);
-    // Mended to an empty line or a comment.
-    if (text == end && (start > 0 || end < len || text > start)) {
-        return true;
-    }
-    if (text < end && line[text] == '#' &&
-        (start > 0 || end < len || text > start)) {
-        return text == start || !isDirective(line, text, end);
-    }
-    // A statement after a mark, judged anew (line 1 only).
-    if (start > 0) {
-        return fixedLineIsSound(line, len, true);
-    }
-    // Login parameters sound but for the carriage return at their end: the
-    // statement is sound unless its count is 0. (After 16 password
-    // characters the line is mended too, but not told so: that would tell
-    // the password's length.)
-    return at == end && end < len && verdict->fault == FAULT_PASSWORD_CHAR &&
-           verdict->nConnections != 0;
 }

@@ -150,7 +150,7 @@ static ReadResult readLines(ByteSource *source, const ReaderHooks *hooks,
 ReadResult readConfigStream(FILE *file, ReaderHooks *hooks)
 {
     ByteSource source = openSource(file);
-    ReaderRun run = {hooks, nullptr, false, {}};
+    ReaderRun run = {hooks, nullptr, false, {}, false};
     if (hooks->warnings == 0) {
         ReadResult result = readLines(&source, hooks, &run);
         hooks->readErrno = source.errorNumber;

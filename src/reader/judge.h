@@ -19,6 +19,15 @@ inline bool isBlank(char c)
     return c == ' ' || c == '\t';
 }
 
+// Whether the line (or first piece) of `count` bytes at `line` is read as a
+// statement: it is neither empty nor a comment, whose '#' is its very first
+// byte. Directives are read only from the others, and a `disable=` reaches
+// the next such line.
+inline bool isStatementLine(const char *line, size_t count)
+{
+    return count > 0 && line[0] != '#';
+}
+
 // Returns the first position at or after `pos` that does not hold a blank.
 inline size_t skipBlanks(const char *line, size_t pos)
 {
@@ -84,6 +93,9 @@ struct ReaderRun {
     // What the earlier pieces of the current physical line held, when it is
     // a long one and the hooks ask for it.
     LineHistory history;
+    // A `disable=` directive has been read whose line is not yet reached
+    // (with ReaderHooks::disableReach).
+    bool disablePending;
 };
 
 // Judges one line, or one piece of an over-long line (`lastPiece` tells that
@@ -166,5 +178,26 @@ void dropTurnedOff(WarningState *warn, WarningSet off);
 // a directive when it is one: "#", any blanks and "iscsi-config-check:"
 // (directives.cpp).
 void readDirectiveLine(WarningState *warn, char *line, size_t count);
+
+// How a line reads as a directive on its own, whatever the file around it
+// and the options say: what it turns off, and its complaints (all
+// bad-directive warnings). Nothing when it is not a directive.
+struct DirectiveReading {
+    WarningSet lineOff; // disable=: for the line it reaches
+    WarningSet fileOff; // disable-file=
+    Warning complaints[maxLineWarnings];
+    size_t complaintCount;
+};
+
+// Reads the line of `count` bytes at `line` (room for one more after
+// them) into `reading` as readDirectiveLine reads a comment line, its
+// complaints only with `complaints` (directives.cpp).
+void readDirectiveAlone(char *line, size_t count, bool complaints,
+                        DirectiveReading *reading);
+
+// The same, complaints included, for a line of at most lineBufSize bytes
+// that is not changed.
+void readLineAsDirective(const char *line, size_t count,
+                         DirectiveReading *reading);
 
 #endif

@@ -257,6 +257,17 @@ static void rememberPiece(ReaderRun *run, const char *piece, size_t count,
     }
 }
 
+// Notes a comment line that is a `disable=` directive turning something
+// off, read whatever the options say: the next line that is neither empty
+// nor a comment is the one it reaches.
+[[gnu::noinline]] static void noteDisable(ReaderRun *run, char *line,
+                                          size_t count)
+{
+    DirectiveReading reading;
+    readDirectiveAlone(line, count, false, &reading);
+    run->disablePending = run->disablePending || reading.lineOff != 0;
+}
+
 // The warnings of an empty or comment line, directives read: true when it
 // has some to hand over.
 static bool warnOnOtherLine(WarningState *warn, char *line, size_t count,
@@ -308,11 +319,15 @@ static size_t warnBeforeStatement(WarningState *warn, const char *line,
 // numbers' (parsed by a build of the grammar of their own), text after the
 // field and duplicate targets are each skipped on a flag when not asked for.
 template <bool warned>
-static void judgeLineAs(char *line, size_t count, long long lineNum,
-                        size_t offset, bool lastPiece, ReaderRun *run)
+[[gnu::always_inline]] inline static void
+judgeLineAs(char *line, size_t count, long long lineNum, size_t offset,
+            bool lastPiece, ReaderRun *run)
 {
     WarningState *warn = run->warn;
-    bool isStatement = count > 0 && line[0] != '#';
+    bool isStatement = isStatementLine(line, count);
+    if (!isStatement && offset == 0 && run->hooks->disableReach) {
+        noteDisable(run, line, count);
+    }
     if (!warned && !isStatement) {
         return;
     }
@@ -348,6 +363,11 @@ static void judgeLineAs(char *line, size_t count, long long lineNum,
     verdict.warnings = nullptr;
     verdict.warningCount = 0;
     verdict.source = {line, count, offset, &run->history, lastPiece};
+    verdict.reachedByDisable = false;
+    if (run->disablePending && isStatement && offset == 0) {
+        verdict.reachedByDisable = true;
+        run->disablePending = false;
+    }
     if (isStatement) {
         // The statement ends at the first zero byte: the one stored here,
         // or one read from the file.
@@ -409,20 +429,15 @@ void judgeLine(char *line, size_t count, long long lineNum, size_t offset,
     }
 }
 
-bool fixedLineIsSound(const char *line, size_t len, bool firstLine)
+bool lineIsSound(const char *line, size_t len)
 {
-    if (len > longestFixedLine) {
-        return false;
-    }
-    LineFix fixes[maxLineFixes];
-    size_t count = findLineFixes(line, len, firstLine, fixes);
-    char mended[lineBufSize + 1];
-    size_t mendedLen = applyLineFixes(line, len, fixes, count, mended);
-    if (mendedLen == 0 || mended[0] == '#') {
+    if (!isStatementLine(line, len)) {
         return true;
     }
-    mended[mendedLen] = '\0';
+    char text[lineBufSize + 1];
+    memcpy(text, line, len);
+    text[len] = '\0';
     Verdict verdict = {};
-    judgeStatement<false>(mended, 0, &verdict, nullptr);
+    judgeStatement<false>(text, 0, &verdict, nullptr);
     return verdict.fault == FAULT_NONE;
 }
