@@ -903,6 +903,8 @@ EOF
 1|k5.conf:2:3: error: parse error [parse]
 1|k5.conf:2:3: note: a comment's '#' must be the line's first character
 1|k5.conf:5:10: warning: target 1.2.3.4 port 1 also defined on line 4 [-Wduplicate-target]
+2|fixed file k4.conf
+2|fixed file k5.conf
 EOF
     [ "$("$checker" --no-config -q --fix /dev/stdin <z.conf 2>&1 >/dev/null)" = \
         "failed to fix file /dev/stdin: is standard input: --stdin-filename=NAME with --fix writes the mended text to standard output" ] ||
