@@ -158,7 +158,7 @@ constexpr CheckInfo checkTable[checkCount] = {
      fixBit(FixCause::carriageReturn), "--fix deletes the carriage returns at the end of a line shorter than 512 bytes: a control character among them (a line that ends in two or more) goes with them."),
     {WARN_BAD_DIRECTIVE, "bad-directive", "malformed directive: # iscsi-config-check: disable=NAMES or disable-file=NAMES|unknown warning '{name}' in directive|'{name}' is an error: errors cannot be disabled|unknown warning '{name}' in directive; did you mean '{suggestion}'?",
      "a comment that looks like a directive but is not one",
-     "At column 1 for a comment that begins # iscsi-config-check: but does not go on with disable= or disable-file= and warnings' names separated by commas, without blanks (all names every warning); at its column for a name that is not a warning's, since an error cannot be disabled.",
+     "At column 1 for a comment that begins # iscsi-config-check: but does not go on with disable= or disable-file= and warnings' names separated by commas, without blanks (all names every warning), and for one meant as a directive but not in its form (the program's name in another letter case or without its colon, then disable= or disable-file=); at its column for a name that is not a warning's, since an error cannot be disabled.",
      "# iscsi-config-check: disable=leading-zeroes",
      "# iscsi-config-check: disable=leading-zero"},
 };
