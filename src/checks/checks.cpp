@@ -184,11 +184,38 @@ constexpr std::string_view withoutClause(std::string_view text)
 {
     return text.substr(0, text.rfind(" (--fix"));
 }
+
+// A text of fewer than N bytes, made at compile time.
+template <size_t N> struct BuiltText {
+    char bytes[N];
+    size_t len;
+};
+
+// `text` without its first `piece`: a note whose --fix stands among its
+// other remedies, written once.
+template <size_t N>
+constexpr BuiltText<N> withoutPiece(const char (&text)[N],
+                                    std::string_view piece)
+{
+    size_t at = std::string_view(text, N - 1).find(piece);
+    BuiltText<N> out = {{}, 0};
+    for (size_t k = 0; k + 1 < N; k++) {
+        if (k < at || k >= at + piece.size()) {
+            out.bytes[out.len++] = text[k];
+        }
+    }
+    return out;
+}
+
+constexpr char crlfNote[] =
+    "the file has Windows (CRLF) line ends: convert it with --fix, sed -i "
+    "'s/\\r$//' FILE or dos2unix FILE";
+constexpr BuiltText<sizeof crlfNote> crlfNoteWithoutFix =
+    withoutPiece(crlfNote, "--fix, ");
 } // namespace
 // clang-format off
 static constexpr NoteRow noteTable[NOTE_KIND_COUNT] = {
-    {"the file has Windows (CRLF) line ends: convert it with --fix, sed -i 's/\\r$//' FILE or dos2unix FILE",
-     "the file has Windows (CRLF) line ends: convert it with sed -i 's/\\r$//' FILE or dos2unix FILE"},
+    {crlfNote, {crlfNoteWithoutFix.bytes, crlfNoteWithoutFix.len}},
     {"the file begins with a byte order mark (the bytes EF BB BF), read as part of line 1: remove it with --fix or sed -i '1s/^\\xEF\\xBB\\xBF//' FILE", {}},
     {blankLineNote, withoutClause(blankLineNote)},
     {indentedNote, withoutClause(indentedNote)},

@@ -15,25 +15,6 @@
 #include "support/rewrite.h"
 #include "support/unified_diff.h"
 
-bool readAll(int fd, LineBuffer *content)
-{
-    const size_t block = 65536;
-    for (;;) {
-        char *out = content->reserve(block);
-        ssize_t got = read(fd, out, block);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            return false;
-        }
-        if (got == 0) {
-            return true;
-        }
-        content->commit(out + got);
-    }
-}
-
 // Tells the emitter that the file failed, as a check's failure is told.
 static Mended fail(Emitter *emitter, const char *name, FileStatus status,
                    int errorNumber)

@@ -56,10 +56,6 @@ Mended mendFile(const char *name, bool fromStdin, FixMode mode,
                 Emitter *emitter, const InspectOptions &options,
                 MendedFiles *done);
 
-// Reads what is left of the descriptor `fd` into `content`; false, with
-// errno set, when a read fails.
-bool readAll(int fd, LineBuffer *content);
-
 // Writes `text`, standard input's text mended or as it came, on standard
 // output: the bytes into a pipe or a file; on a terminal, as a view, no
 // control character from the file.

@@ -116,8 +116,10 @@ const LineFixes &fixesOf(LineFixesCache *cache, const Verdict *verdict)
         fixes->wouldDirect = false;
         return *fixes;
     }
-    findLineFixes(piece.text, piece.len,
-                  {verdict->lineNum == 1, verdict->reachedByDisable}, fixes);
+    LinePlace place = {};
+    place.firstLine = verdict->lineNum == 1;
+    place.reachedByDisable = verdict->reachedByDisable;
+    findLineFixes(piece.text, piece.len, place, fixes);
     return *fixes;
 }
 

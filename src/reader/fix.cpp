@@ -218,7 +218,9 @@ bool fixText(std::string_view text, LineBuffer *fixed)
         // that is neither empty nor a comment; a directive is read from a
         // long line's first piece.
         bool statementLine = isStatementLine(line, len);
-        LinePlace place = {lineStart == 0, disablePending && statementLine};
+        LinePlace place = {};
+        place.firstLine = lineStart == 0;
+        place.reachedByDisable = disablePending && statementLine;
         if (statementLine) {
             disablePending = false;
         } else if (len > 0) {

@@ -150,7 +150,8 @@ static ReadResult readLines(ByteSource *source, const ReaderHooks *hooks,
 ReadResult readConfigStream(FILE *file, ReaderHooks *hooks)
 {
     ByteSource source = openSource(file);
-    ReaderRun run = {hooks, nullptr, false, {}, false};
+    ReaderRun run = {};
+    run.hooks = hooks;
     if (hooks->warnings == 0) {
         ReadResult result = readLines(&source, hooks, &run);
         hooks->readErrno = source.errorNumber;

@@ -1,5 +1,6 @@
 // What output is built with: a growable line buffer that is handed to its
-// stream whole, and the writers of numbers and addresses into it.
+// stream whole, and the writers of numbers and addresses into it; and the
+// reading of a descriptor's rest into one.
 #ifndef ISCSI_CONFIG_CHECK_SUPPORT_LINE_BUFFER_H
 #define ISCSI_CONFIG_CHECK_SUPPORT_LINE_BUFFER_H
 
@@ -160,5 +161,9 @@ inline void appendAddress(LineBuffer *line, const uint32_t addr[4])
 {
     line->commit(putAddress(line->reserve(15), addr));
 }
+
+// Appends what is left of the descriptor `fd` to `content`, read a block
+// at a time; false, with errno set, when a read fails.
+bool readAll(int fd, LineBuffer *content);
 
 #endif

@@ -231,16 +231,8 @@ bool readForRewrite(const char *path, LineBuffer *content,
     if (why == noRefusal && ioctl(fd, FS_IOC_GETFLAGS, &source->flags) != 0) {
         source->flags = 0;
     }
-    while (error == 0 && why == noRefusal) {
-        char *start = content->reserve(65536);
-        ssize_t n = read(fd, start, 65536);
-        if (n > 0) {
-            content->commit(start + n);
-        } else if (n == 0) {
-            break;
-        } else if (errno != EINTR) {
-            error = errno;
-        }
+    if (error == 0 && why == noRefusal && !readAll(fd, content)) {
+        error = errno;
     }
     (void)close(fd);
     if (why != noRefusal) {
