@@ -893,6 +893,13 @@ EOF
 1|k3.conf:3:97: error: parse error [parse]
 1|k3.conf:3:97: note: '=' must follow the keyword 'target'
 EOF
+    # A note that offers --fix, then one of its kind that cannot: the formats
+    # that escape a note's text once per run give each its own.
+    printf ' #y\n%511s#x\n' '' >k6.conf
+    for format in json sarif github; do
+        [ "$("$checker" --no-config --format=$format k6.conf | grep -o 'deletes the blanks before it)' | wc -l)" = 1 ] ||
+            fail "$format: a note offers --fix on a line of 512 bytes or more"
+    done
     { [ -z "$("$checker" --no-config --diff k1.conf k2.conf k3.conf 2>/dev/null)" ] &&
         ! "$checker" --no-config --format=json -W all k2.conf | grep -q fixable; } ||
         fail "--fix offered on a line it keeps"

@@ -102,7 +102,7 @@ class CheckWords
 
 // The text of `note` as a JSON string, quotes included, and escaped as a
 // workflow command's message: each escaped once per run, since every note
-// of a kind says the same.
+// of a kind says one of the same two texts.
 std::string_view jsonNoteText(const Note &note);
 std::string_view commandNoteText(const Note &note);
 
