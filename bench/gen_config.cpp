@@ -694,9 +694,10 @@ static int writeCleanLong(long long limit)
 {
     long long written = 0;
     for (unsigned long j = 0; written < limit; j++) {
-        int n = printf("target = 10.%lu.%lu.%lu 3260 %lu Initiator:user%lu,"
-                       "password%lu\n",
-                       j >> 16 & 0xFF, j >> 8 & 0xFF, j & 0xFF, 1 + j % 8, j, j);
+        int n =
+            printf("target = 10.%lu.%lu.%lu 3260 %lu Initiator:user%lu,"
+                   "password%lu\n",
+                   j >> 16 & 0xFF, j >> 8 & 0xFF, j & 0xFF, 1 + j % 8, j, j);
         if (n < 0) {
             return 1;
         }
