@@ -13,7 +13,6 @@
 // build does not ask for the byte-at-a-time scan (ICC_SCALAR_SCAN, which CI
 // builds to test the scalar path on x86-64 too).
 #if defined(__SSE2__) && !defined(ICC_SCALAR_SCAN)
-#include <emmintrin.h>
 constexpr bool vectorScan = true;
 #else
 constexpr bool vectorScan = false;
@@ -60,29 +59,24 @@ inline size_t skipIdentifierChars(const char *text, size_t pos, size_t readable)
     if (vector) {
         // Letters (either case, by setting bit 0x20) and digits by a signed
         // compare after moving their range to the bottom of the signed
-        // bytes; '.', '-' and '_' each by equality.
-        const __m128i caseBit = _mm_set1_epi8(0x20);
-        const __m128i toLetters = _mm_set1_epi8(static_cast<char>(0x80 - 'a'));
-        const __m128i letterEnd = _mm_set1_epi8(static_cast<char>(0x80 + 26));
-        const __m128i toDigits = _mm_set1_epi8(static_cast<char>(0x80 - '0'));
-        const __m128i digitEnd = _mm_set1_epi8(static_cast<char>(0x80 + 10));
-        const __m128i dot = _mm_set1_epi8('.');
-        const __m128i dash = _mm_set1_epi8('-');
-        const __m128i underscore = _mm_set1_epi8('_');
+        // bytes; '.', '-' and '_' each by equality. Sixteen bytes in the
+        // compiler's vectors, which are SSE2's registers here.
+        typedef char Chars __attribute__((vector_size(16)));
+        typedef signed char Bytes __attribute__((vector_size(16)));
+        // Adding 128 - 'a' (wrapping) moves 'a' to -128, so the letters
+        // are the bytes then below -128 + 26; likewise the digits.
+        constexpr signed char toLetters = 128 - 'a';
+        constexpr signed char lettersEnd = -128 + 26;
+        constexpr signed char toDigits = 128 - '0';
+        constexpr signed char digitsEnd = -128 + 10;
         while (pos + 16 <= readable) {
-            __m128i bytes =
-                _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + pos));
-            __m128i letter = _mm_cmplt_epi8(
-                _mm_add_epi8(_mm_or_si128(bytes, caseBit), toLetters),
-                letterEnd);
-            __m128i digit =
-                _mm_cmplt_epi8(_mm_add_epi8(bytes, toDigits), digitEnd);
-            __m128i marks =
-                _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, dot),
-                                          _mm_cmpeq_epi8(bytes, dash)),
-                             _mm_cmpeq_epi8(bytes, underscore));
-            auto allowed = static_cast<unsigned>(_mm_movemask_epi8(
-                _mm_or_si128(_mm_or_si128(letter, digit), marks)));
+            Bytes bytes;
+            memcpy(&bytes, text + pos, sizeof bytes);
+            Bytes letter = ((bytes | 0x20) + toLetters) < lettersEnd;
+            Bytes digit = (bytes + toDigits) < digitsEnd;
+            Bytes marks = (bytes == '.') | (bytes == '-') | (bytes == '_');
+            auto allowed = static_cast<unsigned>(__builtin_ia32_pmovmskb128(
+                reinterpret_cast<Chars>(letter | digit | marks)));
             if (allowed != 0xFFFFU) {
                 return pos + static_cast<size_t>(__builtin_ctz(~allowed));
             }
