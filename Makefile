@@ -10,7 +10,7 @@ RELEASE       = build/release
 DEB_DIR       = build/deb
 SOURCE_DATE_EPOCH ?= $(shell git log -1 --format=%ct 2>/dev/null)
 
-.PHONY: all build run test asan fuzz coverage lint bench deb package-check clean
+.PHONY: all build run test asan scalar fuzz coverage lint bench deb package-check clean
 
 all: build
 
@@ -42,6 +42,14 @@ asan:
 	    -DICC_SANITIZE=ON -DICC_WERROR=ON
 	$(CMAKE) --build build/asan -j $(JOBS)
 	$(CTEST) --test-dir build/asan --output-on-failure --timeout 300 -j $(JOBS)
+
+# The unit tests on a build that scans login fields a byte at a time, the
+# path of machines without SSE2.
+scalar:
+	$(CMAKE) -S . -B build/scalar -DCMAKE_BUILD_TYPE=Release -DICC_WERROR=ON \
+	    -DICC_SCALAR_SCAN=ON
+	$(CMAKE) --build build/scalar -j $(JOBS) --target unit_tests
+	build/scalar/tests/unit_tests --gtest_brief=1
 
 # Each libFuzzer target for FUZZ_SECONDS, seeded from the golden cases.
 fuzz:

@@ -16,8 +16,14 @@
 //   clean   exactly 300,000 sound statements of distinct targets, 39 bytes a
 //           line (11,700,000 bytes), that give no diagnostic even under
 //           -W all; BYTES is ignored.
+//   clean --long-fields
+//           sound statements of distinct targets with long fields, line J
+//           (from 0) reading "target = 10.B.C.D 3260 N Initiator:userJ,
+//           passwordJ" (no blank after the comma), B.C.D the three low
+//           bytes of J and N = 1 + J mod 8, up to BYTES: 1,525,000 lines
+//           in the default 100 MB. Draws nothing: the seed has no effect.
 //
-//   gen_config [--mode=mix|faults|clean] [--seed=N] [BYTES]
+//   gen_config [--mode=mix|faults|clean] [--long-fields] [--seed=N] [BYTES]
 //
 // BYTES (default 100000000) is where writing stops: the last line is written
 // whole, so the file is up to one line longer. The same mode, seed and BYTES
@@ -682,6 +688,24 @@ static int writeClean(uint64_t state)
     return 0;
 }
 
+// The clean file with long fields: every line distinct up to 2^24 lines
+// (1.1 GB), past which the addresses come round again.
+static int writeCleanLong(long long limit)
+{
+    long long written = 0;
+    for (unsigned long j = 0; written < limit; j++) {
+        int n =
+            printf("target = 10.%lu.%lu.%lu 3260 %lu Initiator:user%lu,"
+                   "password%lu\n",
+                   j >> 16 & 0xFF, j >> 8 & 0xFF, j & 0xFF, 1 + j % 8, j, j);
+        if (n < 0) {
+            return 1;
+        }
+        written += n;
+    }
+    return 0;
+}
+
 // ---------------------------------------------------------------------------
 
 // The seed of each mode when --seed is not given.
@@ -695,7 +719,7 @@ static int usage(const char *message)
 {
     fprintf(stderr,
             "gen_config: %s\nUSAGE: gen_config [--mode=mix|faults|clean] "
-            "[--seed=N] [BYTES]\n",
+            "[--long-fields] [--seed=N] [BYTES]\n",
             message);
     return 2;
 }
@@ -707,6 +731,7 @@ int main(int argc, char **argv)
     bool seeded = false;
     uint64_t seed = 0;
     bool sized = false;
+    bool longFields = false;
     for (int i = 1; i < argc; i++) {
         const char *arg = argv[i];
         if (strncmp(arg, "--mode=", 7) == 0) {
@@ -720,6 +745,8 @@ int main(int argc, char **argv)
             } else {
                 return usage("unknown mode");
             }
+        } else if (strcmp(arg, "--long-fields") == 0) {
+            longFields = true;
         } else if (strncmp(arg, "--seed=", 7) == 0) {
             char *end = nullptr;
             errno = 0;
@@ -737,6 +764,9 @@ int main(int argc, char **argv)
             return usage("one size at most");
         }
     }
+    if (longFields && mode != 2) {
+        return usage("--long-fields goes with --mode=clean");
+    }
     uint64_t state = seeded ? seed : defaultSeed[mode];
 
     static char buffer[1 << 16];
@@ -746,6 +776,8 @@ int main(int argc, char **argv)
         status = writeMix(limit, state);
     } else if (mode == 1) {
         status = writeFaults(limit, state);
+    } else if (longFields) {
+        status = writeCleanLong(limit);
     } else {
         status = writeClean(state);
     }

@@ -1,7 +1,9 @@
 // Judges arbitrary login-parameter fields: the first two bytes choose a length
 // no greater than the rest, which is copied into a buffer of exactly its own
 // size so that any read past the count is caught; a fault found lies in the
-// field or just past it.
+// field or just past it. The same bytes, ended by a zero byte, are also a
+// statement's field found and judged in one pass, sixteen bytes at a time
+// and one by one, which must tell what the field judged whole tells.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +11,7 @@
 #include <memory>
 
 #include "reader/config.h"
+#include "reader/login_params.h"
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
@@ -41,6 +44,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FaultKind fault = findLoginParamsFault(counted, len, &at);
     if ((fault == FAULT_NONE) != (result == 0) || at > len) {
         abort();
+    }
+
+    std::unique_ptr<char[]> line(new char[restSize + 1]);
+    if (restSize > 0) {
+        memcpy(line.get(), data + 2, restSize);
+    }
+    line[restSize] = '\0';
+    size_t wholeLen = strcspn(line.get(), " \t");
+    size_t wholeAt = 0;
+    FaultKind whole = judgeLoginParams(line.get(), wholeLen, &wholeAt);
+    size_t lens[2] = {};
+    size_t ats[2] = {};
+    FaultKind faults[2] = {
+        judgeLoginField<true>(line.get(), 0, restSize + 1, &lens[0], &ats[0]),
+        judgeLoginField<false>(line.get(), 0, restSize + 1, &lens[1], &ats[1])};
+    for (int k = 0; k < 2; k++) {
+        if (faults[k] != whole || lens[k] != wholeLen || ats[k] != wholeAt) {
+            abort();
+        }
     }
     return 0;
 }

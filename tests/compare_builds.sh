@@ -2,11 +2,13 @@
 # Runs two builds of the checker on the same random files and the same
 # options, and compares their exit status, standard output and standard error
 # byte for byte. Only the version in the SARIF log's driver may differ.
+# Under --fix, each build mends copies of the same files, and the files it
+# leaves are compared too.
 #
 #   compare_builds.sh OLD_CHECKER NEW_CHECKER [RUNS] [SEED]
 #
 # Runs cycle through every format with every option set, so the default 504
-# runs try each of the 42 combinations 12 times. The same SEED gives the same
+# runs try each of the 56 combinations 9 times. The same SEED gives the same
 # files. Exits 1 if any run differs (its inputs are kept), 2 on a usage fault.
 set -u
 
@@ -166,7 +168,7 @@ genfile() {  # $1: name; 1 to 12 lines, sometimes none, a BOM, CRLF, no final ne
 printf -v odd '%b' 'caf\xc3\xa9 \xff,x:y%.conf'
 names=(a.conf b.conf initiator.conf 'two words,a:b%.conf' '##[warning]x.conf' "$odd")
 formats=(report gcc json sarif github tty tty-color)
-optsets=('' -q -s --mask-passwords '-W all' '-W all --no-directives')
+optsets=('' -q -s --mask-passwords '-W all' '-W all --no-directives' --diff --fix)
 combos=$((${#formats[@]} * ${#optsets[@]}))
 passed=0 failed=0 keep=
 
@@ -189,8 +191,20 @@ for ((run = 1; run <= runs; run++)); do
     esac
     if ((RANDOM % 4)); then args=("${opts[@]}" "${files[@]}"); else args=("${files[@]}" "${opts[@]}"); fi
 
+    # Under --fix, the files as generated are kept, those the old build left
+    # are put aside, and the new build mends the kept ones.
+    fixing=; for o in "${opts[@]}"; do [ "$o" != --fix ] || fixing=1; done
+    if [ -n "$fixing" ]; then
+        rm -rf "$work/kept" "$work/old-fixed" && mkdir "$work/kept" "$work/old-fixed" || exit 2
+        for f in "${files[@]}"; do [ ! -f "$f" ] || cp -p -- "$f" "$work/kept/"; done
+    fi
+
     # Both under one program name, which the banner and the usage message show.
     (exec -a iscsi-config-check "$old" "${args[@]}") </dev/null >"$work/old.out" 2>"$work/old.err"; old_status=$?
+    if [ -n "$fixing" ]; then
+        for f in "${files[@]}"; do [ ! -f "$f" ] || cp -p -- "$f" "$work/old-fixed/"; done
+        for f in "${files[@]}"; do [ ! -f "$work/kept/$f" ] || cp -p -- "$work/kept/$f" .; done
+    fi
     (exec -a iscsi-config-check "$new" "${args[@]}") </dev/null >"$work/new.out" 2>"$work/new.err"; new_status=$?
     [ "$fmt" != sarif ] || sed -i '1s/"version":"[^"]*","semanticVersion":"[^"]*"/"version":"X","semanticVersion":"X"/' \
         "$work/old.out" "$work/new.out"
@@ -199,6 +213,11 @@ for ((run = 1; run <= runs; run++)); do
     [ "$old_status" = "$new_status" ] || differs+=" status (old $old_status, new $new_status)"
     cmp -s "$work/old.out" "$work/new.out" || differs+=' stdout'
     cmp -s "$work/old.err" "$work/new.err" || differs+=' stderr'
+    if [ -n "$fixing" ]; then
+        for f in "${files[@]}"; do
+            [ ! -f "$f" ] || cmp -s -- "$work/old-fixed/$f" "$f" || { printf -v REPLY ' fixed %q' "$f"; differs+=$REPLY; }
+        done
+    fi
     if [ -z "$differs" ]; then passed=$((passed + 1)); continue; fi
 
     failed=$((failed + 1))
@@ -213,6 +232,7 @@ for ((run = 1; run <= runs; run++)); do
     [ -n "$keep" ] || keep=$(mktemp -d /tmp/icc-compare-failed.XXXXXX) || exit 2
     k=$keep/run-$run; mkdir "$k" || exit 2
     for f in "${files[@]}"; do [ -e "$f" ] && cp -r -- "$f" "$k/"; done
+    [ -z "$fixing" ] || cp -rp -- "$work/kept/." "$k/" # the files as generated
     cp -- "$work"/{old,new}.{out,err} "$k/"; echo "cd $k &&$cmd" >"$k/command"
     echo "  inputs kept in $k"
 done

@@ -11,6 +11,7 @@
 
 #include "checks/checks.h"
 #include "reader/config.h"
+#include "reader/login_params.h"
 
 namespace
 {
@@ -108,6 +109,49 @@ TEST(LoginParamsCount, JudgesOnlyTheCountedCharacters)
     EXPECT_EQ(faultOf("Initiator:host,pw", 14), FAULT_MISSING_COMMA);
     EXPECT_EQ(faultOf("Initiator:h,p!!!", 13), FAULT_NONE);
     EXPECT_EQ(faultOf("Initiator:h,p", 0), FAULT_MISSING_LOGIN_PARAMS);
+}
+
+// A statement's field is found and judged in one pass, sixteen bytes at a
+// time or one by one: both must tell what finding the field's end first and
+// judging it tells, for fields of many lengths with any byte anywhere.
+TEST(LoginParamsCount, OnePassAgreesWithTheFieldJudgedWhole)
+{
+    for (size_t idLen : {1, 6, 15, 16, 21, 37, 53, 63, 64}) {
+        for (size_t pwLen : {0, 5, 6, 16, 17}) {
+            for (const char *after : {"", " x", "\t"}) {
+                std::string sound = "Initiator:" + std::string(idLen, 'i') +
+                                    "," + std::string(pwLen, 'p') + after;
+                for (size_t at = 0; at < sound.size(); at++) {
+                    for (int byte = 0; byte < 256; byte++) {
+                        std::string text = sound;
+                        text[at] = static_cast<char>(byte);
+                        // Exactly the text and its zero byte.
+                        std::unique_ptr<char[]> line(new char[text.size() + 1]);
+                        memcpy(line.get(), text.c_str(), text.size() + 1);
+                        size_t len = strcspn(line.get(), " \t");
+                        size_t where = 0;
+                        FaultKind fault =
+                            judgeLoginParams(line.get(), len, &where);
+                        for (bool vector : {true, false}) {
+                            size_t gotLen = SIZE_MAX;
+                            size_t gotAt = SIZE_MAX;
+                            FaultKind got =
+                                vector
+                                    ? judgeLoginField<true>(line.get(), 0,
+                                                            text.size() + 1,
+                                                            &gotLen, &gotAt)
+                                    : judgeLoginField<false>(line.get(), 0,
+                                                             text.size() + 1,
+                                                             &gotLen, &gotAt);
+                            ASSERT_EQ(got, fault) << text;
+                            ASSERT_EQ(gotLen, len) << text;
+                            ASSERT_EQ(gotAt, where) << text;
+                        }
+                    }
+                }
+            }
+        }
+    }
 }
 
 } // namespace

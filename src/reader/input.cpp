@@ -59,7 +59,8 @@ static char *judgeFullPiece(char *lineBuf, char *next, long long *lineNum,
                             size_t *offset, ReaderRun *run)
 {
     bool lineEnds = *next == '\n';
-    judgeLine(lineBuf, lineBufSize, *lineNum, *offset, lineEnds, run);
+    judgeLine(lineBuf, lineBufSize, lineBufSize + 1, *lineNum, *offset,
+              lineEnds, run);
     *offset += lineBufSize;
     if (!lineEnds) {
         return next;
@@ -107,8 +108,9 @@ static ReadResult readLines(ByteSource *source, const ReaderHooks *hooks,
             if (newline != nullptr && count == 0) {
                 // The whole line lies in the block: judge it there, its
                 // newline becoming its terminator.
-                judgeLine(pos, static_cast<size_t>(newline - pos), lineNum,
-                          offset, true, run);
+                judgeLine(pos, static_cast<size_t>(newline - pos),
+                          static_cast<size_t>(end - pos), lineNum, offset, true,
+                          run);
                 pos = newline + 1;
                 lineNum++;
                 offset = 0;
@@ -121,7 +123,8 @@ static ReadResult readLines(ByteSource *source, const ReaderHooks *hooks,
             count += take;
             pos += take;
             if (newline != nullptr) {
-                judgeLine(lineBuf, count, lineNum, offset, true, run);
+                judgeLine(lineBuf, count, count + 1, lineNum, offset, true,
+                          run);
                 pos++;
                 lineNum++;
                 count = 0;
@@ -140,7 +143,7 @@ static ReadResult readLines(ByteSource *source, const ReaderHooks *hooks,
             break;
         }
     }
-    judgeLine(lineBuf, count, lineNum, offset, true, run);
+    judgeLine(lineBuf, count, count + 1, lineNum, offset, true, run);
     if (source->failed) {
         return ReadResult::readFailed;
     }

@@ -45,6 +45,7 @@ struct WarningState {
     bool controlSeen;        // the current physical line's is reported
     bool statementSeen;      // the file holds a target statement
     TargetTable targets;     // used for WARN_DUPLICATE_TARGET only
+    uint64_t targetHash;     // of the current statement's target, once read
     Warning found[maxLineWarnings];
     size_t count;
     // What the file's directives turn off: for the next statement's line,
@@ -100,9 +101,12 @@ struct ReaderRun {
 
 // Judges one line, or one piece of an over-long line (`lastPiece` tells that
 // the line ends after it), and hands over its verdict: `count` bytes as read,
-// which may include zero bytes, with room for one more after them.
-void judgeLine(char *line, size_t count, long long lineNum, size_t offset,
-               bool lastPiece, ReaderRun *run);
+// which may include zero bytes, with room for one more after them, and
+// `readable` bytes from `line` that may be read (at least count + 1: the
+// bytes that follow in the same buffer let the statement's scans go on
+// sixteen bytes at a time up to the line's end).
+void judgeLine(char *line, size_t count, size_t readable, long long lineNum,
+               size_t offset, bool lastPiece, ReaderRun *run);
 
 // Notes in `history` the hide point that a piece at `offset`, which does
 // not end its line, sets, unless an earlier piece set one, and with

@@ -58,12 +58,6 @@ static void setFault(Verdict *verdict, FaultKind fault, size_t pos)
     verdict->pos = pos;
 }
 
-// The blanks that end the login-parameters field, for strcspn. Aligned:
-// libc's SSE4.2 strcspn loads the set in one step from an aligned address,
-// and takes a longer path, on every statement, from one that the layout of
-// the constants around it happens to give.
-alignas(16) static const char fieldEnds[] = " \t";
-
 // The connection count that the protocol allows at most.
 static const uint64_t maxConnections = 65535;
 
@@ -84,7 +78,8 @@ static constexpr struct WrittenDigits {
 } writtenDigits;
 
 // Parses and judges one target statement, ended by its first zero byte, into
-// `verdict`; `offset` is where the text starts within its physical line.
+// `verdict`, reading no further than its first `readable` bytes; `offset` is
+// where the text starts within its physical line.
 // With `numbersWarned`, the warnings on its numbers that `warn` asks for are
 // added there, even when a later fault ends the statement. Returns how many
 // bytes from the start hold sound login parameters and what comes before
@@ -92,8 +87,8 @@ static constexpr struct WrittenDigits {
 // login parameters are not sound (or not reached).
 template <bool numbersWarned>
 [[gnu::always_inline]] inline static size_t
-judgeStatement(const char *line, size_t offset, Verdict *verdict,
-               WarningState *warn)
+judgeStatement(const char *line, size_t readable, size_t offset,
+               Verdict *verdict, WarningState *warn)
 {
     size_t pos = skipBlanks(line, 0);
     if (!startsWithKeyword(line + pos)) {
@@ -155,6 +150,12 @@ judgeStatement(const char *line, size_t offset, Verdict *verdict,
     uint32_t port = 0;
     pos = readNumber(line, pos, &port);
     verdict->port = port & 0xFFFFU;
+    if (warn != nullptr &&
+        (warn->enabled & warningBit(WARN_DUPLICATE_TARGET)) != 0) {
+        warn->targetHash =
+            targetHashOf(&warn->targets, verdict->addr, verdict->port);
+        prefetchTargetSlot(&warn->targets, warn->targetHash);
+    }
     // A port of 1 to 65535 in at most five digits has no warning.
     if (numbersWarned && pos != portStart &&
         (port - 1 >= 65535 || pos - portStart > 5)) {
@@ -175,11 +176,11 @@ judgeStatement(const char *line, size_t offset, Verdict *verdict,
                    toSigned32(count));
     }
     size_t fieldStart = skipBlanks(line, pos);
-    size_t fieldLen = strcspn(line + fieldStart, fieldEnds);
-    pos = fieldStart + fieldLen;
+    size_t fieldLen = 0;
     size_t comma = 0; // or where the fault lies
     FaultKind loginFault =
-        judgeLoginParams(line + fieldStart, fieldLen, &comma);
+        judgeLoginField(line, fieldStart, readable, &fieldLen, &comma);
+    pos = fieldStart + fieldLen;
     verdict->loginParams = line + fieldStart;
     verdict->loginParamsLen = fieldLen;
     verdict->nConnections = toSigned32(count);
@@ -226,8 +227,7 @@ static void warnOnStatement(WarningState *warn, const char *line, size_t offset,
         // definition too.
         TargetTable *targets = &warn->targets;
         TargetMemory memory = rememberHashedTarget(
-            targets, targetKey(verdict->addr, verdict->port),
-            targetHashOf(targets, verdict->addr, verdict->port),
+            targets, targetKey(verdict->addr, verdict->port), warn->targetHash,
             verdict->lineNum);
         if (!memory.isNew) {
             addWarning(warn, WARN_DUPLICATE_TARGET,
@@ -320,8 +320,8 @@ static size_t warnBeforeStatement(WarningState *warn, const char *line,
 // field and duplicate targets are each skipped on a flag when not asked for.
 template <bool warned>
 [[gnu::always_inline]] inline static void
-judgeLineAs(char *line, size_t count, long long lineNum, size_t offset,
-            bool lastPiece, ReaderRun *run)
+judgeLineAs(char *line, size_t count, size_t readable, long long lineNum,
+            size_t offset, bool lastPiece, ReaderRun *run)
 {
     WarningState *warn = run->warn;
     bool isStatement = isStatementLine(line, count);
@@ -373,12 +373,13 @@ judgeLineAs(char *line, size_t count, long long lineNum, size_t offset,
         // or one read from the file.
         line[count] = '\0';
         if (!warned) {
-            judgeStatement<false>(line, offset, &verdict, nullptr);
+            judgeStatement<false>(line, readable, offset, &verdict, nullptr);
         } else {
-            size_t checked =
-                warn->numberChecks
-                    ? judgeStatement<true>(line, offset, &verdict, warn)
-                    : judgeStatement<false>(line, offset, &verdict, warn);
+            size_t checked = warn->numberChecks
+                                 ? judgeStatement<true>(line, readable, offset,
+                                                        &verdict, warn)
+                                 : judgeStatement<false>(line, readable, offset,
+                                                         &verdict, warn);
             warnOnStatement(warn, line, offset, &verdict, checked);
             // The grammar has seen the bytes it accepted: a control
             // character can only come after them.
@@ -409,23 +410,25 @@ judgeLineAs(char *line, size_t count, long long lineNum, size_t offset,
 // learn what this one held. The paths with and without warnings are built
 // as functions of their own, so that neither weighs on the other's code.
 template <bool warned>
-[[gnu::noinline]] static void judgeLineThen(char *line, size_t count,
-                                            long long lineNum, size_t offset,
-                                            bool lastPiece, ReaderRun *run)
+[[gnu::noinline]] static void
+judgeLineThen(char *line, size_t count, size_t readable, long long lineNum,
+              size_t offset, bool lastPiece, ReaderRun *run)
 {
-    judgeLineAs<warned>(line, count, lineNum, offset, lastPiece, run);
+    judgeLineAs<warned>(line, count, readable, lineNum, offset, lastPiece, run);
     if (!lastPiece && run->hooks->history != 0) {
         rememberPiece(run, line, count, offset);
     }
 }
 
-void judgeLine(char *line, size_t count, long long lineNum, size_t offset,
-               bool lastPiece, ReaderRun *run)
+void judgeLine(char *line, size_t count, size_t readable, long long lineNum,
+               size_t offset, bool lastPiece, ReaderRun *run)
 {
     if (run->warn != nullptr) {
-        judgeLineThen<true>(line, count, lineNum, offset, lastPiece, run);
+        judgeLineThen<true>(line, count, readable, lineNum, offset, lastPiece,
+                            run);
     } else {
-        judgeLineThen<false>(line, count, lineNum, offset, lastPiece, run);
+        judgeLineThen<false>(line, count, readable, lineNum, offset, lastPiece,
+                             run);
     }
 }
 
@@ -438,6 +441,6 @@ bool lineIsSound(const char *line, size_t len)
     memcpy(text, line, len);
     text[len] = '\0';
     Verdict verdict = {};
-    judgeStatement<false>(text, 0, &verdict, nullptr);
+    judgeStatement<false>(text, len + 1, 0, &verdict, nullptr);
     return verdict.fault == FAULT_NONE;
 }

@@ -82,6 +82,14 @@ inline uint64_t targetHashOf(const TargetTable *table, const uint32_t addr[4],
            words[3][addr[2]] ^ words[4][addr[1]] ^ words[5][addr[0]];
 }
 
+// Asks for the home slot of a key whose hash is `hash` to be brought into
+// the cache: done as soon as the key is known, the miss on a large table
+// overlaps the rest of the line's work instead of stalling the lookup.
+inline void prefetchTargetSlot(const TargetTable *table, uint64_t hash)
+{
+    __builtin_prefetch(&table->slots[hash >> table->shift]);
+}
+
 // The bits of a slot that hold a hash: the top 24 bits of the hash shifted
 // left by the table's bits, as far as they fit in 32 bits (see targets.cpp).
 inline uint32_t targetSlotTag(uint64_t hash, unsigned bits)
