@@ -276,6 +276,14 @@ const CheckInfo *closestCheck(std::string_view name, bool warningsOnly)
         if (warningsOnly && check.severity != Severity::warning) {
             continue;
         }
+        // Every edit changes the length by one at most: a name whose length
+        // is that far off cannot come closer, and is not compared.
+        size_t apart = name.size() > check.name.size()
+                           ? name.size() - check.name.size()
+                           : check.name.size() - name.size();
+        if (apart >= closestDistance) {
+            continue;
+        }
         size_t distance = editDistance(name, check.name);
         if (distance < closestDistance) {
             closest = &check;

@@ -20,16 +20,15 @@ class JsonFormat : public Emitter
             return;
         }
         std::string_view prefix = prefix_.view();
-        line_.clear();
-        char *out = line_.reserve(96 + 3 * maxNumberLen + prefix.size() +
-                                  target.identifier.size());
+        char *out = line_.reserveLine(streams_.out,
+                                      96 + 3 * maxNumberLen + prefix.size() +
+                                          target.identifier.size());
         out = putNumber(put(out, prefix), target.lineNum);
         out = putAddress(put(out, ",\"address\":\""), target.addr);
         out = putNumber(put(out, "\",\"port\":"), target.port);
         out = putNumber(put(out, ",\"connections\":"), target.nConnections);
         out = put(put(out, ",\"initiator\":\""), target.identifier);
-        line_.commit(put(out, "\"}\n"));
-        line_.write(streams_.out);
+        line_.send(streams_.out, put(out, "\"}\n"));
     }
 
     // A record of the file that could not be read, besides the message on

@@ -110,8 +110,21 @@ inline constexpr struct DigitPairs {
     }
 } digitPairs;
 
+// Ten to the power of each index, for the count of digits of a number.
+inline constexpr struct PowersOfTen {
+    uint64_t value[20];
+    constexpr PowersOfTen() : value()
+    {
+        uint64_t power = 1;
+        for (uint64_t &entry : value) {
+            entry = power;
+            power *= 10;
+        }
+    }
+} powersOfTen;
+
 // Writes `value` in decimal at `out`; returns its end. By pairs of digits
-// from a table, after a short path for the small numbers that most lines
+// from a table, after short paths for the small numbers that most lines
 // hold (counts, positions, lengths, ports): a general formatter costs four
 // times as much on those.
 inline char *putDecimal(char *out, uint64_t value)
@@ -124,10 +137,24 @@ inline char *putDecimal(char *out, uint64_t value)
         memcpy(out, digitPairs.text + 2 * value, 2);
         return out + 2;
     }
-    size_t len = 3;
-    for (uint64_t bound = 1000; len < 20 && value >= bound; bound *= 10) {
-        len++;
+    if (value < 10000) {
+        auto small = static_cast<uint32_t>(value);
+        uint32_t high = small / 100;
+        uint32_t low = small % 100;
+        if (high < 10) {
+            *out = static_cast<char>('0' + high);
+            memcpy(out + 1, digitPairs.text + 2 * low, 2);
+            return out + 3;
+        }
+        memcpy(out, digitPairs.text + 2 * high, 2);
+        memcpy(out + 2, digitPairs.text + 2 * low, 2);
+        return out + 4;
     }
+    // The digits: from the count of bits, 1233 / 4096 being just under
+    // log10(2), one too many at most.
+    auto bits = static_cast<unsigned>(64 - __builtin_clzll(value));
+    unsigned len = (bits * 1233U) >> 12U;
+    len += value >= powersOfTen.value[len] ? 1U : 0U;
     char *end = out + len;
     char *at = end;
     while (value >= 100) {
@@ -227,6 +254,32 @@ class LineBuffer
     {
         writeOutput(out, view());
     }
+    // Room for a line of at most `n` bytes bound for `out`, in place of
+    // clear() and reserve(): in standard output's own buffer when that has
+    // the room, so that the line is not copied again, else here. Give the
+    // end of what was written there to send().
+    char *reserveLine(FILE *out, size_t n)
+    {
+        inOutput_ = out == ownOutput.file && n <= ownOutput.room;
+        if (inOutput_) {
+            return ownOutput.data + ownOutput.len;
+        }
+        clear();
+        return reserve(n);
+    }
+    // Hands the line begun by reserveLine, which ends at `end`, to `out`.
+    void send(FILE *out, const char *end)
+    {
+        if (inOutput_) {
+            auto n =
+                static_cast<size_t>(end - (ownOutput.data + ownOutput.len));
+            ownOutput.len += n;
+            ownOutput.room -= n;
+            return;
+        }
+        commit(end);
+        write(out);
+    }
 
   private:
     void grow(size_t n);
@@ -234,6 +287,7 @@ class LineBuffer
     char *data_ = nullptr;
     size_t len_ = 0;
     size_t capacity_ = 0;
+    bool inOutput_ = false; // the line begun is in standard output's buffer
 };
 
 // Each number from 0 to 255 in decimal followed by a dot, in four bytes,
