@@ -5,8 +5,9 @@
 #
 #   compare_builds.sh OLD_CHECKER NEW_CHECKER [RUNS] [SEED]
 #
-# Runs cycle through every format with every option set, so the default 504
-# runs try each of the 42 combinations 12 times. The same SEED gives the same
+# Runs cycle through every format with every option set, --diff and --fix
+# (on copies of the files) among them, so the default 504 runs try each of
+# the 56 combinations 9 times. The same SEED gives the same
 # files. Exits 1 if any run differs (its inputs are kept), 2 on a usage fault.
 set -u
 
@@ -166,7 +167,7 @@ genfile() {  # $1: name; 1 to 12 lines, sometimes none, a BOM, CRLF, no final ne
 printf -v odd '%b' 'caf\xc3\xa9 \xff,x:y%.conf'
 names=(a.conf b.conf initiator.conf 'two words,a:b%.conf' '##[warning]x.conf' "$odd")
 formats=(report gcc json sarif github tty tty-color)
-optsets=('' -q -s --mask-passwords '-W all' '-W all --no-directives')
+optsets=('' -q -s --mask-passwords '-W all' '-W all --no-directives' --diff --fix)
 combos=$((${#formats[@]} * ${#optsets[@]}))
 passed=0 failed=0 keep=
 
@@ -189,9 +190,20 @@ for ((run = 1; run <= runs; run++)); do
     esac
     if ((RANDOM % 4)); then args=("${opts[@]}" "${files[@]}"); else args=("${files[@]}" "${opts[@]}"); fi
 
-    # Both under one program name, which the banner and the usage message show.
-    (exec -a iscsi-config-check "$old" "${args[@]}") </dev/null >"$work/old.out" 2>"$work/old.err"; old_status=$?
-    (exec -a iscsi-config-check "$new" "${args[@]}") </dev/null >"$work/new.out" 2>"$work/new.err"; new_status=$?
+    # Both under one program name, which the banner and the usage message show;
+    # under --fix each in a copy of the files of its own, compared after.
+    statuses=()
+    for b in old new; do
+        dir=.
+        if [[ " ${opts[*]} " = *" --fix "* ]]; then
+            dir=$work/$b.d
+            rm -rf -- "$dir" && mkdir "$dir" || exit 2
+            for f in "${files[@]}"; do [ ! -e "$f" ] || cp -r -- "$f" "$dir/"; done
+        fi
+        (cd "$dir" && exec -a iscsi-config-check "${!b}" "${args[@]}") </dev/null >"$work/$b.out" 2>"$work/$b.err"
+        statuses+=($?)
+    done
+    old_status=${statuses[0]} new_status=${statuses[1]}
     [ "$fmt" != sarif ] || sed -i '1s/"version":"[^"]*","semanticVersion":"[^"]*"/"version":"X","semanticVersion":"X"/' \
         "$work/old.out" "$work/new.out"
 
@@ -199,6 +211,7 @@ for ((run = 1; run <= runs; run++)); do
     [ "$old_status" = "$new_status" ] || differs+=" status (old $old_status, new $new_status)"
     cmp -s "$work/old.out" "$work/new.out" || differs+=' stdout'
     cmp -s "$work/old.err" "$work/new.err" || differs+=' stderr'
+    [ "$dir" = . ] || diff -r "$work/old.d" "$work/new.d" >/dev/null || differs+=' fixed files'
     if [ -z "$differs" ]; then passed=$((passed + 1)); continue; fi
 
     failed=$((failed + 1))
