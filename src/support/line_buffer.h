@@ -103,7 +103,7 @@ inline constexpr struct DigitPairs {
     char text[200];
     constexpr DigitPairs() : text()
     {
-        for (int n = 0; n < 100; n++) {
+        for (size_t n = 0; n < 100; n++) {
             text[2 * n] = static_cast<char>('0' + n / 10);
             text[2 * n + 1] = static_cast<char>('0' + n % 10);
         }
@@ -139,8 +139,8 @@ inline char *putDecimal(char *out, uint64_t value)
     }
     if (value < 10000) {
         auto small = static_cast<uint32_t>(value);
-        uint32_t high = small / 100;
-        uint32_t low = small % 100;
+        size_t high = small / 100U;
+        size_t low = small % 100U;
         if (high < 10) {
             *out = static_cast<char>('0' + high);
             memcpy(out + 1, digitPairs.text + 2 * low, 2);
@@ -258,7 +258,7 @@ class LineBuffer
     // clear() and reserve(): in standard output's own buffer when that has
     // the room, so that the line is not copied again, else here. Give the
     // end of what was written there to send().
-    char *reserveLine(FILE *out, size_t n)
+    char *reserveLine(const FILE *out, size_t n)
     {
         inOutput_ = out == ownOutput.file && n <= ownOutput.room;
         if (inOutput_) {
