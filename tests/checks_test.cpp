@@ -6,6 +6,7 @@
 // table gives.)
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -325,6 +326,51 @@ TEST(CheckDocs, RewritingRefusesMarkersThatDoNotPairUp)
             rewriteRegions(DocSyntax::roff, c.document, &result, &error))
             << c.document;
         EXPECT_EQ(error, c.error) << c.document;
+    }
+}
+
+// The closest check name takes shortcuts: names whose length is too far off
+// are not compared, and a comparison stops at the best found so far. Over
+// every check's name with one and two edits made, and names near none, it
+// picks what comparing every name in full picks, and each comparison cut
+// short gives no count under its limit that the full one does not.
+TEST(ClosestCheck, AgreesWithTheFullComparison)
+{
+    std::vector<std::string> names = {"", "x", "duplicate",
+                                      std::string(70, 'z')};
+    for (const CheckInfo &check : checkTable) {
+        const std::string name(check.name);
+        for (size_t k = 0; k < name.size(); k++) {
+            std::string swapped = name;
+            std::swap(swapped[k], swapped[(k + 1) % name.size()]);
+            for (const std::string &edited :
+                 {name.substr(0, k) + name.substr(k + 1),
+                  name.substr(0, k) + "q" + name.substr(k), swapped,
+                  swapped.substr(1), "xy" + name.substr(k)}) {
+                names.push_back(edited);
+            }
+        }
+    }
+    for (const std::string &name : names) {
+        for (bool warningsOnly : {false, true}) {
+            const CheckInfo *closest = nullptr;
+            size_t best = 3;
+            for (const CheckInfo &check : checkTable) {
+                size_t distance = editDistance(name, check.name);
+                for (size_t limit = 1; limit <= 3; limit++) {
+                    EXPECT_EQ(
+                        std::min(editDistance(name, check.name, limit), limit),
+                        std::min(distance, limit))
+                        << name << " " << check.name;
+                }
+                if ((!warningsOnly || check.severity == Severity::warning) &&
+                    distance < best) {
+                    closest = &check;
+                    best = distance;
+                }
+            }
+            EXPECT_EQ(closestCheck(name, warningsOnly), closest) << name;
+        }
     }
 }
 

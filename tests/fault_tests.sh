@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Fault cases whose inputs are made at run time: unwritable output, a write
-# that fails once, a closed pipe, combined streams, a multi-megabyte line,
-# random bytes, an unreadable file, input from a pipe, output to a terminal
-# and the memory used on large input.
+# that fails once, a closed pipe, combined streams, a write longer than the
+# output's buffer, a multi-megabyte line, random bytes, an unreadable file,
+# input from a pipe, output to a terminal and the memory used on large input.
 #
 #   fault_tests.sh CHECKER CASE
 #
@@ -96,6 +96,21 @@ closed-pipe)
     status=${PIPESTATUS[0]}
     [ "$status" = 141 ] || fail "status $status, expected 141 (SIGPIPE)"
     [ -s err ] && fail "unexpected standard error"
+    ;;
+large-write)
+    # What is longer than the output's buffer goes out whole and in order:
+    # standard input of 300 KB handed back by --fix, into a file and into a
+    # pipe, with the report on standard error.
+    { yes "$statement" | head -n 8000; echo x; } >big.conf
+    for sink in file pipe; do
+        if [ $sink = file ]; then
+            (exec -a iscsi-config-check "$checker" --fix --stdin-filename shown.conf) <big.conf >out 2>err
+        else
+            (exec -a iscsi-config-check "$checker" --fix --stdin-filename shown.conf) <big.conf 2>err | cat >out
+        fi
+        cmp -s big.conf out || fail "the input handed back into a $sink differs"
+        [ "$(wc -l <err)" = 8002 ] || fail "the report into a $sink has $(wc -l <err) lines"
+    done
     ;;
 terminal)
     # On a terminal the report is line-buffered, and the control characters

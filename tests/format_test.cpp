@@ -5,15 +5,19 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <charconv>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <random>
 #include <regex>
 #include <string>
+#include <vector>
 
 #include "diagnose/inspect.h"
 #include "memory_output.h"
+#include "reader/login_params.h"
 #include "support/escape.h"
 
 namespace
@@ -26,8 +30,22 @@ struct JsonCase {
 
 const std::string fffd = "\xEF\xBF\xBD";
 
+// Every character a sound identifier may hold: the json format copies an
+// initiator's identifier without escaping it.
+std::string identifierChars()
+{
+    std::string chars;
+    for (int c = 1; c < 256; c++) {
+        if (isIdentifierChar(static_cast<char>(c))) {
+            chars += static_cast<char>(c);
+        }
+    }
+    return chars;
+}
+
 const JsonCase jsonCases[] = {
     {"a.conf", "a.conf"},
+    {identifierChars(), identifierChars()},
     {"\"\\/", "\\\"\\\\/"},
     {"\n\r\t\b\f", "\\n\\r\\t\\b\\f"},
     {std::string("\x00\x01\x1F\x7F", 4), "\\u0000\\u0001\\u001f\\u007f"},
@@ -56,6 +74,52 @@ TEST_P(JsonStringTest, EscapesAndReplaces)
 }
 
 INSTANTIATE_TEST_SUITE_P(Bytes, JsonStringTest, testing::ValuesIn(jsonCases));
+
+// Numbers and addresses are written from tables of digits and octets, as
+// the general formatter writes them: every number to 100,000, ten to every
+// power and its neighbours, the extremes, negatives; every octet in each
+// place of an address.
+TEST(NumberTexts, AreThoseOfTheGeneralFormatter)
+{
+    std::vector<uint64_t> values;
+    for (uint64_t n = 0; n <= 100000; n++) {
+        values.push_back(n);
+    }
+    for (uint64_t power = 10; power <= 10000000000000000000U; power *= 10) {
+        values.insert(values.end(), {power - 1, power, power + 1});
+        if (power > UINT64_MAX / 10) {
+            break;
+        }
+    }
+    values.push_back(UINT64_MAX);
+    char ours[32];
+    char general[32];
+    auto same = [&](auto value) {
+        std::string_view written(
+            ours, static_cast<size_t>(putNumber(ours, value) - ours));
+        std::string_view expected(
+            general,
+            static_cast<size_t>(
+                std::to_chars(general, general + 32, value).ptr - general));
+        EXPECT_EQ(written, expected);
+    };
+    for (uint64_t value : values) {
+        same(value);
+        same(static_cast<long long>(value));
+        same(static_cast<int32_t>(value));
+    }
+    same(INT64_MIN);
+    for (uint32_t n = 0; n < 256; n++) {
+        for (size_t place = 0; place < 4; place++) {
+            uint32_t addr[4] = {1, 22, 133, 4};
+            addr[place] = n;
+            std::string expected =
+                std::to_string(addr[0]) + "." + std::to_string(addr[1]) + "." +
+                std::to_string(addr[2]) + "." + std::to_string(addr[3]);
+            EXPECT_EQ(std::string(ours, putAddress(ours, addr)), expected);
+        }
+    }
+}
 
 } // namespace
 

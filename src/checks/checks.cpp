@@ -290,7 +290,7 @@ static const size_t maxComparedLen = 64;
 // The Damerau-Levenshtein distance (optimal string alignment), in rows of
 // bytes (no distance compared exceeds 64): suggestions and notes compare
 // short words, often.
-size_t editDistance(std::string_view a, std::string_view b)
+size_t editDistance(std::string_view a, std::string_view b, size_t limit)
 {
     if (a.size() > maxComparedLen || b.size() > maxComparedLen) {
         return SIZE_MAX;
@@ -300,11 +300,16 @@ size_t editDistance(std::string_view a, std::string_view b)
     for (size_t j = 0; j <= b.size(); j++) {
         rows[1][j] = static_cast<unsigned char>(j);
     }
+    // The least of the row before: once two rows in a row hold nothing
+    // under the limit, no later one can (a swap reaches two rows up, and
+    // adds one).
+    size_t aboveLeast = 0;
     for (size_t i = 1; i <= a.size(); i++) {
         unsigned char *row = rows[(i + 1) % 3];
         const unsigned char *above = rows[i % 3];
         const unsigned char *twoUp = rows[(i + 2) % 3];
         row[0] = static_cast<unsigned char>(i);
+        size_t least = i;
         for (size_t j = 1; j <= b.size(); j++) {
             unsigned cost = a[i - 1] == b[j - 1] ? 0U : 1U;
             unsigned best = above[j - 1] + cost;
@@ -315,7 +320,12 @@ size_t editDistance(std::string_view a, std::string_view b)
                 best = twoUp[j - 2] + 1U;
             }
             row[j] = static_cast<unsigned char>(best);
+            least = best < least ? best : least;
         }
+        if (least >= limit && aboveLeast >= limit) {
+            return limit;
+        }
+        aboveLeast = least;
     }
     return rows[(a.size() + 1) % 3][b.size()];
 }
@@ -328,7 +338,15 @@ const CheckInfo *closestCheck(std::string_view name, bool warningsOnly)
         if (warningsOnly && check.severity != Severity::warning) {
             continue;
         }
-        size_t distance = editDistance(name, check.name);
+        // Every edit changes the length by one at most: a name whose length
+        // is that far off cannot come closer, and is not compared.
+        size_t apart = name.size() > check.name.size()
+                           ? name.size() - check.name.size()
+                           : check.name.size() - name.size();
+        if (apart >= closestDistance) {
+            continue;
+        }
+        size_t distance = editDistance(name, check.name, closestDistance);
         if (distance < closestDistance) {
             closest = &check;
             closestDistance = distance;

@@ -157,8 +157,11 @@ const CheckInfo *findCheck(std::string_view name);
 
 // The number of edits (insertions, deletions, substitutions, swaps of
 // neighbours) that make `a` into `b`, as suggestions measure it; SIZE_MAX
-// when either is longer than 64 characters, far from every name.
-size_t editDistance(std::string_view a, std::string_view b);
+// when either is longer than 64 characters, far from every name. Given a
+// `limit`, it stops as soon as the count cannot come under it, and then
+// gives some number not under it.
+size_t editDistance(std::string_view a, std::string_view b,
+                    size_t limit = SIZE_MAX);
 
 // The check whose name is closest to `name`, at most two edits away (as
 // editDistance counts them), or null; with `warningsOnly`, only a warning.

@@ -44,9 +44,7 @@ static int tellOutputFailed()
 // failure on standard output and the message ends a combined log.
 static int finishOutput(int status)
 {
-    // Closed here, so that a failure that only closing shows (a full quota
-    // on a network file system) is told too.
-    if (fflush(stdout) != 0 || ferror(stdout) != 0 || fclose(stdout) != 0) {
+    if (!closeStandardOutput()) {
         return tellOutputFailed();
     }
     return status;
@@ -105,7 +103,7 @@ static void endForWantOfMemory()
         if (runEmitter != nullptr) {
             runEmitter->abandonRun();
         }
-        (void)fflush(stdout);
+        flushOutput(stdout);
         tellProblem(runProgramName, "out of memory");
     }
     _exit(statusFailed);
@@ -116,13 +114,6 @@ static void endForWantOfMemory()
 static int checkFiles(const char *programName, const CommandLine *command,
                       bool inputClosed)
 {
-    // Reports going to a file or a pipe are written in large blocks; a
-    // terminal keeps its line buffering. Should setvbuf refuse, stdout keeps
-    // its default buffer, which is only slower.
-    if (isatty(STDOUT_FILENO) == 0) {
-        static char outputBuffer[65536];
-        (void)setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
-    }
     const Settings *settings = &command->settings;
     size_t fileCount = command->stdinName != nullptr ? 1 : command->fileCount;
     EmitterSetup setup;
@@ -244,9 +235,15 @@ static int runChecker(int argc, char **argv, const char *programName,
         help.write(stdout);
         return finishOutput(statusOk);
     }
-    case ACTION_VERSION:
-        printf("%s %s\n", ownProgramName, ICC_VERSION);
+    case ACTION_VERSION: {
+        LineBuffer version;
+        version.append(ownProgramName);
+        version.append(' ');
+        version.append(ICC_VERSION);
+        version.append('\n');
+        version.write(stdout);
         return finishOutput(statusOk);
+    }
     case ACTION_EXPLAIN:
         explainCheck(findCheck(command->explained));
         return finishOutput(statusOk);
@@ -280,6 +277,9 @@ int main(int argc, char **argv)
         return statusFailed;
     }
     runProgramName = programName;
+    // Reports going to a file or a pipe are written in large blocks, each
+    // line to a terminal at once.
+    takeStandardOutput();
     setOutOfMemoryHandler(endForWantOfMemory);
     CommandLine command;
     int status = runChecker(argc, argv, programName, &command, closed.input);

@@ -115,9 +115,7 @@ static bool readToMend(const char *name, bool fromStdin, FixMode mode,
 void writeText(std::string_view text)
 {
     if (isatty(STDOUT_FILENO) == 0) {
-        if (!outputFailed(stdout)) {
-            (void)fwrite_unlocked(text.data(), 1, text.size(), stdout);
-        }
+        writeOutput(stdout, text);
         return;
     }
     LineBuffer shown;

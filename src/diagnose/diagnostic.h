@@ -144,6 +144,9 @@ struct ConsumerNeeds {
     bool notes = false;    // Diagnostic::notes
     bool fixable = false;  // Diagnostic::fixable
     bool fixEdits = false; // Diagnostic::edits
+    // Sound statements are shown (emitTarget): where they are not, no
+    // target is built for them.
+    bool targets = false;
     NameStyle nameStyle = NameStyle::asGiven;
 };
 

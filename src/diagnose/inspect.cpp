@@ -27,6 +27,7 @@ struct Inspection {
     bool notes;          // the consumer shows notes
     bool fixable;        // and whether --fix mends a diagnostic's cause
     bool fixEdits;       // and how
+    bool targets;        // and sound statements
     // The file's line ends have been told of: like the carriage-return
     // warning, a fact of the whole file is told once, on its first error.
     bool crlfTold;
@@ -215,11 +216,11 @@ static int takeVerdict(void *context, const Verdict *verdict)
 {
     auto *inspection = static_cast<Inspection *>(context);
     if (verdict->isStatement) {
-        if (verdict->fault == FAULT_NONE) {
-            emitTarget(inspection, verdict);
-        } else {
+        if (verdict->fault != FAULT_NONE) {
             emit(inspection, verdict, checkOf(verdict->fault), verdict->pos,
                  nullptr);
+        } else if (inspection->targets) {
+            emitTarget(inspection, verdict);
         }
     }
     if (verdict->warningCount != 0) {
@@ -251,6 +252,7 @@ FileStatus inspectStream(FILE *file, const char *name,
                                  needs.notes,
                                  needs.fixable,
                                  needs.fixEdits,
+                                 needs.targets,
                                  false,
                                  {},
                                  {},

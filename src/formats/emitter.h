@@ -31,7 +31,10 @@ class Emitter : public DiagnosticConsumer
     Emitter *setUp(const EmitterSetup &setup, const ConsumerNeeds &needs)
     {
         setup_ = setup;
-        setUpConsumer(setup.streams, needs);
+        // Nothing of a sound statement shows under -q.
+        ConsumerNeeds shown = needs;
+        shown.targets = needs.targets && !setup.quiet;
+        setUpConsumer(setup.streams, shown);
         reset();
         return this;
     }

@@ -15,11 +15,14 @@ Emitter *ttyEmitter();
 // columns in characters, how it writes a file's name, whether --fix mends a
 // diagnostic's cause and how (`asks`), and columns that stop at the hide
 // point, with notes (all but the report format, whose positions and
-// messages are the original checker's).
+// messages are the original checker's); and whether it shows sound
+// statements.
 enum Asks : unsigned { NOTHING_MORE = 0U, FIXABLE = 1U, FIX_EDITS = 2U };
+enum Shows : bool { DIAGNOSTICS = false, TARGETS = true };
 static constexpr ConsumerNeeds needing(bool excerpt, bool charColumn,
                                        NameStyle names, unsigned asks,
-                                       bool hidesColumns = true)
+                                       bool hidesColumns = true,
+                                       Shows shows = DIAGNOSTICS)
 {
     ConsumerNeeds needs;
     needs.excerpt = excerpt;
@@ -29,16 +32,18 @@ static constexpr ConsumerNeeds needing(bool excerpt, bool charColumn,
     needs.notes = hidesColumns;
     needs.fixable = (asks & FIXABLE) != 0;
     needs.fixEdits = (asks & FIX_EDITS) != 0;
+    needs.targets = shows == TARGETS;
     return needs;
 }
 
 const FormatInfo formatTable[] = {
     {"report", reportEmitter,
-     needing(false, false, NameStyle::asGiven, NOTHING_MORE, false),
+     needing(false, false, NameStyle::asGiven, NOTHING_MORE, false, TARGETS),
      "report (the default);"},
     {"gcc", gccEmitter, needing(false, false, NameStyle::asGiven, NOTHING_MORE),
      "gcc: diagnostics only, as\nFILE:LINE:COLUMN: error: MESSAGE;"},
-    {"json", jsonEmitter, needing(false, false, NameStyle::json, FIXABLE),
+    {"json", jsonEmitter,
+     needing(false, false, NameStyle::json, FIXABLE, true, TARGETS),
      "json: JSON Lines;\n"},
     {"sarif", sarifEmitter,
      needing(false, true, NameStyle::uri, FIXABLE | FIX_EDITS),

@@ -43,7 +43,8 @@ class ReportFormat : public Emitter
         }
         startHeader();
         // The text's parts, four numbers and the address.
-        char *out = line_.reserve(128 + 5 * maxNumberLen + target.rest.size());
+        char *out = line_.reserveLine(streams_.out, 128 + 5 * maxNumberLen +
+                                                        target.rest.size());
         out = put(out, "line ");
         out = putNumber(out, target.lineNum);
         out = put(out, ", nConnections = ");
@@ -68,8 +69,7 @@ class ReportFormat : public Emitter
         } else {
             out = put(out, target.rest);
         }
-        line_.commit(put(out, " \n"));
-        line_.write(streams_.out);
+        line_.send(streams_.out, put(out, " \n"));
     }
 
     void endFile() override
@@ -96,9 +96,9 @@ class ReportFormat : public Emitter
         const CheckInfo *check = diagnostic.check;
         startHeader();
         // The text's parts and two numbers.
-        char *out =
-            line_.reserve(64 + 2 * maxNumberLen + diagnostic.message.size() +
-                          check->name.size());
+        char *out = line_.reserveLine(
+            streams_.out, 64 + 2 * maxNumberLen + diagnostic.message.size() +
+                              check->name.size());
         out = putNumber(put(out, "line "), diagnostic.lineNum);
         if (!check->positioned) {
             out = put(put(put(out, ": "), diagnostic.message), "\n");
@@ -110,12 +110,11 @@ class ReportFormat : public Emitter
             out = put(put(put(out, ", warning: "), diagnostic.message), " [-W");
             out = put(put(out, check->name), "]\n");
         }
-        line_.commit(out);
-        line_.write(streams_.out);
+        line_.send(streams_.out, out);
     }
 
   private:
-    // Prints the file's header if it is still due, and clears the line.
+    // Prints the file's header if it is still due.
     void startHeader()
     {
         if (headerDue_) {
@@ -126,7 +125,6 @@ class ReportFormat : public Emitter
             line_.write(streams_.out);
             headerDue_ = false;
         }
-        line_.clear();
     }
 
     LineBuffer line_;

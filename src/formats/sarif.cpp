@@ -89,10 +89,10 @@ class SarifFormat : public Emitter
     void abandonRun() override
     {
         if (started_ && !outputFailed(streams_.out)) {
-            (void)fputs("\n],\"invocations\":[{\"executionSuccessful\":false,"
+            writeOutput(streams_.out,
+                        "\n],\"invocations\":[{\"executionSuccessful\":false,"
                         "\"toolExecutionNotifications\":[{\"level\":\"error\","
-                        "\"message\":{\"text\":\"out of memory\"}}]}]}]}\n",
-                        streams_.out);
+                        "\"message\":{\"text\":\"out of memory\"}}]}]}]}\n");
         }
     }
 
