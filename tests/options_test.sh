@@ -836,6 +836,11 @@ EOF
     # failures give it), but for -q.
     "$checker" --no-config -q --diff z.conf 2>&1 | cmp -s - <("$checker" --no-config -q --diff z.conf ./z.conf 2>&1) ||
         fail "--diff z.conf ./z.conf: not one diff"
+    # Many files, each named twice: one diff each, however many came before.
+    many=()
+    for k in $(seq 20); do cp z.conf "m$k.conf" && many+=("m$k.conf" "./m$k.conf"); done
+    [ "$("$checker" --no-config -q --diff "${many[@]}" 2>/dev/null | grep -c '^--- a/m')" = 20 ] ||
+        fail "--diff of twenty files named twice: not one diff each"
     mkdir -p d.conf && cp z.orig t.conf && cp z.orig 'n%,1.conf' && cp z.orig q.conf
     expect --no-config --format=tty --fix t.conf ./t.conf d.conf <<'EOF'
 1
