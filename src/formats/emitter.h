@@ -72,6 +72,8 @@ class Emitter : public DiagnosticConsumer
     }
 
     EmitterSetup setup_;
+    // The line numbers written, one line after another.
+    CountedDecimal lineNumber_;
 };
 
 // Each check's fixed words in a format's lines, written once a run rather

@@ -36,7 +36,7 @@ class GccFormat : public Emitter
                                   after.size());
         out = put(out, name_.shown);
         *out++ = ':';
-        out = putNumber(out, diagnostic.lineNum);
+        out = lineNumber_.put(out, diagnostic.lineNum);
         *out++ = ':';
         // "FILE:LINE:", which each note's line begins with too.
         size_t prefixLen = static_cast<size_t>(out - line_.data());

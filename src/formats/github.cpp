@@ -50,7 +50,7 @@ class GithubFormat : public Emitter
         char *out = line_.reserve(16 + 2 * maxNumberLen + before.size() +
                                   name_.shown.size() + after.size());
         out = put(put(out, before), name_.shown);
-        out = putNumber(put(out, ",line="), diagnostic.lineNum);
+        out = lineNumber_.put(put(out, ",line="), diagnostic.lineNum);
         out = putNumber(put(out, ",col="), diagnostic.pos + 1);
         line_.commit(put(out, after));
         appendCommandEscaped(&line_, diagnostic.message, false);

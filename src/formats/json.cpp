@@ -23,7 +23,7 @@ class JsonFormat : public Emitter
         char *out = line_.reserveLine(streams_.out,
                                       96 + 3 * maxNumberLen + prefix.size() +
                                           target.identifier.size());
-        out = putNumber(put(out, prefix), target.lineNum);
+        out = lineNumber_.put(put(out, prefix), target.lineNum);
         out = putAddress(put(out, ",\"address\":\""), target.addr);
         out = putNumber(put(out, "\",\"port\":"), target.port);
         out = putNumber(put(out, ",\"connections\":"), target.nConnections);
@@ -80,7 +80,7 @@ class JsonFormat : public Emitter
         line_.clear();
         char *out =
             line_.reserve(16 + 2 * maxNumberLen + prefix.size() + words.size());
-        out = putNumber(put(out, prefix), diagnostic.lineNum);
+        out = lineNumber_.put(put(out, prefix), diagnostic.lineNum);
         out = putNumber(put(out, ",\"column\":"), diagnostic.pos + 1);
         line_.commit(put(out, words));
         appendJsonString(&line_, diagnostic.message);

@@ -46,7 +46,7 @@ class ReportFormat : public Emitter
         char *out = line_.reserveLine(streams_.out, 128 + 5 * maxNumberLen +
                                                         target.rest.size());
         out = put(out, "line ");
-        out = putNumber(out, target.lineNum);
+        out = lineNumber_.put(out, target.lineNum);
         out = put(out, ", nConnections = ");
         out = putNumber(out, target.nConnections);
         out = put(out, ", target addr = ");
@@ -99,7 +99,7 @@ class ReportFormat : public Emitter
         char *out = line_.reserveLine(
             streams_.out, 64 + 2 * maxNumberLen + diagnostic.message.size() +
                               check->name.size());
-        out = putNumber(put(out, "line "), diagnostic.lineNum);
+        out = lineNumber_.put(put(out, "line "), diagnostic.lineNum);
         if (!check->positioned) {
             out = put(put(put(out, ": "), diagnostic.message), "\n");
         } else if (check->severity == Severity::error) {

@@ -169,7 +169,7 @@ class SarifFormat : public Emitter
         appendJsonString(&line_, diagnostic.message);
         char *out = line_.reserve(64 + 2 * maxNumberLen + place.size());
         out = put(put(out, "},\"locations\":["), place);
-        out = putNumber(out, diagnostic.lineNum);
+        out = lineNumber_.put(out, diagnostic.lineNum);
         out = putNumber(put(out, ",\"startColumn\":"), diagnostic.charColumn);
         line_.commit(put(out, "}}}]"));
         for (size_t k = 0; k < diagnostic.noteCount; k++) {
@@ -181,7 +181,7 @@ class SarifFormat : public Emitter
             out = putNumber(put(out, "{\"id\":"), k + 1);
             out = put(out, ",");
             out = put(out, tailOf(place, 1)); // without its "{"
-            out = putNumber(out, diagnostic.lineNum);
+            out = lineNumber_.put(out, diagnostic.lineNum);
             out = putNumber(put(out, ",\"startColumn\":"), note.charColumn);
             out = put(put(out, "}},\"message\":{\"text\":"), text);
             line_.commit(put(out, "}}"));
@@ -211,7 +211,7 @@ class SarifFormat : public Emitter
             out = line_.reserve(80 + 3 * maxNumberLen);
             out = put(out, k == 0 ? "{\"deletedRegion\":{\"startLine\":"
                                   : ",{\"deletedRegion\":{\"startLine\":");
-            out = putNumber(out, diagnostic.lineNum);
+            out = lineNumber_.put(out, diagnostic.lineNum);
             out = putNumber(put(out, ",\"startColumn\":"), edit.startColumn);
             out = putNumber(put(out, ",\"endColumn\":"), edit.endColumn);
             line_.commit(put(out, "}}"));

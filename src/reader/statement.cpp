@@ -22,6 +22,29 @@ static bool startsWithKeyword(const char *text)
     return true;
 }
 
+// How most statements begin: the keyword, a blank, "=" and a blank.
+static const char commonHead[] = "target = ";
+static const size_t commonHeadLen = sizeof commonHead - 1;
+static_assert(commonHeadLen == 9, "eight bytes compared at once, and one");
+
+// True when the text at `line`, whose first `readable` bytes may be read,
+// begins with the common head and no blank follows it: the address then
+// starts right after it, as the grammar's blanks, keyword and "=" read one
+// by one would find, which costs most lines some forty instructions more
+// than comparing the first eight bytes as one word.
+static bool startsWithCommonHead(const char *line, size_t readable)
+{
+    if (readable <= commonHeadLen) {
+        return false;
+    }
+    uint64_t head = 0;
+    uint64_t common = 0;
+    memcpy(&head, line, sizeof head);
+    memcpy(&common, commonHead, sizeof common);
+    return head == common && line[commonHeadLen - 1] == ' ' &&
+           !isBlank(line[commonHeadLen]);
+}
+
 // True for an ASCII digit.
 static bool isDigit(char c)
 {
@@ -90,17 +113,22 @@ template <bool numbersWarned>
 judgeStatement(const char *line, size_t readable, size_t offset,
                Verdict *verdict, WarningState *warn)
 {
-    size_t pos = skipBlanks(line, 0);
-    if (!startsWithKeyword(line + pos)) {
-        setFault(verdict, FAULT_PARSE, offset + pos);
-        return 0;
+    size_t pos = 0;
+    if (startsWithCommonHead(line, readable)) {
+        pos = commonHeadLen;
+    } else {
+        pos = skipBlanks(line, 0);
+        if (!startsWithKeyword(line + pos)) {
+            setFault(verdict, FAULT_PARSE, offset + pos);
+            return 0;
+        }
+        pos = skipBlanks(line, pos + statementKeywordLen);
+        if (line[pos] != '=') {
+            setFault(verdict, FAULT_PARSE, offset + pos);
+            return 0;
+        }
+        pos = skipBlanks(line, pos + 1);
     }
-    pos = skipBlanks(line, pos + statementKeywordLen);
-    if (line[pos] != '=') {
-        setFault(verdict, FAULT_PARSE, offset + pos);
-        return 0;
-    }
-    pos = skipBlanks(line, pos + 1);
     size_t addressStart = pos;
 
     // The four numbers are told sound together: at most 255 each, and
