@@ -55,12 +55,13 @@ static size_t readSome(ByteSource *source, char *buf, size_t size)
 // Judges a full line buffer, a piece of a longer line, once `next`, the byte
 // after it, shows whether the line ends there: a newline right after a full
 // piece ends that same line. Returns where the reading goes on.
+template <bool warned>
 static char *judgeFullPiece(char *lineBuf, char *next, long long *lineNum,
                             size_t *offset, ReaderRun *run)
 {
     bool lineEnds = *next == '\n';
-    judgeLine(lineBuf, lineBufSize, lineBufSize + 1, *lineNum, *offset,
-              lineEnds, run);
+    judgeLine<warned>(lineBuf, lineBufSize, lineBufSize + 1, *lineNum, *offset,
+                      lineEnds, run);
     *offset += lineBufSize;
     if (!lineEnds) {
         return next;
@@ -72,7 +73,9 @@ static char *judgeFullPiece(char *lineBuf, char *next, long long *lineNum,
 
 // Splits the bytes read into lines and judges them. A full line buffer is a
 // piece of a longer line; it is judged once the next byte shows whether the
-// line ends there (a newline, or the end of the input).
+// line ends there (a newline, or the end of the input). Built for a run
+// with warnings (`warned`) and for one without, as judgeLine is.
+template <bool warned>
 static ReadResult readLines(ByteSource *source, const ReaderHooks *hooks,
                             ReaderRun *run)
 {
@@ -97,7 +100,7 @@ static ReadResult readLines(ByteSource *source, const ReaderHooks *hooks,
         char *pos = block;
         char *end = block + got;
         if (count == lineBufSize) {
-            pos = judgeFullPiece(lineBuf, pos, &lineNum, &offset, run);
+            pos = judgeFullPiece<warned>(lineBuf, pos, &lineNum, &offset, run);
             count = 0;
         }
         while (pos < end && !run->stopped) {
@@ -108,9 +111,9 @@ static ReadResult readLines(ByteSource *source, const ReaderHooks *hooks,
             if (newline != nullptr && count == 0) {
                 // The whole line lies in the block: judge it there, its
                 // newline becoming its terminator.
-                judgeLine(pos, static_cast<size_t>(newline - pos),
-                          static_cast<size_t>(end - pos), lineNum, offset, true,
-                          run);
+                judgeLine<warned>(pos, static_cast<size_t>(newline - pos),
+                                  static_cast<size_t>(end - pos), lineNum,
+                                  offset, true, run);
                 pos = newline + 1;
                 lineNum++;
                 offset = 0;
@@ -123,14 +126,15 @@ static ReadResult readLines(ByteSource *source, const ReaderHooks *hooks,
             count += take;
             pos += take;
             if (newline != nullptr) {
-                judgeLine(lineBuf, count, count + 1, lineNum, offset, true,
-                          run);
+                judgeLine<warned>(lineBuf, count, count + 1, lineNum, offset,
+                                  true, run);
                 pos++;
                 lineNum++;
                 count = 0;
                 offset = 0;
             } else if (count == lineBufSize && pos < end) {
-                pos = judgeFullPiece(lineBuf, pos, &lineNum, &offset, run);
+                pos = judgeFullPiece<warned>(lineBuf, pos, &lineNum, &offset,
+                                             run);
                 count = 0;
             }
         }
@@ -143,7 +147,7 @@ static ReadResult readLines(ByteSource *source, const ReaderHooks *hooks,
             break;
         }
     }
-    judgeLine(lineBuf, count, count + 1, lineNum, offset, true, run);
+    judgeLine<warned>(lineBuf, count, count + 1, lineNum, offset, true, run);
     if (source->failed) {
         return ReadResult::readFailed;
     }
@@ -156,7 +160,7 @@ ReadResult readConfigStream(FILE *file, ReaderHooks *hooks)
     ReaderRun run = {};
     run.hooks = hooks;
     if (hooks->warnings == 0) {
-        ReadResult result = readLines(&source, hooks, &run);
+        ReadResult result = readLines<false>(&source, hooks, &run);
         hooks->readErrno = source.errorNumber;
         return result;
     }
@@ -167,7 +171,7 @@ ReadResult readConfigStream(FILE *file, ReaderHooks *hooks)
     warn.numberChecks = (warn.enabled & numberWarnings) != 0;
     warn.targets = newTargetTable();
     run.warn = &warn;
-    ReadResult result = readLines(&source, hooks, &run);
+    ReadResult result = readLines<true>(&source, hooks, &run);
     clearTargetTable(&warn.targets);
     if (result == ReadResult::ok && !warn.statementSeen && !warn.emptyFileOff &&
         (warn.enabled & warningBit(WARN_EMPTY_FILE)) != 0) {

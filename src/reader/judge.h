@@ -104,7 +104,11 @@ struct ReaderRun {
 // which may include zero bytes, with room for one more after them, and
 // `readable` bytes from `line` that may be read (at least count + 1: the
 // bytes that follow in the same buffer let the statement's scans go on
-// sixteen bytes at a time up to the line's end).
+// sixteen bytes at a time up to the line's end). Built for a run with
+// warnings (`warned`, when run->warn is set) and for one without, as
+// functions of their own so that neither weighs on the other's code: the
+// reader calls the one its run needs, with no test on every line.
+template <bool warned>
 void judgeLine(char *line, size_t count, size_t readable, long long lineNum,
                size_t offset, bool lastPiece, ReaderRun *run);
 
