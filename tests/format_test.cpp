@@ -75,8 +75,9 @@ TEST_P(JsonStringTest, EscapesAndReplaces)
 
 INSTANTIATE_TEST_SUITE_P(Bytes, JsonStringTest, testing::ValuesIn(jsonCases));
 
-// Numbers and addresses are written from tables of digits and octets, as
-// the general formatter writes them: every number to 100,000, ten to every
+// Numbers and addresses are written from tables of digits and octets, and
+// line numbers counted up in their text, as the general formatter writes
+// them: every number to 100,000, ten to every
 // power and its neighbours, the extremes, negatives; every octet in each
 // place of an address.
 TEST(NumberTexts, AreThoseOfTheGeneralFormatter)
@@ -103,7 +104,12 @@ TEST(NumberTexts, AreThoseOfTheGeneralFormatter)
                 std::to_chars(general, general + 32, value).ptr - general));
         EXPECT_EQ(written, expected);
     };
+    // The counted text too, which counts up through the run to 100,000,
+    // then jumps and comes back down.
+    CountedDecimal counted;
     for (uint64_t value : values) {
+        EXPECT_EQ(std::string(ours, counted.put(ours, value)),
+                  std::to_string(value));
         same(value);
         same(static_cast<long long>(value));
         same(static_cast<int32_t>(value));

@@ -412,6 +412,54 @@ TEST(ReaderStream, NumberWarningsAtTheEdges)
         "tools read it as octal [-Wleading-zero]\n");
 }
 
+// Numbers of one to thirteen digits in each of the six places are taken
+// modulo 2^32, then to the width of their field; and a statement that
+// begins "target = " reads as the same bytes spelled "target\t=\t", blanks
+// or faults after it included, with every warning on.
+TEST(ReaderStream, NumbersOfEveryLengthAndTheCommonHead)
+{
+    const std::string digits = "9876543210123";
+    std::string text;
+    std::string expected;
+    long long line = 0;
+    for (size_t place = 0; place < 6; place++) {
+        for (size_t n = 1; n <= digits.size(); n++) {
+            std::string numbers[6] = {"1", "2", "3", "4", "3260", "5"};
+            numbers[place] = digits.substr(digits.size() - n);
+            uint64_t value[6];
+            for (size_t k = 0; k < 6; k++) {
+                value[k] = std::stoull(numbers[k]) % (uint64_t{1} << 32);
+            }
+            text += "target = " + numbers[0] + "." + numbers[1] + "." +
+                    numbers[2] + "." + numbers[3] + " " + numbers[4] + " " +
+                    numbers[5] + " Initiator:h,p\n";
+            expected += "line " + std::to_string(++line) + ", nConnections = " +
+                        std::to_string(static_cast<int32_t>(value[5])) +
+                        ", target addr = " + std::to_string(value[0] & 255) +
+                        "." + std::to_string(value[1] & 255) + "." +
+                        std::to_string(value[2] & 255) + "." +
+                        std::to_string(value[3] & 255) +
+                        ", portNum = " + std::to_string(value[4] & 65535) +
+                        ", loginParamsLen = 13, loginParams = Initiator:h,p \n";
+        }
+    }
+    EXPECT_EQ(judgeText(text), expected);
+
+    std::string common;
+    std::string spelled;
+    for (const char *tail :
+         {"1.2.3.4 3260 1 Initiator:h,p", " 1.2.3.4 3260 1 Initiator:h,p",
+          "\t1.2.3.4 3260 1 Initiator:h,p", "", "1", "x", "=", "1.2.3",
+          "01.2.3.4 99999 0 Initiator:h,p x", "1.2.3.4\t3260"}) {
+        common += std::string("target = ") + tail + "\n";
+        spelled += std::string("target\t=\t") + tail + "\n";
+    }
+    common += "target = ";
+    spelled += "target\t=\t";
+    EXPECT_EQ(judgeText(common, 0, ~WarningSet{0}),
+              judgeText(spelled, 0, ~WarningSet{0}));
+}
+
 } // namespace
 
 // The table of targets cannot be flooded: keys that all land on one slot
