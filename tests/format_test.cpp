@@ -75,6 +75,38 @@ TEST_P(JsonStringTest, EscapesAndReplaces)
 
 INSTANTIATE_TEST_SUITE_P(Bytes, JsonStringTest, testing::ValuesIn(jsonCases));
 
+// Every byte at every place of a text longer than the sixteen bytes that
+// are looked at together is escaped as it is on its own, in a JSON string
+// and in a workflow command's message.
+TEST(Escapes, EveryByteAtEveryPlaceOfALongText)
+{
+    auto escaped = [](std::string_view text, bool json) {
+        LineBuffer line;
+        if (json) {
+            appendJsonString(&line, text);
+        } else {
+            appendCommandEscaped(&line, text, false);
+        }
+        return std::string(line.view());
+    };
+    for (bool json : {true, false}) {
+        std::string quote = json ? "\"" : "";
+        for (int c = 0; c < 256; c++) {
+            std::string byte(1, static_cast<char>(c));
+            std::string alone = escaped(byte, json);
+            alone = alone.substr(quote.size(), alone.size() - 2 * quote.size());
+            for (size_t at = 0; at <= 40; at++) {
+                std::string text =
+                    std::string(at, 'a') + byte + std::string(40 - at, 'b');
+                ASSERT_EQ(escaped(text, json),
+                          quote + std::string(at, 'a') + alone +
+                              std::string(40 - at, 'b') + quote)
+                    << "byte " << c << " at " << at;
+            }
+        }
+    }
+}
+
 // Numbers and addresses are written from tables of digits and octets, and
 // line numbers counted up in their text, as the general formatter writes
 // them: every number to 100,000, ten to every
