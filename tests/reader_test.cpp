@@ -413,9 +413,10 @@ TEST(ReaderStream, NumberWarningsAtTheEdges)
 }
 
 // Numbers of one to thirteen digits in each of the six places are taken
-// modulo 2^32, then to the width of their field; and a statement that
-// begins "target = " reads as the same bytes spelled "target\t=\t", blanks
-// or faults after it included, with every warning on.
+// modulo 2^32, then to the width of their field; a statement that begins
+// "target = " reads as the same bytes spelled "target\t=\t", blanks or
+// faults after it included, with every warning on; and runs of blanks of
+// every length end where they end.
 TEST(ReaderStream, NumbersOfEveryLengthAndTheCommonHead)
 {
     const std::string digits = "9876543210123";
@@ -458,6 +459,19 @@ TEST(ReaderStream, NumbersOfEveryLengthAndTheCommonHead)
     spelled += "target\t=\t";
     EXPECT_EQ(judgeText(common, 0, ~WarningSet{0}),
               judgeText(spelled, 0, ~WarningSet{0}));
+
+    // Blanks before the keyword, as many as a piece holds.
+    std::string blanks;
+    expected.clear();
+    for (size_t n = 0; n <= 40; n++) {
+        blanks += std::string(n, n % 2 == 0 ? ' ' : '\t') + "x\n";
+        expected += "line " + std::to_string(n + 1) + ", pos " +
+                    std::to_string(n) + ", parse error \n";
+    }
+    blanks += std::string(1000, ' ') + "\n";
+    expected += "line 42, pos 512, parse error \nline 42, pos 1000, parse "
+                "error \n";
+    EXPECT_EQ(judgeText(blanks), expected);
 }
 
 } // namespace

@@ -45,6 +45,36 @@ static bool startsWithCommonHead(const char *line, size_t readable)
            !isBlank(line[commonHeadLen]);
 }
 
+// Returns the first position at or after `pos` that does not hold a blank,
+// in a text whose first `readable` bytes may be read and that holds a byte
+// other than a blank from `pos` on (the zero byte that ends it). As
+// skipBlanks, but sixteen bytes at a time once two blanks are found, where
+// the machine has SSE2 and the build does not ask for the byte-at-a-time
+// scan: lines, and pieces of long lines, that are blank for hundreds of
+// bytes cost some five instructions a byte one at a time.
+static size_t skipBlankRun(const char *line, size_t pos,
+                           [[maybe_unused]] size_t readable)
+{
+    if (!isBlank(line[pos]) || !isBlank(line[pos + 1])) {
+        return isBlank(line[pos]) ? pos + 1 : pos;
+    }
+    pos += 2;
+#if defined(__SSE2__) && !defined(ICC_SCALAR_SCAN)
+    typedef char Chars __attribute__((vector_size(16)));
+    while (pos + 16 <= readable) {
+        Chars bytes;
+        memcpy(&bytes, line + pos, sizeof bytes);
+        auto blanks = static_cast<unsigned>(
+            __builtin_ia32_pmovmskb128((bytes == ' ') | (bytes == '\t')));
+        if (blanks != 0xFFFFU) {
+            return pos + static_cast<size_t>(__builtin_ctz(~blanks));
+        }
+        pos += 16;
+    }
+#endif
+    return skipBlanks(line, pos);
+}
+
 // True for an ASCII digit.
 static bool isDigit(char c)
 {
@@ -149,7 +179,7 @@ judgeStatement(const char *line, size_t readable, size_t offset,
     if (startsWithCommonHead(line, readable)) {
         pos = commonHeadLen;
     } else {
-        pos = skipBlanks(line, 0);
+        pos = skipBlankRun(line, 0, readable);
         if (!startsWithKeyword(line + pos)) {
             setFault(verdict, FAULT_PARSE, offset + pos);
             return 0;
