@@ -29,29 +29,31 @@ class GccFormat : public Emitter
     {
         std::string_view before = words_.before(diagnostic.check);
         std::string_view after = words_.after(diagnostic.check);
-        // The text's parts and two numbers.
-        line_.clear();
-        char *out = line_.reserve(2 + 2 * maxNumberLen + name_.shown.size() +
-                                  before.size() + diagnostic.message.size() +
-                                  after.size());
-        out = put(out, name_.shown);
+        // The text's parts and two numbers, and each note's line: its
+        // prefix, a number and its text. Written in standard output's own
+        // buffer when that has the room, as the report's lines are.
+        size_t bound = 2 + 2 * maxNumberLen + name_.shown.size() +
+                       before.size() + diagnostic.message.size() + after.size();
+        for (size_t k = 0; k < diagnostic.noteCount; k++) {
+            bound += 2 * maxNumberLen + name_.shown.size() + 20 +
+                     diagnostic.notes[k].text.size();
+        }
+        char *start = line_.reserveLine(streams_.out, bound);
+        char *out = put(start, name_.shown);
         *out++ = ':';
         out = lineNumber_.put(out, diagnostic.lineNum);
         *out++ = ':';
         // "FILE:LINE:", which each note's line begins with too.
-        size_t prefixLen = static_cast<size_t>(out - line_.data());
+        auto prefixLen = static_cast<size_t>(out - start);
         out = putNumber(out, diagnostic.pos + 1);
-        out = put(put(out, before), diagnostic.message);
-        line_.commit(put(out, after));
+        out = put(put(put(out, before), diagnostic.message), after);
         for (size_t k = 0; k < diagnostic.noteCount; k++) {
             const Note &note = diagnostic.notes[k];
-            out =
-                line_.reserve(prefixLen + maxNumberLen + 16 + note.text.size());
-            memcpy(out, line_.data(), prefixLen);
+            memcpy(out, start, prefixLen);
             out = putNumber(out + prefixLen, note.pos + 1);
-            line_.commit(put(put(put(out, ": note: "), note.text), "\n"));
+            out = put(put(put(out, ": note: "), note.text), "\n");
         }
-        line_.write(streams_.out);
+        line_.send(streams_.out, out);
     }
 
   private:
