@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "diagnose/inspect.h"
+#include "diagnose/step.h"
 #include "memory_output.h"
 #include "reader/login_params.h"
 #include "support/escape.h"
@@ -77,28 +78,34 @@ INSTANTIATE_TEST_SUITE_P(Bytes, JsonStringTest, testing::ValuesIn(jsonCases));
 
 // Every byte at every place of a text longer than the sixteen bytes that
 // are looked at together is escaped as it is on its own, in a JSON string
-// and in a workflow command's message.
+// and in a workflow command's message, and shown so in an excerpt.
 TEST(Escapes, EveryByteAtEveryPlaceOfALongText)
 {
-    auto escaped = [](std::string_view text, bool json) {
+    enum class Kind { json, command, excerpt };
+    auto escaped = [](const std::string &text, Kind kind) {
         LineBuffer line;
-        if (json) {
+        if (kind == Kind::json) {
             appendJsonString(&line, text);
-        } else {
+        } else if (kind == Kind::command) {
             appendCommandEscaped(&line, text, false);
+        } else {
+            Diagnostic diagnostic = {};
+            setExcerpt(&diagnostic,
+                       SourcePiece{text.data(), text.size(), 0, nullptr, true},
+                       noPosition, &line);
         }
         return std::string(line.view());
     };
-    for (bool json : {true, false}) {
-        std::string quote = json ? "\"" : "";
+    for (Kind kind : {Kind::json, Kind::command, Kind::excerpt}) {
+        std::string quote = kind == Kind::json ? "\"" : "";
         for (int c = 0; c < 256; c++) {
             std::string byte(1, static_cast<char>(c));
-            std::string alone = escaped(byte, json);
+            std::string alone = escaped(byte, kind);
             alone = alone.substr(quote.size(), alone.size() - 2 * quote.size());
             for (size_t at = 0; at <= 40; at++) {
                 std::string text =
                     std::string(at, 'a') + byte + std::string(40 - at, 'b');
-                ASSERT_EQ(escaped(text, json),
+                ASSERT_EQ(escaped(text, kind),
                           quote + std::string(at, 'a') + alone +
                               std::string(40 - at, 'b') + quote)
                     << "byte " << c << " at " << at;

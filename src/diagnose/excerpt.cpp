@@ -1,6 +1,8 @@
 // What a view of a line shows: the piece judged, with every byte from the
 // line's hide point on replaced by one mask, so that neither a password nor
 // its length shows; and the columns in characters that SARIF declares.
+#include <cstring>
+
 #include "diagnose/step.h"
 
 // What stands for the hidden bytes of a line, whatever their number.
@@ -26,7 +28,25 @@ void setExcerpt(Diagnostic *diagnostic, const SourcePiece &piece, size_t hide,
     }
     shown->clear();
     char *out = shown->reserve(visible + passwordMask.size());
-    for (size_t k = 0; k < visible; k++) {
+    size_t k = 0;
+#if defined(__SSE2__) && !defined(ICC_SCALAR_SCAN)
+    // Sixteen bytes at a time where the machine has SSE2 and the build does
+    // not ask for the byte-at-a-time scan (as the reader's login scan): a
+    // byte at a time costs every diagnostic of the tty format some six
+    // instructions for each byte of its line. As signed bytes, those from
+    // 0x80 on are below 0x20 too.
+    typedef signed char Bytes __attribute__((vector_size(16)));
+    for (; k + 16 <= visible; k += 16) {
+        Bytes bytes;
+        memcpy(&bytes, piece.text + k, sizeof bytes);
+        Bytes printable = (bytes >= 0x20) & (bytes != 0x7F);
+        Bytes tab = bytes == '\t';
+        Bytes other = (tab & ' ') | (~tab & '?');
+        Bytes result = (bytes & printable) | (other & ~printable);
+        memcpy(out + k, &result, sizeof result);
+    }
+#endif
+    for (; k < visible; k++) {
         out[k] = shownByte(piece.text[k]);
     }
     shown->commit(out + visible);
