@@ -209,12 +209,102 @@ static size_t addressStartOf(const char *line)
     return skipBlanks(line, pos + 1);
 }
 
+// Hands over the verdicts of the held lines, oldest first, until `keep` are
+// left, each with its duplicate warning when its target was defined before
+// (unless its line turned that off). A consumer that asks to stop gets no
+// more.
+static void releaseHeldLines(ReaderRun *run, unsigned keep)
+{
+    WarningState *warn = run->warn;
+    while (warn->heldCount > keep) {
+        HeldLine *held = &warn->held[warn->heldFirst];
+        warn->heldFirst = (warn->heldFirst + 1) % heldLinesMax;
+        warn->heldCount--;
+        TargetMemory memory = rememberHashedTarget(
+            &warn->targets, held->key, held->hash, held->verdict.lineNum);
+        if (run->stopped) {
+            continue;
+        }
+        if (!memory.isNew &&
+            (held->off & warningBit(WARN_DUPLICATE_TARGET)) == 0) {
+            held->duplicate = {WARN_DUPLICATE_TARGET, 0,
+                               addressStartOf(held->text), memory.firstLine,
+                               nullptr};
+            held->verdict.warnings = &held->duplicate;
+            held->verdict.warningCount = 1;
+        }
+        if (run->hooks->onVerdict(run->hooks->context, &held->verdict) != 0) {
+            run->stopped = true;
+        }
+    }
+}
+
+// Whether the duplicate check of the sound statement judged into `verdict`,
+// `count` bytes at `line` of which `readable` may be read, may wait: the
+// table is large, the statement is a whole line, and the next line lies
+// whole in the same buffer, so that it is judged before the reader reads
+// (or waits) again.
+static bool mayHoldTarget(const WarningState *warn, const char *line,
+                          size_t count, size_t readable, const Verdict *verdict)
+{
+    return warn->targets.mask + 1 >= heldFromSlots &&
+           verdict->source.offset == 0 && verdict->source.lastPiece &&
+           count < lineBufSize && readable > count + 1 &&
+           memchr(line + count + 1, '\n', readable - count - 1) != nullptr;
+}
+
+// Remembers the target of the sound statement judged into `verdict`, after
+// those of the held lines, and warns when it was defined before.
+static void rememberStatementTarget(ReaderRun *run, const char *line,
+                                    size_t offset, const Verdict *verdict)
+{
+    WarningState *warn = run->warn;
+    // The held lines came first: their targets go in first.
+    if (warn->heldCount != 0) {
+        releaseHeldLines(run, 0);
+    }
+    // An earlier piece of the same physical line counts as an earlier
+    // definition too.
+    TargetMemory memory = rememberHashedTarget(
+        &warn->targets, targetKey(verdict->addr, verdict->port),
+        warn->targetHash, verdict->lineNum);
+    if (!memory.isNew) {
+        addWarning(warn, WARN_DUPLICATE_TARGET, offset + addressStartOf(line),
+                   memory.firstLine);
+    }
+}
+
+// Keeps the verdict of the line at `line`, judged into `verdict` without a
+// warning, until its duplicate check is done; the oldest held line leaves
+// first when the queue is full.
+static void holdLine(ReaderRun *run, const char *line, const Verdict *verdict)
+{
+    WarningState *warn = run->warn;
+    if (warn->heldCount == heldLinesMax) {
+        releaseHeldLines(run, heldLinesMax - 1);
+    }
+    HeldLine *held =
+        &warn->held[(warn->heldFirst + warn->heldCount) % heldLinesMax];
+    warn->heldCount++;
+    size_t len = verdict->source.len;
+    memcpy(held->text, line, len + 1);
+    held->verdict = *verdict;
+    held->verdict.source.text = held->text;
+    held->verdict.loginParams = held->text + (verdict->loginParams - line);
+    held->key = targetKey(verdict->addr, verdict->port);
+    held->hash = warn->targetHash;
+    held->off = warn->fileOff | warn->lineOff;
+}
+
 // The warnings on a statement judged into `verdict` but those on its
 // numbers: text after sound login parameters, which end at `fieldEnd` (0 when
-// they are not sound), and a target defined before.
-static void warnOnStatement(WarningState *warn, const char *line, size_t offset,
+// they are not sound), and a target defined before, unless the check may
+// wait (holdTarget).
+static void warnOnStatement(ReaderRun *run, const char *line, size_t readable,
                             const Verdict *verdict, size_t fieldEnd)
 {
+    WarningState *warn = run->warn;
+    size_t offset = verdict->source.offset;
     // The field ends at a blank or at the statement's end: only a blank can
     // have text after it.
     if (fieldEnd != 0 && line[fieldEnd] != '\0' &&
@@ -223,15 +313,11 @@ static void warnOnStatement(WarningState *warn, const char *line, size_t offset,
     }
     if (verdict->fault == FAULT_NONE &&
         (warn->enabled & warningBit(WARN_DUPLICATE_TARGET)) != 0) {
-        // An earlier piece of the same physical line counts as an earlier
-        // definition too.
-        TargetTable *targets = &warn->targets;
-        TargetMemory memory = rememberHashedTarget(
-            targets, targetKey(verdict->addr, verdict->port), warn->targetHash,
-            verdict->lineNum);
-        if (!memory.isNew) {
-            addWarning(warn, WARN_DUPLICATE_TARGET,
-                       offset + addressStartOf(line), memory.firstLine);
+        if (warn->count == 0 &&
+            mayHoldTarget(warn, line, verdict->source.len, readable, verdict)) {
+            warn->holdTarget = true;
+        } else {
+            rememberStatementTarget(run, line, offset, verdict);
         }
     }
 }
@@ -341,6 +427,10 @@ judgeLineAs(char *line, size_t count, size_t readable, long long lineNum,
             warn->linesOff = (warn->lineOff | warn->nextLineOff) != 0;
         }
         if (!isStatement) {
+            // The held lines come before this one, handed over or not.
+            if (warn->heldCount != 0) {
+                releaseHeldLines(run, 0);
+            }
             if (!warnOnOtherLine(warn, line, count, lineNum, offset,
                                  lastPiece)) {
                 return;
@@ -380,11 +470,17 @@ judgeLineAs(char *line, size_t count, size_t readable, long long lineNum,
                                                         &verdict, warn)
                                  : judgeStatement<false>(line, readable, offset,
                                                          &verdict, warn);
-            warnOnStatement(warn, line, offset, &verdict, checked);
+            warnOnStatement(run, line, readable, &verdict, checked);
             // The grammar has seen the bytes it accepted: a control
             // character can only come after them.
             if (checked < warn->controlEnd) {
                 warnOnControl(warn, line, checked, warn->controlEnd, offset);
+            }
+            // Only a line without warnings waits: the others' checks are
+            // done now, with theirs.
+            if (warn->holdTarget && warn->count != 0) {
+                warn->holdTarget = false;
+                rememberStatementTarget(run, line, offset, &verdict);
             }
             // Suppressed warnings have had their effect: a carriage return
             // is not looked for again, a target is remembered. (Those of
@@ -400,6 +496,18 @@ judgeLineAs(char *line, size_t count, size_t readable, long long lineNum,
         }
         verdict.warnings = warn->found;
         verdict.warningCount = warn->count;
+    }
+    if (warned && warn->holdTarget) {
+        warn->holdTarget = false;
+        holdLine(run, line, &verdict);
+        return;
+    }
+    if (warned && warn->heldCount != 0) {
+        releaseHeldLines(run, 0);
+    }
+    // Handing over a held line may have stopped the reading.
+    if (warned && run->stopped) {
+        return;
     }
     if (run->hooks->onVerdict(run->hooks->context, &verdict) != 0) {
         run->stopped = true;
