@@ -13,8 +13,7 @@
 // the tables, linear probing with simple tabulation takes expected constant
 // time an operation while the table is at most a fixed fraction full
 // (Patrascu and Thorup, "The Power of Simple Tabulation Hashing", 2012:
-// O(1/e^2) at a load of 1 - e; here the load stays under 1/2, where a new
-// key looks at two slots on average). A file
+// O(1/e^2) at a load of 1 - e; here the load stays under 3/4). A file
 // cannot see the run's tables, so any family of targets it holds, aimed at
 // whatever hash, fares as any other set of distinct targets. (Nothing of
 // the tables leaves the process; a source that could watch them could aim
@@ -283,7 +282,7 @@ static void moveSlots(TargetTable *table, const uint32_t *old, size_t begin,
     table->displacements = displacements;
 }
 
-// Doubles the slots, at most half full before. While the table is small
+// Doubles the slots, at most 3/4 full before. While the table is small
 // enough for the slots' hash bits to tell the home slots, and every entry
 // sits close to its own, no key is hashed again.
 static void growSlots(TargetTable *table)
@@ -345,7 +344,7 @@ TargetMemory addTargetSlowly(TargetTable *table, uint64_t key, uint64_t hash,
     if (table->count >= UINT32_MAX) {
         return {true, lineNum};
     }
-    // The slots are kept at most half full.
+    // The slots are kept at most 3/4 full.
     if (table->slots == noSlots) {
         allocateSlots(table, initialBits);
     } else if (table->count >= (table->mask + 1) / 4 * 3) {

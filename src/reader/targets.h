@@ -2,9 +2,9 @@
 // Safe on files from anyone: the slots are chosen by a hash keyed afresh for
 // each run, which a file cannot aim at, and memory stays within 28 bytes a
 // distinct target whatever the file: open addressing over 4-byte slots, kept
-// at most half full (at least a quarter full once grown), that point into a
-// packed list of the targets (12 bytes each) which grows in place. The lookup
-// and the common insertion are inline, since every sound statement passes here.
+// at most three quarters full, that point into a packed list of the targets
+// (12 bytes each) which grows in place. The lookup and the common insertion
+// are inline, since every sound statement passes here.
 #ifndef ISCSI_CONFIG_CHECK_READER_TARGETS_H
 #define ISCSI_CONFIG_CHECK_READER_TARGETS_H
 
