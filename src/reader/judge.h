@@ -50,9 +50,11 @@ constexpr unsigned heldLinesMax = 4;
 // A line whose duplicate check waits.
 struct HeldLine {
     Verdict verdict;
-    uint64_t key;   // of its target
-    uint64_t hash;  // and the key's hash
-    WarningSet off; // the warnings that the directives turn off on it
+    uint64_t key;        // of its target
+    uint64_t hash;       // and the key's hash
+    WarningSet off;      // the warnings that the directives turn off on it
+    bool settled;        // its target is remembered
+    TargetMemory memory; // and what the table knew of it
     Warning duplicate;
     char text[lineBufSize + 1];
 };

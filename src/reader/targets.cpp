@@ -122,7 +122,6 @@ static void emptyTable(TargetTable *table)
     table->limit = 0;
     table->entriesCapacity = 0;
     table->displacements = 0;
-    table->probes = 0;
 }
 
 TargetTable targetTableWithKey(uint64_t seed0, uint64_t seed1)
@@ -362,6 +361,22 @@ TargetMemory addTargetSlowly(TargetTable *table, uint64_t key, uint64_t hash,
               targetSlotTag(hash, table->bits) |
                   static_cast<uint32_t>(++table->count));
     return {true, lineNum};
+}
+
+uint64_t targetDisplacementSum(const TargetTable *table)
+{
+    uint64_t sum = 0;
+    for (size_t k = 0; k <= table->mask; k++) {
+        uint32_t slot = table->slots[k];
+        if (slot != 0) {
+            uint64_t key =
+                targetEntryKey(table->entries[(slot & table->indexMask) - 1]);
+            size_t home =
+                static_cast<size_t>(targetHash(table, key) >> table->shift);
+            sum += (k - home) & table->mask;
+        }
+    }
+    return sum;
 }
 
 void clearTargetTable(TargetTable *table)
