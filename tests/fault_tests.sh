@@ -208,6 +208,13 @@ held-duplicates)
     run -W all held.conf >out 2>err || fail "status $?"
     [ -s err ] && fail "unexpected standard error"
     cmp out expected || fail "reports or warnings differ: $(diff out expected | head -n 4)"
+    # A control character after a sound field is found after the check was
+    # to wait: the check is done at once, its warning first by position.
+    awk 'BEGIN { for (i = 0; i < 400000; i++) printf "target = 10.%d.%d.%d 3260 1 Initiator:h,p\n", int(i / 65536), int(i / 256) % 256, i % 256
+        print "target = 10.0.0.7 3260 1 Initiator:h,p \001\n" }' >control.conf
+    run -q -W duplicate-target -W control-char control.conf >out 2>err || fail "status $?"
+    expect_file out "line 400001, pos 9, warning: target 10.0.0.7 port 3260 also defined on line 8 [-Wduplicate-target]
+line 400001, pos 39, warning: control character 0x01 [-Wcontrol-char]"
     ;;
 combined-order)
     # With both streams in one file the banner comes first.

@@ -336,8 +336,10 @@ static void holdLine(ReaderRun *run, const char *line, const Verdict *verdict)
                                             Verdict *verdict)
 {
     WarningState *warn = run->warn;
-    if (warn->holdTarget) {
-        warn->holdTarget = false;
+    // Only a sound statement's check waits.
+    bool waits = warn->holdTarget;
+    warn->holdTarget = false;
+    if (waits && verdict->isStatement && verdict->fault == FAULT_NONE) {
         if (warn->count == 0) {
             holdLine(run, line, verdict);
             return false;
