@@ -479,7 +479,8 @@ TEST(ReaderStream, NumbersOfEveryLengthAndTheCommonHead)
 // The table of targets cannot be flooded: keys that all land on one slot
 // under one hash key, found by trying, spread under another; and the keys
 // that all landed on one slot under the fixed multiplier of earlier releases
-// spread under the run's key. Probes count the slots looked at in vain.
+// spread under the run's key. Probes count the slots that lookups of all the
+// keys look at in vain.
 namespace
 {
 
@@ -490,7 +491,7 @@ uint64_t probesFor(TargetTable table, const std::vector<uint64_t> &keys)
             rememberTarget(&table, keys[k], static_cast<long long>(k) + 1)
                 .isNew);
     }
-    uint64_t probes = table.probes;
+    uint64_t probes = targetDisplacementSum(&table);
     // Every key is still found, with its line, after the table has grown.
     for (size_t k = 0; k < keys.size(); k++) {
         TargetMemory memory = rememberTarget(&table, keys[k], 0);

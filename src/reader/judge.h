@@ -37,6 +37,28 @@ inline size_t skipBlanks(const char *line, size_t pos)
     return pos;
 }
 
+// Once the targets' slots outgrow the caches (from this many slots, 4 MB),
+// the duplicate check of a sound line without other warnings waits for the
+// lines after it: its slot, asked for as its port is read, arrives while
+// they are judged, and the line's verdict is handed over, in its turn, when
+// it leaves the queue. Up to heldLinesMax lines wait; each is a whole line
+// (its text copied) whose next line lies whole in the same buffer, so that
+// none waits while the reader waits for input.
+constexpr size_t heldFromSlots = size_t{1} << 20;
+constexpr unsigned heldLinesMax = 4;
+
+// A line whose duplicate check waits.
+struct HeldLine {
+    Verdict verdict;
+    uint64_t key;        // of its target
+    uint64_t hash;       // and the key's hash
+    WarningSet off;      // the warnings that the directives turn off on it
+    bool settled;        // its target is remembered
+    TargetMemory memory; // and what the table knew of it
+    Warning duplicate;
+    char text[lineBufSize + 1];
+};
+
 // The warnings asked for, what they remember across the lines of a file, and
 // those found on the current line.
 struct WarningState {
@@ -46,6 +68,11 @@ struct WarningState {
     bool statementSeen;      // the file holds a target statement
     TargetTable targets;     // used for WARN_DUPLICATE_TARGET only
     uint64_t targetHash;     // of the current statement's target, once read
+    bool holdTarget;         // the current line's duplicate check waits
+    // The lines that wait, oldest first from heldFirst, in a ring.
+    HeldLine held[heldLinesMax];
+    unsigned heldFirst;
+    unsigned heldCount;
     Warning found[maxLineWarnings];
     size_t count;
     // What the file's directives turn off: for the next statement's line,

@@ -301,12 +301,164 @@ static size_t addressStartOf(const char *line)
     return skipBlanks(line, pos + 1);
 }
 
+// Remembers the target of a held line, unless that is done, in its turn:
+// after the lines before it and before those after it.
+static void settleHeldTarget(TargetTable *targets, HeldLine *held)
+{
+    if (!held->settled) {
+        held->settled = true;
+        held->memory = rememberHashedTarget(targets, held->key, held->hash,
+                                            held->verdict.lineNum);
+    }
+}
+
+// Remembers the targets of every held line, in their order.
+[[gnu::noinline]] static void settleHeldTargets(WarningState *warn)
+{
+    for (unsigned k = 0; k < warn->heldCount; k++) {
+        settleHeldTarget(&warn->targets,
+                         &warn->held[(warn->heldFirst + k) % heldLinesMax]);
+    }
+}
+
+// Hands over the verdicts of the held lines, oldest first, until `keep` are
+// left, each with its duplicate warning when its target was defined before
+// (unless its line turned that off). A consumer that asks to stop gets no
+// more.
+[[gnu::noinline]] static void releaseHeldLines(ReaderRun *run, unsigned keep)
+{
+    WarningState *warn = run->warn;
+    while (warn->heldCount > keep) {
+        HeldLine *held = &warn->held[warn->heldFirst];
+        warn->heldFirst = (warn->heldFirst + 1) % heldLinesMax;
+        warn->heldCount--;
+        settleHeldTarget(&warn->targets, held);
+        if (run->stopped) {
+            continue;
+        }
+        if (!held->memory.isNew &&
+            (held->off & warningBit(WARN_DUPLICATE_TARGET)) == 0) {
+            held->duplicate = {WARN_DUPLICATE_TARGET, 0,
+                               addressStartOf(held->text),
+                               held->memory.firstLine, nullptr};
+            held->verdict.warnings = &held->duplicate;
+            held->verdict.warningCount = 1;
+        }
+        if (run->hooks->onVerdict(run->hooks->context, &held->verdict) != 0) {
+            run->stopped = true;
+        }
+    }
+}
+
+// Whether the table is large enough for the duplicate checks to wait: held
+// lines, and a check that waits, exist only then (the table never shrinks
+// while a file is read).
+static bool targetsLarge(const WarningState *warn)
+{
+    return warn->targets.mask >= heldFromSlots - 1;
+}
+
+// Remembers the target of the sound statement judged into `verdict`, after
+// those of the held lines, and warns when it was defined before.
+[[gnu::always_inline]] inline static void
+rememberStatementTarget(WarningState *warn, const char *line, size_t offset,
+                        const Verdict *verdict)
+{
+    // An earlier piece of the same physical line counts as an earlier
+    // definition too.
+    TargetMemory memory = rememberHashedTarget(
+        &warn->targets, targetKey(verdict->addr, verdict->port),
+        warn->targetHash, verdict->lineNum);
+    if (!memory.isNew) {
+        addWarning(warn, WARN_DUPLICATE_TARGET, offset + addressStartOf(line),
+                   memory.firstLine);
+    }
+}
+
+// The duplicate check of a sound statement on a large table: it waits
+// (holdTarget) when the statement is a whole line without warnings so far
+// and the next line lies whole in the same buffer, which it is judged
+// before the reader reads (or waits) again; or else it is done now, after
+// the held lines' targets are remembered.
+[[gnu::noinline]] static void checkOnLargeTable(WarningState *warn,
+                                                const char *line,
+                                                size_t readable,
+                                                const Verdict *verdict)
+{
+    size_t count = verdict->source.len;
+    if (warn->count == 0 && verdict->source.offset == 0 &&
+        verdict->source.lastPiece && count < lineBufSize &&
+        readable > count + 1 &&
+        memchr(line + count + 1, '\n', readable - count - 1) != nullptr) {
+        warn->holdTarget = true;
+        return;
+    }
+    settleHeldTargets(warn);
+    rememberStatementTarget(warn, line, verdict->source.offset, verdict);
+}
+
+// Keeps the verdict of the line at `line`, judged into `verdict` without a
+// warning, until its duplicate check is done; the oldest held line leaves
+// first when the queue is full.
+static void holdLine(ReaderRun *run, const char *line, const Verdict *verdict)
+{
+    WarningState *warn = run->warn;
+    if (warn->heldCount == heldLinesMax) {
+        releaseHeldLines(run, heldLinesMax - 1);
+    }
+    HeldLine *held =
+        &warn->held[(warn->heldFirst + warn->heldCount) % heldLinesMax];
+    warn->heldCount++;
+    size_t len = verdict->source.len;
+    memcpy(held->text, line, len + 1);
+    held->verdict = *verdict;
+    held->verdict.source.text = held->text;
+    held->verdict.loginParams = held->text + (verdict->loginParams - line);
+    held->key = targetKey(verdict->addr, verdict->port);
+    held->hash = warn->targetHash;
+    held->off = warn->fileOff | warn->lineOff;
+    held->settled = false;
+}
+
+// On a large table, before the verdict of the line at `line` is handed
+// over: holds it when its check waits and it still has no warning, or else
+// hands over the held lines before it (its own check done now if it was to
+// wait). Returns whether the verdict is handed over now.
+[[gnu::noinline]] static bool holdOrRelease(ReaderRun *run, const char *line,
+                                            Verdict *verdict)
+{
+    WarningState *warn = run->warn;
+    // Only a sound statement's check waits.
+    bool waits = warn->holdTarget;
+    warn->holdTarget = false;
+    if (waits && verdict->isStatement && verdict->fault == FAULT_NONE) {
+        if (warn->count == 0) {
+            holdLine(run, line, verdict);
+            return false;
+        }
+        // A warning came after the check was to wait: it is done now, its
+        // warning put with the others.
+        settleHeldTargets(warn);
+        rememberStatementTarget(warn, line, verdict->source.offset, verdict);
+        dropTurnedOff(warn, warn->fileOff | warn->lineOff);
+        if (warn->count > 1) {
+            sortWarnings(warn);
+        }
+        verdict->warnings = warn->count != 0 ? warn->found : nullptr;
+        verdict->warningCount = warn->count;
+    }
+    releaseHeldLines(run, 0);
+    return !run->stopped;
+}
+
 // The warnings on a statement judged into `verdict` but those on its
 // numbers: text after sound login parameters, which end at `fieldEnd` (0 when
 // they are not sound), and a target defined before.
-static void warnOnStatement(WarningState *warn, const char *line, size_t offset,
-                            const Verdict *verdict, size_t fieldEnd)
+static void warnOnStatement(WarningState *warn, const char *line,
+                            size_t readable, const Verdict *verdict,
+                            size_t fieldEnd)
 {
+    size_t offset = verdict->source.offset;
     // The field ends at a blank or at the statement's end: only a blank can
     // have text after it.
     if (fieldEnd != 0 && line[fieldEnd] != '\0' &&
@@ -315,15 +467,10 @@ static void warnOnStatement(WarningState *warn, const char *line, size_t offset,
     }
     if (verdict->fault == FAULT_NONE &&
         (warn->enabled & warningBit(WARN_DUPLICATE_TARGET)) != 0) {
-        // An earlier piece of the same physical line counts as an earlier
-        // definition too.
-        TargetTable *targets = &warn->targets;
-        TargetMemory memory = rememberHashedTarget(
-            targets, targetKey(verdict->addr, verdict->port), warn->targetHash,
-            verdict->lineNum);
-        if (!memory.isNew) {
-            addWarning(warn, WARN_DUPLICATE_TARGET,
-                       offset + addressStartOf(line), memory.firstLine);
+        if (targetsLarge(warn)) {
+            checkOnLargeTable(warn, line, readable, verdict);
+        } else {
+            rememberStatementTarget(warn, line, offset, verdict);
         }
     }
 }
@@ -433,6 +580,13 @@ judgeLineAs(char *line, size_t count, size_t readable, long long lineNum,
             warn->linesOff = (warn->lineOff | warn->nextLineOff) != 0;
         }
         if (!isStatement) {
+            // The held lines come before this one, handed over or not.
+            if (warn->heldCount != 0) {
+                releaseHeldLines(run, 0);
+                if (run->stopped) {
+                    return;
+                }
+            }
             if (!warnOnOtherLine(warn, line, count, lineNum, offset,
                                  lastPiece)) {
                 return;
@@ -472,7 +626,7 @@ judgeLineAs(char *line, size_t count, size_t readable, long long lineNum,
                                                         &verdict, warn)
                                  : judgeStatement<false>(line, readable, offset,
                                                          &verdict, warn);
-            warnOnStatement(warn, line, offset, &verdict, checked);
+            warnOnStatement(warn, line, readable, &verdict, checked);
             // The grammar has seen the bytes it accepted: a control
             // character can only come after them.
             if (checked < warn->controlEnd) {
@@ -492,6 +646,9 @@ judgeLineAs(char *line, size_t count, size_t readable, long long lineNum,
         }
         verdict.warnings = warn->found;
         verdict.warningCount = warn->count;
+    }
+    if (warned && targetsLarge(warn) && !holdOrRelease(run, line, &verdict)) {
+        return;
     }
     if (run->hooks->onVerdict(run->hooks->context, &verdict) != 0) {
         run->stopped = true;

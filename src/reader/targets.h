@@ -39,7 +39,6 @@ struct TargetTable {
     size_t entriesCapacity; // entries mapped
     // The distances of entries from their home slots, or'ed together.
     size_t displacements;
-    uint64_t probes; // slots looked at past each home slot, for the tests
     // The hash key: one table of random words for each byte of a key.
     uint64_t hashKey[targetKeyBytes][256];
 };
@@ -153,20 +152,21 @@ inline TargetMemory rememberHashedTarget(TargetTable *table, uint64_t key,
         if ((slot ^ tag) <= indexMask) {
             const TargetEntry &entry = table->entries[(slot & indexMask) - 1];
             if (targetEntryKey(entry) == key) {
-                table->probes += (k - home) & mask;
                 return {false, targetEntryLine(entry)};
             }
         }
         k = (k + 1) & mask;
     }
-    size_t displacement = (k - home) & mask;
-    table->probes += displacement;
-    if (table->count >= table->limit) {
+    size_t count = table->count;
+    if (count >= table->limit) {
         return addTargetSlowly(table, key, hash, lineNum);
     }
-    table->displacements |= displacement;
-    setTargetEntry(&table->entries[table->count], key, lineNum);
-    slots[k] = tag | static_cast<uint32_t>(++table->count);
+    // The table's fields are read and written before the entry's bytes,
+    // which the compiler must take to alias them.
+    table->displacements |= (k - home) & mask;
+    table->count = count + 1;
+    slots[k] = tag | static_cast<uint32_t>(count + 1);
+    setTargetEntry(&table->entries[count], key, lineNum);
     return {true, lineNum};
 }
 
@@ -177,6 +177,10 @@ inline TargetMemory rememberTarget(TargetTable *table, uint64_t key,
 {
     return rememberHashedTarget(table, key, targetHash(table, key), lineNum);
 }
+
+// The sum of the distances of the entries from their home slots: the slots
+// that lookups of all of them look at in vain (for the tests).
+uint64_t targetDisplacementSum(const TargetTable *table);
 
 // Releases the table's memory and empties it; the hash key stays.
 void clearTargetTable(TargetTable *table);
