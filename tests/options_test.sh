@@ -157,6 +157,10 @@ sound.conf -W|option '-W' needs a value
 -W no- sound.conf|unknown warning 'no-' (--list-checks lists the checks)
 -W no-connections sound.conf|'no-connections' is an error, not a warning: errors are always checked
 -Wno-parse sound.conf|'parse' is an error, not a warning: errors are always checked
+-W -Wno-parse sound.conf|'parse' is an error, not a warning: errors are always checked
+-W alll sound.conf|unknown warning 'alll'; did you mean 'all'?
+--warn=-Wno-al sound.conf|unknown warning '-Wno-al'; did you mean '-Wno-all'?
+--explain=-Wleading-zeroes|unknown check '-Wleading-zeroes'; did you mean '-Wleading-zero'?
 --explain=leading-zeroes|unknown check 'leading-zeroes'; did you mean 'leading-zero'?
 --stdin-filename=|--stdin-filename needs a name
 --config= sound.conf|--config needs a file name
@@ -336,6 +340,10 @@ warnings)
     # any other name, an error's included, is usage.
     expect -qs -W no-all -Wall --warn=no-all w2.conf <<<0
     expect -qs --warn=all -W no-carriage-return -Wno-duplicate-target w2.conf <<<0
+    # A warning's name as the diagnostics print it, after -W or --explain.
+    expect -qs -W -Wall --warn=-Wno-all w2.conf <<<0
+    expect --explain -Wduplicate-target <<<"0
+$("$checker" --explain duplicate-target | sed 's/^/1|/')"
     expect --format=gcc -Wduplicate-target w2.conf <<<'0
 1|w2.conf:2:10: warning: target 1.2.3.4 port 3260 also defined on line 1 [-Wduplicate-target]'
     ;;
@@ -357,6 +365,45 @@ settings)
     expect --config=/dev/null -q z.conf <<<0
     expect --list-checks -W no-leading-zero -W control-char <<<"0
 $("$checker" --no-config --list-checks | sed 's/^/1|/; s/^\(1|control-char\twarning\t\)off/\1on/')"
+    # Each file finds the file of options from its own folder up to its
+    # repository's top, wherever the run starts (standard input from its
+    # name's): "." and ".." as cd takes them, a missing folder none, only
+    # its own folder outside a repository. Files that find different ones
+    # (a pre-commit run over a subfolder with a file of its own, two
+    # repositories) stop the run before any is checked.
+    team="$tmp/repo/.iscsi-config-check" lz="warning: address number with a leading zero: other tools read it as octal [-Wleading-zero]"
+    TRACE='env -C /' expect "$PWD/z.conf" <<<"2
+1|$PWD/z.conf:1:10: $lz"
+    TRACE='env -C /' IN=z.conf expect --stdin-filename="$PWD/z.conf" <<<"2
+1|$PWD/z.conf:1:10: $lz"
+    { mkdir -p inner "$tmp/other/in" && cp z.conf inner/ && cp z.conf "$tmp/other/in/" &&
+        printf -- '-q\n' >inner/.iscsi-config-check && printf -- '-q -W all\n' >"$tmp/other/.iscsi-config-check"; } ||
+        give_up "cannot make inner and other"
+    expect inner/z.conf <<<0
+    while IFS='|' read -r args found words; do
+        # shellcheck disable=SC2086 # each entry is a list of words
+        expect --show-settings $args <<<"0
+1|file of options: ${found:-none}
+1|options: --format=${words:-gcc --color=auto --strict -Wleading-zero}"
+    done <<EOF
+z.conf|$team|
+inner/z.conf|$PWD/inner/.iscsi-config-check|report --color=auto --quiet
+inner/../z.conf|$team|
+z.conf ./z.conf|$team|
+-q -- -|$team|gcc --color=auto --quiet --strict -Wleading-zero
+nowhere/z.conf||report --color=auto
+$tmp/other/in/z.conf||report --color=auto
+--no-config z.conf||report --color=auto
+--config=inner/.iscsi-config-check z.conf inner/z.conf|inner/.iscsi-config-check|report --color=auto --quiet
+EOF
+    mixed='have different files of options'
+    expect z.conf inner/z.conf <<<"1
+2|iscsi-config-check: z.conf and inner/z.conf $mixed ($team, $PWD/inner/.iscsi-config-check): check them in separate runs or name one with --config=FILE"
+    expect --show-settings z.conf ./z.conf nowhere/z.conf <<<"1
+2|iscsi-config-check: z.conf and nowhere/z.conf $mixed ($team, none): check them in separate runs or name one with --config=FILE"
+    mkdir "$tmp/other/.git" || give_up "cannot make other/.git"
+    expect z.conf "$tmp/other/in/z.conf" <<<"1
+2|iscsi-config-check: z.conf and $tmp/other/in/z.conf $mixed ($team, $tmp/other/.iscsi-config-check): check them in separate runs or name one with --config=FILE"
     # Writable by its group (a team's checkout) is read.
     chmod 664 ../../.iscsi-config-check
     expect -q z.conf <<<'2
