@@ -180,14 +180,14 @@ bool SettingsWords::split(std::string_view text, const char *path,
     long long lineNum = 0;
     size_t start = 0;
     for (;;) {
-        size_t end = text.find('\n', start);
-        bool last = end == std::string_view::npos;
+        size_t lineEnd = text.find('\n', start);
+        bool last = lineEnd == std::string_view::npos;
         if (last) {
-            end = text.size();
+            lineEnd = text.size();
         }
         lineNum++;
         char *line = copy + start;
-        size_t len = end - start;
+        size_t len = lineEnd - start;
         if (memchr(line, '\0', len) != nullptr) {
             refusal->message.clear();
             appendSettingsPath(&refusal->message, path);
@@ -222,7 +222,7 @@ bool SettingsWords::split(std::string_view text, const char *path,
         if (last) {
             return true;
         }
-        start = end + 1;
+        start = lineEnd + 1;
     }
 }
 
