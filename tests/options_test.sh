@@ -728,8 +728,9 @@ USAGE: ::error::forged <config_file_name>" ] || fail "the program's name: $(cat 
     (cd linked && PWD=$PWD/linked exec -a iscsi-config-check "$checker" -q f.conf) >out 2>&1
     [ $? = 2 ] || fail "through a link: the project's --strict was not applied: $(cat out)"
     if command -v strace >/dev/null; then
-        (cd real/in && TRACE="strace -o /dev/null -e inject=getcwd:error=EACCES" PWD='' \
-            expect -q f.conf) <<<"1
+        # (In this shell, not a subshell, so that a failure counts.)
+        TRACE="env -C real/in strace -o /dev/null -e inject=getcwd:error=EACCES" PWD='' \
+            expect -q f.conf <<<"1
 2|$checker: .: Permission denied (use --config=FILE or --no-config)"
     fi
     cd .. || give_up "cannot leave forged"
