@@ -4,13 +4,15 @@
 #
 #   completions_test.sh CHECKER SCRIPTS_DIR bash|zsh|fish
 #
-# bash (with bash-completion) must register the function on sourcing; zsh
-# completes through its line editor on a pseudo-terminal; fish through
-# `complete -C`. Each shell completes the same command lines, which must give
-# the same words: options, their values (formats, colours, warnings with
-# no- and the -WNAME form, checks for --explain), and file names otherwise
-# and after --. Status 77 when the shell is not installed (.ci/run installs
-# every one).
+# Each script is laid out under the name it is installed as, and loaded as
+# its shell loads it: bash-completion's loader must register the function
+# (from the user's completions folder); zsh completes through its line
+# editor on a pseudo-terminal (from fpath); fish through `complete -C`
+# (from a vendor completions folder). Each shell completes the same command
+# lines, which must give the same words: options, their values (formats,
+# colours, warnings with no- and the -WNAME form, checks for --explain), and
+# file names otherwise and after --. Status 77 when the shell is not
+# installed (.ci/run installs every one).
 set -euo pipefail
 checker=$1 scripts=$2 shell=$3
 command -v "$shell" >/dev/null || { echo "SKIP: no $shell"; exit 77; }
@@ -19,11 +21,15 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 touch a.conf b.conf -- --fake.conf
+mkdir -p share/bash-completion/completions share/zsh-functions share/fish/vendor_completions.d home
+cp "$scripts/iscsi-config-check.bash" share/bash-completion/completions/iscsi-config-check
+cp "$scripts/iscsi-config-check.zsh" share/zsh-functions/_iscsi-config-check
+cp "$scripts/iscsi-config-check.fish" share/fish/vendor_completions.d/
 
 # Every warning's name, on and off, as --list-checks gives them.
 warnings="all no-all $("$checker" --list-checks | awk -F '\t' '$2 == "warning" { printf "%s no-%s ", $1, $1 }')"
-# Each case: the command line typed, then the words it completes to, in
-# order, as the value alone (without --NAME= or -W before it).
+# Each case: the command line typed, then the words it completes to, sorted,
+# each as the value alone (without --NAME= or -W before it).
 cases=(
     'iscsi-config-check --for|--format'
     'iscsi-config-check --format=j|json'
@@ -43,8 +49,8 @@ cases=(
 complete_bash() {
     # shellcheck disable=SC1091
     source /usr/share/bash-completion/bash_completion
-    # shellcheck disable=SC1091
-    source "$scripts/iscsi-config-check.bash"
+    export BASH_COMPLETION_USER_DIR=$work/share/bash-completion
+    __load_completion iscsi-config-check
     [ "$(complete -p iscsi-config-check)" = "complete -F _iscsi_config_check iscsi-config-check" ] ||
         fail "bash: sourcing does not register the completion"
     # shellcheck disable=SC2317 # (called by the script; outside a completion it refuses to run)
@@ -64,8 +70,9 @@ complete_bash() {
 complete_fish() {
     local line
     for line; do
-        # shellcheck disable=SC2016 # (fish's own variables)
-        fish --no-config -c 'source $argv[1]; complete -C $argv[2]' "$scripts/iscsi-config-check.fish" "$line" | cut -f1
+        # shellcheck disable=SC2016 # (fish's own variable)
+        env PATH="$(dirname "$checker"):$PATH" HOME="$work/home" XDG_CONFIG_HOME="$work/home" \
+            XDG_DATA_HOME="$work/home" XDG_DATA_DIRS="$work/share" fish -c 'complete -C $argv[1]' "$line" | cut -f1
         echo "--end--"
     done
 }
@@ -73,13 +80,11 @@ complete_fish() {
 # pseudo-terminal, whose compadd also prints what it adds, is sent each
 # line and a tab once its prompt shows that the editor reads again.
 complete_zsh() {
-    mkdir zsh-functions
-    cp "$scripts/iscsi-config-check.zsh" zsh-functions/_iscsi-config-check
     # shellcheck disable=SC2016
     timeout 60 zsh -f -c '
         zmodload zsh/zpty
         zpty z zsh -f -i
-        zpty -w z "PS1=\"READY> \" fpath=($PWD/zsh-functions \$fpath); autoload -Uz compinit; compinit -u -D"
+        zpty -w z "PS1=\"READY> \" fpath=($PWD/share/zsh-functions \$fpath); autoload -Uz compinit; compinit -u -D"
         zpty -w z "compadd() { local -a hits; builtin compadd -O hits \"\$@\"; print -rl -- \"\" \"<\${^hits[@]}>\"; }"
         zpty -w z "zstyle \":completion:*\" insert-tab false; bindkey \"^I\" complete-word; print READY\$((1))"
         zpty -r z out "*READY1*READY> "
