@@ -144,12 +144,12 @@ bool setFormat(Settings *settings, const char *value, Complaint *complaint)
     return true;
 }
 
-// The values of --color, in the order of ColorChoice.
-static const char *const colorChoices[] = {"auto", "always", "never"};
+const char *const colorChoices[] = {"auto", "always", "never"};
+const size_t colorChoiceCount = sizeof colorChoices / sizeof colorChoices[0];
 
 bool setColor(Settings *settings, const char *value, Complaint *complaint)
 {
-    for (size_t k = 0; k < sizeof colorChoices / sizeof colorChoices[0]; k++) {
+    for (size_t k = 0; k < colorChoiceCount; k++) {
         if (strcmp(value, colorChoices[k]) == 0) {
             settings->color = static_cast<ColorChoice>(k);
             return true;

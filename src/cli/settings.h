@@ -4,6 +4,7 @@
 #ifndef ISCSI_CONFIG_CHECK_CLI_SETTINGS_H
 #define ISCSI_CONFIG_CHECK_CLI_SETTINGS_H
 
+#include <cstddef>
 #include <string_view>
 
 #include "checks/kinds.h"
@@ -12,6 +13,10 @@
 
 // When the tty format colours its output.
 enum ColorChoice { COLOR_AUTO, COLOR_ALWAYS, COLOR_NEVER };
+
+// The values of --color, in the order of ColorChoice.
+extern const char *const colorChoices[];
+extern const size_t colorChoiceCount;
 
 // The settings, each at its default until an option sets it. The file of
 // options is applied first, then the command line's options in their order,
