@@ -73,12 +73,12 @@ coverage:
 # every C++ file of the tree, and shellcheck over every shell script (a *.sh
 # file, or one whose first line runs a shell): first what is a warning or
 # worse, then every note that is not turned off on its line. Any finding fails.
-CXX_FILES     = $(shell find src tests fuzz bench doc -name '*.cpp' -o -name '*.h' | LC_ALL=C sort)
+CXX_FILES     = $(shell find src tests fuzz bench doc completions -name '*.cpp' -o -name '*.h' | LC_ALL=C sort)
 SHELL_SCRIPTS = $(shell find . \( -path ./build -o -path ./.git \) -prune -o -type f -print | \
     xargs awk 'FNR == 1 { if (FILENAME ~ /\.sh$$/ || /^\#!.*[/ ](ba|da|k)?sh( |$$)/) print FILENAME; nextfile }' | \
     LC_ALL=C sort)
 lint: $(RELEASE)/CMakeCache.txt
-	clang-tidy --quiet -p $(RELEASE) $$(find src doc -name '*.cpp' | LC_ALL=C sort)
+	clang-tidy --quiet -p $(RELEASE) $$(find src doc completions -name '*.cpp' | LC_ALL=C sort)
 	cppcheck --enable=warning,style,performance,portability --inline-suppr \
 	    --error-exitcode=1 --std=c++17 --quiet -I src src/
 	clang-format --dry-run --Werror $(CXX_FILES)

@@ -135,7 +135,9 @@ its ACL cannot be kept|
 has extended attributes that could not be copied|
 fixed file *|cp warn.conf w3.conf && run --fix w3.conf
 fixed file *, but its folder could not be flushed: *|
-is another user's, in a folder writable by every user|
+*: * and * have different files of options (*, *): check them in separate runs or name one with --config=FILE|mkdir two && printf -- '-q\n' >two/.iscsi-config-check && cp sound.conf two/ && run sound.conf two/sound.conf
+file of options: *|run --show-settings sound.conf
+options: --format=* --color=*|run --show-settings sound.conf
 *:*:*: note: the file has Windows (CRLF) line ends: convert it with --fix, sed -i 's/\r$//' FILE or dos2unix FILE|run --format=gcc crlf.conf
 the file has Windows (CRLF) line ends: convert it with sed -i 's/\r$//' FILE or dos2unix FILE|run --format=gcc kept.conf
 the file begins with a byte order mark (the bytes EF BB BF), read as part of line 1: remove it with --fix or sed -i '1s/^\xEF\xBB\xBF//' FILE|run --format=gcc bom.conf

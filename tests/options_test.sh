@@ -157,6 +157,10 @@ sound.conf -W|option '-W' needs a value
 -W no- sound.conf|unknown warning 'no-' (--list-checks lists the checks)
 -W no-connections sound.conf|'no-connections' is an error, not a warning: errors are always checked
 -Wno-parse sound.conf|'parse' is an error, not a warning: errors are always checked
+-W -Wno-parse sound.conf|'parse' is an error, not a warning: errors are always checked
+-W alll sound.conf|unknown warning 'alll'; did you mean 'all'?
+--warn=-Wno-al sound.conf|unknown warning '-Wno-al'; did you mean '-Wno-all'?
+--explain=-Wleading-zeroes|unknown check '-Wleading-zeroes'; did you mean '-Wleading-zero'?
 --explain=leading-zeroes|unknown check 'leading-zeroes'; did you mean 'leading-zero'?
 --stdin-filename=|--stdin-filename needs a name
 --config= sound.conf|--config needs a file name
@@ -336,6 +340,10 @@ warnings)
     # any other name, an error's included, is usage.
     expect -qs -W no-all -Wall --warn=no-all w2.conf <<<0
     expect -qs --warn=all -W no-carriage-return -Wno-duplicate-target w2.conf <<<0
+    # A warning's name as the diagnostics print it, after -W or --explain.
+    expect -qs -W -Wall --warn=-Wno-all w2.conf <<<0
+    expect --explain -Wduplicate-target <<<"0
+$("$checker" --explain duplicate-target | sed 's/^/1|/')"
     expect --format=gcc -Wduplicate-target w2.conf <<<'0
 1|w2.conf:2:10: warning: target 1.2.3.4 port 3260 also defined on line 1 [-Wduplicate-target]'
     ;;
@@ -357,6 +365,45 @@ settings)
     expect --config=/dev/null -q z.conf <<<0
     expect --list-checks -W no-leading-zero -W control-char <<<"0
 $("$checker" --no-config --list-checks | sed 's/^/1|/; s/^\(1|control-char\twarning\t\)off/\1on/')"
+    # Each file finds the file of options from its own folder up to its
+    # repository's top, wherever the run starts (standard input from its
+    # name's): "." and ".." as cd takes them, a missing folder none, only
+    # its own folder outside a repository. Files that find different ones
+    # (a pre-commit run over a subfolder with a file of its own, two
+    # repositories) stop the run before any is checked.
+    team="$tmp/repo/.iscsi-config-check" lz="warning: address number with a leading zero: other tools read it as octal [-Wleading-zero]"
+    TRACE='env -C /' expect "$PWD/z.conf" <<<"2
+1|$PWD/z.conf:1:10: $lz"
+    TRACE='env -C /' IN=z.conf expect --stdin-filename="$PWD/z.conf" <<<"2
+1|$PWD/z.conf:1:10: $lz"
+    { mkdir -p inner "$tmp/other/in" && cp z.conf inner/ && cp z.conf "$tmp/other/in/" &&
+        printf -- '-q\n' >inner/.iscsi-config-check && printf -- '-q -W all\n' >"$tmp/other/.iscsi-config-check"; } ||
+        give_up "cannot make inner and other"
+    expect inner/z.conf <<<0
+    while IFS='|' read -r args found words; do
+        # shellcheck disable=SC2086 # each entry is a list of words
+        expect --show-settings $args <<<"0
+1|file of options: ${found:-none}
+1|options: --format=${words:-gcc --color=auto --strict -Wleading-zero}"
+    done <<EOF
+z.conf|$team|
+inner/z.conf|$PWD/inner/.iscsi-config-check|report --color=auto --quiet
+inner/../z.conf|$team|
+z.conf ./z.conf|$team|
+-q -- -|$team|gcc --color=auto --quiet --strict -Wleading-zero
+nowhere/z.conf||report --color=auto
+$tmp/other/in/z.conf||report --color=auto
+--no-config z.conf||report --color=auto
+--config=inner/.iscsi-config-check z.conf inner/z.conf|inner/.iscsi-config-check|report --color=auto --quiet
+EOF
+    mixed='have different files of options'
+    expect z.conf inner/z.conf <<<"1
+2|iscsi-config-check: z.conf and inner/z.conf $mixed ($team, $PWD/inner/.iscsi-config-check): check them in separate runs or name one with --config=FILE"
+    expect --show-settings z.conf ./z.conf nowhere/z.conf <<<"1
+2|iscsi-config-check: z.conf and nowhere/z.conf $mixed ($team, none): check them in separate runs or name one with --config=FILE"
+    mkdir "$tmp/other/.git" || give_up "cannot make other/.git"
+    expect z.conf "$tmp/other/in/z.conf" <<<"1
+2|iscsi-config-check: z.conf and $tmp/other/in/z.conf $mixed ($team, $tmp/other/.iscsi-config-check): check them in separate runs or name one with --config=FILE"
     # Writable by its group (a team's checkout) is read.
     chmod 664 ../../.iscsi-config-check
     expect -q z.conf <<<'2
@@ -381,30 +428,33 @@ EOF
     rm .iscsi-config-check
     printf '%65533s-q\n' '' >.iscsi-config-check
     expect z.conf <<<0
-    # Another user's file in a folder shared with others is refused, for a
-    # user other than root; root's is trusted; root trusts anyone's file,
-    # but not in a folder that every user may write, where anyone could have
-    # put it (with a .git beside it, under /tmp).
+    # Another user's file is refused, for a user other than root; root's is
+    # trusted; root trusts anyone's file. A folder that every user may
+    # write is not looked in at all (with a .git beside it, under /tmp):
+    # its file is neither used nor refused.
     if [ "$(id -u)" = 0 ] && id nobody >/dev/null 2>&1 && mkdir -m 1777 "$tmp/shared" &&
-        chmod 711 "$tmp" && cp z.conf "$tmp/shared/" && cd "$tmp/shared"; then
+        chmod 711 "$tmp" && mkdir -m 755 "$tmp/shared/own" && cp z.conf "$tmp/shared/own/" &&
+        cd "$tmp/shared/own"; then
         # (A coverage build writes its counts where that user may.)
         as_nobody="setpriv --reuid=$(id -u nobody) --regid=$(id -g nobody) --clear-groups
             env GCOV_PREFIX=$tmp/shared/gcov"
-        printf -- '-q\n' >.iscsi-config-check
+        printf -- '-q --format=gcc -W leading-zero -s\n' >.iscsi-config-check
         chown 12345 .iscsi-config-check
         if $as_nobody "$checker" --version >/dev/null 2>&1; then
             TRACE=$as_nobody expect z.conf <<<"1
 2|$checker: $PWD/.iscsi-config-check: is owned by another user $hint"
             chown 0 .iscsi-config-check
-            TRACE=$as_nobody expect z.conf <<<0
+            TRACE=$as_nobody expect -W no-all z.conf <<<0
         else
             echo "SKIP: the user nobody cannot run $checker: another user's file is left out"
         fi
         chown 12345 .iscsi-config-check
-        expect z.conf <<<"1
-2|iscsi-config-check: $PWD/.iscsi-config-check: is another user's, in a folder writable by every user $hint"
-        { mkdir own && mv .iscsi-config-check z.conf own/ && cd own; } || give_up "cannot enter own"
-        expect z.conf <<<0
+        expect -W no-all z.conf <<<0
+        { mkdir ../.git && mv .iscsi-config-check z.conf .. && cd ..; } || give_up "cannot enter shared"
+        expect -q z.conf <<<0
+        expect --show-settings own/../z.conf <<<'0
+1|file of options: none
+1|options: --format=report --color=auto'
         cd "$tmp/repo/sub/deep" || give_up "cannot enter repo/sub/deep"
     else
         echo "SKIP: not root, or no user nobody: another user's file is left out"
@@ -459,25 +509,30 @@ $("$checker" --no-config --list-checks | sed 's/^/1|/; s/^\(1|control-char\twarn
         expect z.conf <<<"1
 2|iscsi-config-check: $PWD/.iscsi-config-check:2: $message"
     done <<'EOF'
---quiet=x|'--quiet=x' is not allowed here
+--quiet=x|option '--quiet' takes no value
 --conf=x|'--conf=x' is not allowed here
---co=x|'--co=x' is not allowed here
+--co=x|option '--co' is ambiguous (--color, --colour, --config)
+--qiet|unknown option '--qiet'; did you mean '--quiet'?
 --no-config|'--no-config' is not allowed here
 --help -q|'--help' is not allowed here
 --list-checks|'--list-checks' is not allowed here
--x|'-x' is not allowed here
--qx|'-qx' is not allowed here
+--fix|'--fix' is not allowed here
+-x|unknown option '-x'
+-qx|unknown option '-x'
 -|'-' is not allowed here
 -- -q|'--' is not allowed here
 x.conf|'x.conf' is not allowed here
 x##[error]y.conf|not an option
+--x##[error]y|word 2: unknown option
 --stdin-filename=x##[error]y|'--stdin-filename' is not allowed here
 --format|option '--format' needs a value
 -qW|option '-W' needs a value
 -W #leading-zero|option '-W' needs a value
 -W leading-zeros|unknown warning 'leading-zeros'; did you mean 'leading-zero'?
--W x##[error]y|unknown warning (--list-checks lists the checks)
---colour=##[x|unknown --color value (auto, always, never)
+-W -Wleading-zeros|unknown warning '-Wleading-zeros'; did you mean '-Wleading-zero'?
+-W alll|unknown warning 'alll'; did you mean 'all'?
+-W x##[error]y|word 3: unknown warning (--list-checks lists the checks)
+--colour=##[x|word 2: unknown --color value (auto, always, never)
 EOF
     printf -- '-W leading-zeros\n' >.iscsi-config-check
     expect --help <<<"0
@@ -643,19 +698,20 @@ $usage" && unforged "an argument before the format"
     expect -W all * <<<"1
 $p argument 3: $unknown
 $usage" && unforged "an argument, the format in the file"
+    cp ../faulty.conf . || give_up "cannot copy faulty.conf"
     printf -- '-Wq##[error]x.conf --format=github\n' >.iscsi-config-check
-    expect --format=github ../faulty.conf <<<"1
-$p $PWD/.iscsi-config-check:1: $unknown" && unforged "a word of the file"
+    expect --format=github faulty.conf <<<"1
+$p $PWD/.iscsi-config-check:1: word 1: $unknown" && unforged "a word of the file"
     printf -- '--format=github\nq##[error]x.conf\n' >.iscsi-config-check
-    expect ../faulty.conf <<<"1
+    expect faulty.conf <<<"1
 $p $PWD/.iscsi-config-check:2: not an option" && unforged "a word after the format in the file"
     rm .iscsi-config-check
     expect --config='c##[error]d.opts' ../faulty.conf <<<"1
 $p c#%23[error]d.opts: No such file or directory" && unforged "the name of --config's file"
-    { mkdir 'p##[error]q' && cd 'p##[error]q' && printf -- '-x\n' >.iscsi-config-check; } ||
-        give_up "cannot make p##[error]q"
-    expect --format=github ../../faulty.conf <<<"1
-$p ${PWD%/*}/p#%23[error]q/.iscsi-config-check:1: '-x' is not allowed here" &&
+    { mkdir 'p##[error]q' && cd 'p##[error]q' && printf -- '-x\n' >.iscsi-config-check &&
+        mv ../faulty.conf .; } || give_up "cannot make p##[error]q"
+    expect --format=github faulty.conf <<<"1
+$p ${PWD%/*}/p#%23[error]q/.iscsi-config-check:1: unknown option '-x'" &&
         unforged "the name of the file found"
     cd .. || give_up "cannot leave p##[error]q"
     expect --format=github --config=$'/none\n::error::forged' ../faulty.conf <<<"1
@@ -672,9 +728,10 @@ USAGE: ::error::forged <config_file_name>" ] || fail "the program's name: $(cat 
     (cd linked && PWD=$PWD/linked exec -a iscsi-config-check "$checker" -q f.conf) >out 2>&1
     [ $? = 2 ] || fail "through a link: the project's --strict was not applied: $(cat out)"
     if command -v strace >/dev/null; then
-        (cd real/in && TRACE="strace -o /dev/null -e inject=getcwd:error=EACCES" PWD='' \
-            expect -q f.conf) <<<"1
-2|iscsi-config-check: .: Permission denied (use --config=FILE or --no-config)"
+        # (In this shell, not a subshell, so that a failure counts.)
+        TRACE="env -C real/in strace -o /dev/null -e inject=getcwd:error=EACCES" PWD='' \
+            expect -q f.conf <<<"1
+2|$checker: .: Permission denied (use --config=FILE or --no-config)"
     fi
     cd .. || give_up "cannot leave forged"
     command -v jq >/dev/null || { echo "SKIP: no jq, the JSON and SARIF readers' checks"; exit 77; }

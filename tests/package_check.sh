@@ -30,7 +30,9 @@ cmp "$deb" "$work/copy/$deb" || fail "two builds of the same tree differ"
 dpkg-deb -x "$deb" "$work/root"
 binary=$work/root/usr/bin/iscsi-config-check
 for file in usr/share/man/man1/iscsi-config-check.1.gz usr/share/doc/iscsi-config-check/copyright \
-    usr/share/doc/iscsi-config-check/changelog.gz usr/share/doc/iscsi-config-check/examples/initiator.conf; do
+    usr/share/doc/iscsi-config-check/changelog.gz usr/share/doc/iscsi-config-check/examples/initiator.conf \
+    usr/share/bash-completion/completions/iscsi-config-check usr/share/zsh/vendor-completions/_iscsi-config-check \
+    usr/share/fish/vendor_completions.d/iscsi-config-check.fish; do
     [ -f "$work/root/$file" ] || fail "no $file in $deb"
 done
 tests/hardening_test.sh "$binary" >/dev/null || fail "the packaged binary is not hardened"

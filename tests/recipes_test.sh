@@ -507,6 +507,10 @@ install)
     [ "$("$tmp/stage/usr/bin/iscsi-config-check" --version 2>&1)" = "$version" ] || fail "no working checker in DESTDIR/usr/bin"
     [ -f "$tmp/stage/usr/share/man/man1/iscsi-config-check.1.gz" ] || fail "no manual page in DESTDIR/usr/share/man/man1"
     [ -f "$tmp/stage/usr/share/doc/iscsi-config-check/examples/initiator.conf" ] || fail "no example in DESTDIR/usr/share/doc"
+    for file in bash-completion/completions/iscsi-config-check zsh/vendor-completions/_iscsi-config-check \
+        fish/vendor_completions.d/iscsi-config-check.fish; do
+        [ -f "$tmp/stage/usr/share/$file" ] || fail "no completion script DESTDIR/usr/share/$file"
+    done
     [ -s "$build/install_manifest.txt" ] || fail "no install_manifest.txt"
     # The manifest names the files as installed, DESTDIR left out.
     while IFS= read -r file; do

@@ -11,8 +11,10 @@
 #include <unistd.h>
 
 #include "cli/checks_info.h"
+#include "cli/command_line.h"
 #include "cli/help.h"
 #include "cli/options.h"
+#include "cli/resolve.h"
 #include "cli/settings.h"
 #include "diagnose/inspect.h"
 #include "formats/registry.h"
@@ -187,6 +189,20 @@ static int checkFiles(const char *programName, const CommandLine *command,
     return finishOutput(status);
 }
 
+// Prints which file of options applies and what the settings come to:
+// "file of options: PATH" (or "none") and "options: WORDS".
+static void showSettings(const ResolvedSettings &resolved)
+{
+    LineBuffer shown;
+    shown.append("file of options: ");
+    appendName(&shown, resolved.path != nullptr ? resolved.path : "none",
+               NameStyle::asGiven, isatty(STDOUT_FILENO) != 0);
+    shown.append("\noptions: ");
+    appendSettingsWords(&shown, resolved.settings);
+    shown.append('\n');
+    shown.write(stdout);
+}
+
 // Ends with status 1 a run that failed before it read standard input. Under
 // --fix with --stdin-filename, standard output stands in for an editor's
 // buffer, mended: there the input is written back as it came, so that a
@@ -248,14 +264,20 @@ static int runChecker(int argc, char **argv, const char *programName,
         explainCheck(findCheck(command->explained));
         return finishOutput(statusOk);
     case ACTION_LIST_CHECKS:
+    case ACTION_SHOW_SETTINGS:
     case ACTION_CHECK:
         break;
     }
-    if (!resolveSettings(programName, command)) {
+    ResolvedSettings resolved;
+    if (!resolveSettings(programName, command, &resolved)) {
         return failBeforeInput(argc, argv, programName, inputClosed);
     }
     if (action == ACTION_LIST_CHECKS) {
         listChecks(command->settings.warnings);
+        return finishOutput(statusOk);
+    }
+    if (action == ACTION_SHOW_SETTINGS) {
+        showSettings(resolved);
         return finishOutput(statusOk);
     }
     return checkFiles(programName, command, inputClosed);

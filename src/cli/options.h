@@ -1,8 +1,8 @@
 // The options, one row each in optionTable: how the command line and a file
 // of options spell them, their entries in --help, and what each sets.
-// getopt_long's description of the options, the words a file of options
-// accepts and the text of --help are all made from the table, so that an
-// option is one row and the code that uses what it sets.
+// getopt_long's description of the options (option_reader.h), the words a
+// file of options accepts and the text of --help are all made from the
+// table, so that an option is one row and the code that uses what it sets.
 #ifndef ISCSI_CONFIG_CHECK_CLI_OPTIONS_H
 #define ISCSI_CONFIG_CHECK_CLI_OPTIONS_H
 
@@ -10,7 +10,6 @@
 
 #include "cli/mend.h"
 #include "cli/settings.h"
-#include "support/line_buffer.h"
 
 // What the command line asks for.
 enum Action {
@@ -20,6 +19,7 @@ enum Action {
     ACTION_USAGE,
     ACTION_LIST_CHECKS,
     ACTION_EXPLAIN,
+    ACTION_SHOW_SETTINGS,
 };
 
 struct OptionInfo;
@@ -98,40 +98,14 @@ struct OptionInfo {
 };
 
 // Every option, in the order of --help.
-extern const OptionInfo optionTable[];
-extern const size_t optionCount;
+constexpr size_t optionCount = 18;
+extern const OptionInfo optionTable[optionCount];
 
-// Reads the command line strictly from left to right: options and file
-// names may be mixed, and options apply to every file wherever they stand.
-// "--" makes every later word a file name. The first of a usage error,
-// --help and --version decides; no file name at all is a usage error,
-// unless the checks are listed or explained or standard input read, which
-// take none. What is wrong goes to `complaint`, which names the argument
-// ("argument 3: unknown warning") where the word itself is not quoted.
-Action parseCommandLine(int argc, char **argv, CommandLine *command,
-                        LineBuffer *complaint);
-
-// Whether the command line holds both --fix and --stdin-filename (given
-// a value or not), read as parseCommandLine reads it but past any word it
-// would stop at: the test for a run whose standard output stands in for an
-// editor's buffer, which a usage error must not empty.
-bool asksToMendInput(int argc, char **argv);
-
-// Applies the words words[1] to words[count - 1] (words[count] null; one
-// line of a file of options) as the command line reads them, over the
-// whole table: abbreviations, values in the same word or the next one,
-// letters combined. False, with what is wrong in `complaint`, at the first
-// word that is not an option a file of options may hold, or whose value
-// the option does not take. Uses getopt_long's state: not while the command
-// line is being read.
-bool applyOptionWords(int count, char **words, Settings *settings,
-                      LineBuffer *complaint);
-
-// Settles the run's settings in `command`: the defaults, then the file of
-// options (--config's, the project's unless --no-config, or none), then the
-// command line's options in their order. False after telling what is wrong
-// with the file.
-bool resolveSettings(const char *programName, CommandLine *command);
+// The setters of --fix and --stdin-filename, which asksToMendInput looks
+// for.
+bool askFix(CommandLine *command, const char *value, Complaint *complaint);
+bool nameStandardInput(CommandLine *command, const char *value,
+                       Complaint *complaint);
 
 // Frees what parseCommandLine allocated.
 void releaseCommandLine(CommandLine *command);

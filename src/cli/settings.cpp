@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <unistd.h>
+#include <utility>
 
 #include "checks/checks.h"
 #include "support/escape.h"
@@ -68,21 +69,37 @@ void appendSuggestion(Complaint *complaint, std::string_view prefix,
     complaint->text.append("'?");
 }
 
+std::string_view warningPrefixOf(std::string_view value)
+{
+    return headOf(value, value.rfind("-W", 0) == 0 ? 2 : 0);
+}
+
 void complainOfUnknownCheck(Complaint *complaint, const char *what,
                             const char *name, bool warningsOnly)
 {
     std::string_view given = name;
-    std::string_view prefix = given.rfind("no-", 0) == 0 && warningsOnly
-                                  ? std::string_view("no-")
-                                  : std::string_view();
-    std::string_view compared = tailOf(given, prefix.size());
+    size_t prefixLen = warningPrefixOf(given).size();
+    if (warningsOnly && tailOf(given, prefixLen).rfind("no-", 0) == 0) {
+        prefixLen += 3;
+    }
+    std::string_view prefix = headOf(given, prefixLen);
+    std::string_view compared = tailOf(given, prefixLen);
     const CheckInfo *closest = closestCheck(compared, warningsOnly);
+    std::string_view suggested =
+        closest != nullptr ? std::string_view(closest->name) : "";
+    // "all" stands among the warnings' names, at most two edits away too.
+    std::string_view all = "all";
+    size_t toAll = warningsOnly ? editDistance(compared, all, 3) : 3;
+    if (toAll < 3 && (closest == nullptr ||
+                      toAll < editDistance(compared, suggested, toAll + 1))) {
+        suggested = all;
+    }
     LineBuffer *text = &complaint->text;
     text->append("unknown ");
     text->append(what);
     appendQuotedWord(complaint, given);
-    if (closest != nullptr) {
-        appendSuggestion(complaint, prefix, closest->name);
+    if (!suggested.empty()) {
+        appendSuggestion(complaint, prefix, suggested);
     } else {
         text->append(" (--list-checks lists the checks)");
     }
@@ -127,12 +144,12 @@ bool setFormat(Settings *settings, const char *value, Complaint *complaint)
     return true;
 }
 
-// The values of --color, in the order of ColorChoice.
-static const char *const colorChoices[] = {"auto", "always", "never"};
+const char *const colorChoices[] = {"auto", "always", "never"};
+const size_t colorChoiceCount = sizeof colorChoices / sizeof colorChoices[0];
 
 bool setColor(Settings *settings, const char *value, Complaint *complaint)
 {
-    for (size_t k = 0; k < sizeof colorChoices / sizeof colorChoices[0]; k++) {
+    for (size_t k = 0; k < colorChoiceCount; k++) {
         if (strcmp(value, colorChoices[k]) == 0) {
             settings->color = static_cast<ColorChoice>(k);
             return true;
@@ -147,6 +164,7 @@ bool setColor(Settings *settings, const char *value, Complaint *complaint)
 bool setWarning(Settings *settings, const char *value, Complaint *complaint)
 {
     std::string_view named = value;
+    named = tailOf(named, warningPrefixOf(named).size());
     // An error's name, whole ("no-connections") or after "no-".
     bool on = named.rfind("no-", 0) != 0 || findCheck(named) != nullptr;
     if (!on) {
@@ -186,6 +204,32 @@ bool setNoDirectives(Settings *settings, const char * /*value*/,
 {
     settings->directives = false;
     return true;
+}
+
+void appendSettingsWords(LineBuffer *words, const Settings &settings)
+{
+    words->append("--format=");
+    words->append(settings.format->name);
+    words->append(" --color=");
+    words->append(colorChoices[settings.color]);
+    const std::pair<bool, const char *> flags[] = {
+        {settings.quiet, " --quiet"},
+        {settings.strict, " --strict"},
+        {settings.maskPasswords, " --mask-passwords"},
+        {!settings.directives, " --no-directives"},
+    };
+    for (const auto &flag : flags) {
+        if (flag.first) {
+            words->append(flag.second);
+        }
+    }
+    for (size_t k = errorCheckCount; k < checkCount; k++) {
+        if ((settings.warnings & warningBit(warningKindOf(&checkTable[k]))) !=
+            0) {
+            words->append(" -W");
+            words->append(checkTable[k].name);
+        }
+    }
 }
 
 bool colorsOutput(const Settings *settings)

@@ -4,6 +4,7 @@
 #ifndef ISCSI_CONFIG_CHECK_CLI_SETTINGS_H
 #define ISCSI_CONFIG_CHECK_CLI_SETTINGS_H
 
+#include <cstddef>
 #include <string_view>
 
 #include "checks/kinds.h"
@@ -12,6 +13,10 @@
 
 // When the tty format colours its output.
 enum ColorChoice { COLOR_AUTO, COLOR_ALWAYS, COLOR_NEVER };
+
+// The values of --color, in the order of ColorChoice.
+extern const char *const colorChoices[];
+extern const size_t colorChoiceCount;
 
 // The settings, each at its default until an option sets it. The file of
 // options is applied first, then the command line's options in their order,
@@ -76,15 +81,24 @@ bool setWarning(Settings *settings, const char *value, Complaint *complaint);
 bool setNoDirectives(Settings *settings, const char *value,
                      Complaint *complaint);
 
+// Appends `settings` as the words of a command line that sets them over
+// the defaults: "--format=FORMAT --color=WHEN", each flag that is set, and
+// "-WNAME" for each warning turned on, separated by spaces.
+void appendSettingsWords(LineBuffer *words, const Settings &settings);
+
 // Whether the tty format colours: always, never, or by default where a
 // person reads (standard output is a terminal, NO_COLOR is unset or empty,
 // and TERM is set, not empty and not dumb).
 bool colorsOutput(const Settings *settings);
 
+// "-W" when `value` begins with it, else nothing: -W, --warn and --explain
+// take a warning's name as the diagnostics print it ("[-Wbom]") too.
+std::string_view warningPrefixOf(std::string_view value);
+
 // Appends to `complaint` the message for an unknown check `name` (after a
-// "no-" for a warning turned off): with the closest known name when one is
-// near. `what` is "warning" or "check"; with `warningsOnly`, only the
-// warnings' names are offered.
+// "-W", and a "no-" for a warning turned off): with the closest known name
+// when one is near, after the same prefix. `what` is "warning" or "check";
+// with `warningsOnly`, only the warnings' names and "all" are offered.
 void complainOfUnknownCheck(Complaint *complaint, const char *what,
                             const char *name, bool warningsOnly);
 

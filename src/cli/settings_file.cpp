@@ -1,5 +1,5 @@
 // The project's file of options: where it is found, how it is opened and
-// judged before a byte of it is read, and how its lines are read as the
+// judged before a byte of it is read, and how its lines are split into the
 // command line's words.
 #include "cli/settings_file.h"
 
@@ -12,45 +12,35 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
-#include "cli/options.h"
 #include "support/allocate.h"
-#include "support/rewrite.h"
+#include "support/escape.h"
 
-// Appends a file's name to a message as given, but with no newline and no
-// "##[" that a CI runner would read as a command (appendToldName): the
-// format is not known yet while the file of options is read.
-static void appendPath(LineBuffer *message, std::string_view path)
+void appendSettingsPath(LineBuffer *message, std::string_view path)
 {
+    // The format is not known yet while the file of options is read.
     appendToldName(message, path, false);
 }
 
-// Tells "PROGRAM: FILE:LINE: TEXT".
-static void tellAtLine(const char *programName, const char *path,
-                       long long lineNum, std::string_view text)
+// Writes "FILE: REASON" to `refusal`, with the ways round it when `hint`;
+// false, for the caller to return.
+static bool refuseFile(const char *path, const char *reason, bool hint,
+                       SettingsRefusal *refusal)
 {
-    LineBuffer message;
-    appendPath(&message, path);
-    message.append(':');
-    message.appendNumber(lineNum);
-    message.append(": ");
-    message.append(text);
-    tellProblem(programName, message.view());
+    LineBuffer *message = &refusal->message;
+    message->clear();
+    appendSettingsPath(message, path);
+    message->append(": ");
+    message->append(reason);
+    if (hint) {
+        message->append(" (use --config=FILE or --no-config)");
+    }
+    refusal->line = 0;
+    return false;
 }
 
-// Tells "PROGRAM: FILE: REASON", with the ways round it when `hint`; false,
-// for the caller to return.
-static bool tellUnusable(const char *programName, const char *path,
-                         const char *reason, bool hint)
+void refuseLookup(const char *folder, int error, SettingsRefusal *refusal)
 {
-    LineBuffer message;
-    appendPath(&message, path);
-    message.append(": ");
-    message.append(reason);
-    if (hint) {
-        message.append(" (use --config=FILE or --no-config)");
-    }
-    tellProblem(programName, message.view());
-    return false;
+    (void)refuseFile(folder, strerror(error), true, refusal);
 }
 
 // The null device, which a file given may be to read no options.
@@ -59,21 +49,11 @@ static bool isNullDevice(const struct stat &status)
     return S_ISCHR(status.st_mode) && status.st_rdev == makedev(1, 3);
 }
 
-// True when the folder that holds `path` may be written by every user.
-static bool isInOpenFolder(const char *path)
-{
-    LineBuffer folder;
-    appendFolderOf(&folder, path);
-    struct stat status = {};
-    return stat(folder.data(), &status) == 0 && (status.st_mode & S_IWOTH) != 0;
-}
-
 // Why a file of options of the status `status` cannot be used, or null.
 // Anyone could have put options into the project's file that is not the
 // user's or root's, or that everyone may write (the user's group may: a
 // team shares its checkout). A file given is the user's own choice.
-static const char *whyUnusable(const struct stat &status, bool given,
-                               bool inOpenFolder)
+static const char *whyUnusable(const struct stat &status, bool given)
 {
     if (S_ISLNK(status.st_mode)) {
         return "is a symbolic link";
@@ -88,11 +68,6 @@ static const char *whyUnusable(const struct stat &status, bool given,
     if (!given && (status.st_mode & S_IWOTH) != 0) {
         return "is writable by every user";
     }
-    if (!given && status.st_uid != user && status.st_uid != 0 && inOpenFolder) {
-        // Anyone could have put it there: /tmp/.git makes any folder below
-        // /tmp a repository's.
-        return "is another user's, in a folder writable by every user";
-    }
     if (status.st_size > static_cast<off_t>(maxSettingsFileSize)) {
         return "is larger than 64 KiB";
     }
@@ -103,8 +78,7 @@ static const char *whyUnusable(const struct stat &status, bool given,
 // open (it may have been replaced since it was looked at), and no more than
 // one byte past the bound, which tells a file too long even where its size
 // says nothing (/proc). Returns why it cannot be used, or null.
-static const char *readBounded(int fd, bool given, bool inOpenFolder,
-                               LineBuffer *text)
+static const char *readBounded(int fd, bool given, LineBuffer *text)
 {
     struct stat status = {};
     if (fstat(fd, &status) != 0) {
@@ -113,7 +87,7 @@ static const char *readBounded(int fd, bool given, bool inOpenFolder,
     if (given && isNullDevice(status)) {
         return nullptr;
     }
-    const char *why = whyUnusable(status, given, inOpenFolder);
+    const char *why = whyUnusable(status, given);
     if (why != nullptr) {
         return why;
     }
@@ -139,24 +113,23 @@ static const char *readBounded(int fd, bool given, bool inOpenFolder,
     return nullptr;
 }
 
-bool readSettingsFile(const char *path, bool given, const char *programName,
-                      Settings *settings)
+bool readSettingsFile(const char *path, bool given, SettingsWords *words,
+                      SettingsRefusal *refusal)
 {
     // Judged before it is opened, so that no FIFO or device is opened, the
     // project's file without following a link.
     struct stat status = {};
     if ((given ? stat(path, &status) : lstat(path, &status)) != 0) {
         int error = errno;
-        return tellUnusable(programName, path, strerror(error),
-                            !given || error != ENOENT);
+        return refuseFile(path, strerror(error), !given || error != ENOENT,
+                          refusal);
     }
     if (given && isNullDevice(status)) {
-        return true;
+        return words->split("", path, refusal);
     }
-    bool inOpenFolder = !given && isInOpenFolder(path);
-    const char *why = whyUnusable(status, given, inOpenFolder);
+    const char *why = whyUnusable(status, given);
     if (why != nullptr) {
-        return tellUnusable(programName, path, why, true);
+        return refuseFile(path, why, true, refusal);
     }
     // Should it have become a FIFO since, opening it does not wait for a
     // writer; should it have become a link, the project's is not followed.
@@ -165,89 +138,92 @@ bool readSettingsFile(const char *path, bool given, const char *programName,
     if (fd < 0) {
         int error = errno;
         why = !given && error == ELOOP ? "is a symbolic link" : strerror(error);
-        return tellUnusable(programName, path, why, true);
+        return refuseFile(path, why, true, refusal);
     }
     LineBuffer text;
-    why = readBounded(fd, given, inOpenFolder, &text);
+    why = readBounded(fd, given, &text);
     (void)close(fd);
     if (why != nullptr) {
-        return tellUnusable(programName, path, why, true);
+        return refuseFile(path, why, true, refusal);
     }
-    return applySettingsText(text.view(), path, programName, settings);
+    return words->split(text.view(), path, refusal);
 }
 
 // Stands in for the program's name before a line's words: getopt_long reads
 // from the second word on.
 static char wordsBefore[] = "";
 
-// Applies the line of `len` bytes at `line` (a copy that may be changed,
-// followed by a byte that may be overwritten), number `lineNum`, using
-// `words` for room for its words; false after telling what is wrong.
-static bool applyLine(char *line, size_t len, char **words, long long lineNum,
-                      const char *path, const char *programName,
-                      Settings *settings)
+SettingsWords::~SettingsWords()
 {
-    // A zero byte would end a word early and hide the rest of the line.
-    if (memchr(line, '\0', len) != nullptr) {
-        tellAtLine(programName, path, lineNum, "holds a zero byte");
-        return false;
-    }
-    if (len > 0 && line[len - 1] == '\r') {
-        len--; // a final carriage return
-    }
-    line[len] = '\0';
-    int count = 0;
-    words[count++] = wordsBefore;
-    for (size_t k = 0; k < len; k++) {
-        if (line[k] == ' ' || line[k] == '\t') {
-            line[k] = '\0';
-        } else if (k == 0 || line[k - 1] == '\0') {
-            if (line[k] == '#') {
-                break; // a comment to the end of the line
-            }
-            words[count++] = line + k;
-        }
-    }
-    words[count] = nullptr;
-    LineBuffer complaint;
-    if (count > 1 && !applyOptionWords(count, words, settings, &complaint)) {
-        tellAtLine(programName, path, lineNum, complaint.view());
-        return false;
-    }
-    return true;
+    free(words_);
+    free(lines_);
 }
 
-bool applySettingsText(std::string_view text, const char *path,
-                       const char *programName, Settings *settings)
+bool SettingsWords::split(std::string_view text, const char *path,
+                          SettingsRefusal *refusal)
 {
-    // The lines are split into words in place, in a copy; a line of n
-    // bytes holds at most (n + 1) / 2 words, besides the one before them
-    // and the null after them.
-    LineBuffer copy;
-    copy.append(text);
-    copy.append('\0');
-    size_t room = text.size() / 2 + 3;
-    char **words =
-        static_cast<char **>(allocateOrAbort(nullptr, room * sizeof(char *)));
-    bool applied = true;
+    // The lines are split into words in place, in a copy. A line that
+    // holds words holds at least as many bytes, each word but the last is
+    // followed by a blank, and each line takes two more slots (the one
+    // before its words and the null after them).
+    text_.clear();
+    text_.append(text);
+    text_.append('\0');
+    size_t room = 2 * text.size() + 4;
+    words_ =
+        static_cast<char **>(allocateOrAbort(words_, room * sizeof(char *)));
+    lines_ = static_cast<SettingsLine *>(
+        allocateOrAbort(lines_, (text.size() / 2 + 1) * sizeof(SettingsLine)));
+    lineCount_ = 0;
+    char *copy = text_.data();
+    char **next = words_;
     long long lineNum = 0;
     size_t start = 0;
     for (;;) {
-        size_t end = text.find('\n', start);
-        bool last = end == std::string_view::npos;
+        size_t lineEnd = text.find('\n', start);
+        bool last = lineEnd == std::string_view::npos;
         if (last) {
-            end = text.size();
+            lineEnd = text.size();
         }
         lineNum++;
-        applied = applyLine(copy.data() + start, end - start, words, lineNum,
-                            path, programName, settings);
-        if (!applied || last) {
-            break;
+        char *line = copy + start;
+        size_t len = lineEnd - start;
+        if (memchr(line, '\0', len) != nullptr) {
+            refusal->message.clear();
+            appendSettingsPath(&refusal->message, path);
+            refusal->message.append(':');
+            refusal->message.appendNumber(lineNum);
+            refusal->message.append(": holds a zero byte");
+            refusal->line = lineNum;
+            return false;
         }
-        start = end + 1;
+        if (len > 0 && line[len - 1] == '\r') {
+            len--; // a final carriage return
+        }
+        line[len] = '\0';
+        char **words = next;
+        int count = 0;
+        words[count++] = wordsBefore;
+        for (size_t k = 0; k < len; k++) {
+            if (line[k] == ' ' || line[k] == '\t') {
+                line[k] = '\0';
+            } else if (k == 0 || line[k - 1] == '\0') {
+                if (line[k] == '#') {
+                    break; // a comment to the end of the line
+                }
+                words[count++] = line + k;
+            }
+        }
+        words[count] = nullptr;
+        if (count > 1) {
+            lines_[lineCount_++] = {lineNum, words, count};
+            next = words + count + 1;
+        }
+        if (last) {
+            return true;
+        }
+        start = lineEnd + 1;
     }
-    free(words);
-    return applied;
 }
 
 // Writes "FOLDER/NAME" for the first `len` bytes of `folder` (the root is
@@ -277,6 +253,18 @@ static size_t parentOf(const char *folder, size_t len)
     return len > 1 ? len - 1 : 1;
 }
 
+// Whether the first `len` bytes of `folder` name a folder that every user
+// may write, which is not looked in.
+static bool isOpenFolder(char *folder, size_t len)
+{
+    char kept = folder[len];
+    folder[len] = '\0';
+    struct stat status = {};
+    bool open = stat(folder, &status) == 0 && (status.st_mode & S_IWOTH) != 0;
+    folder[len] = kept;
+    return open;
+}
+
 bool currentFolder(char *folder, size_t size)
 {
     const char *shell = getenv("PWD");
@@ -291,41 +279,101 @@ bool currentFolder(char *folder, size_t size)
     return getcwd(folder, size) != nullptr;
 }
 
-void tellLookupFailed(const char *programName, const char *folder, int error)
+// Appends to the absolute folder name in `folder` (`*len` bytes, no final
+// "/" but for the root) the folders of `name`, all of it but its last part,
+// as `cd` walks them by name: "." and empty parts are passed over, ".."
+// goes back one part (never above the root). False when the result does
+// not fit in `size` bytes.
+static bool walkFolders(char *folder, size_t *len, size_t size,
+                        std::string_view name)
 {
-    (void)tellUnusable(programName, folder, strerror(error), true);
+    size_t lastSlash = name.rfind('/');
+    if (lastSlash == std::string_view::npos) {
+        return true;
+    }
+    std::string_view folders = headOf(name, lastSlash);
+    while (!folders.empty()) {
+        size_t cut = folders.find('/');
+        std::string_view part = headOf(folders, cut);
+        folders = cut == std::string_view::npos ? std::string_view()
+                                                : tailOf(folders, cut + 1);
+        if (part.empty() || part == ".") {
+            continue;
+        }
+        if (part == "..") {
+            *len = parentOf(folder, *len);
+            continue;
+        }
+        size_t at = *len == 1 ? 0 : *len; // the root's "/" is the separator
+        if (at + 1 + part.size() + 1 > size) {
+            return false;
+        }
+        folder[at] = '/';
+        memcpy(folder + at + 1, part.data(), part.size());
+        *len = at + 1 + part.size();
+    }
+    folder[*len] = '\0';
+    return true;
 }
 
-SettingsLookup findSettingsFile(char *path, size_t size)
+// Fails a lookup: `path` names `folder` (or "." for the current folder),
+// errno is `error`.
+static SettingsLookup lookupFailed(char *path, size_t size, const char *folder,
+                                   int error)
+{
+    (void)snprintf(path, size, "%s", folder);
+    errno = error;
+    return SettingsLookup::failed;
+}
+
+SettingsLookup findSettingsFile(const char *checkedPath, char *path,
+                                size_t size)
 {
     char folder[settingsPathSize];
-    if (!currentFolder(folder, sizeof folder)) {
-        int error = errno;
-        (void)snprintf(path, size, "%s", ".");
-        errno = error;
-        return SettingsLookup::failed;
+    size_t len = 0;
+    if (checkedPath == nullptr || checkedPath[0] != '/') {
+        if (!currentFolder(folder, sizeof folder)) {
+            return lookupFailed(path, size, ".", errno);
+        }
+        len = strlen(folder);
+    } else {
+        folder[0] = '/';
+        folder[1] = '\0';
+        len = 1;
+    }
+    if (checkedPath != nullptr &&
+        !walkFolders(folder, &len, sizeof folder, checkedPath)) {
+        return lookupFailed(path, size, checkedPath, ENAMETOOLONG);
+    }
+    struct stat status = {};
+    if (stat(folder, &status) != 0 && (errno == ENOENT || errno == ENOTDIR)) {
+        return SettingsLookup::none; // a folder that does not exist
     }
     // The top of the repository: the first folder up from here that holds
-    // a .git entry; without one, only the current folder is looked in.
+    // a .git entry; without one, only the file's own folder is looked in.
     bool tooLong = false;
-    size_t top = strlen(folder);
-    while (!entryExists(path, size, folder, top, ".git", &tooLong) && top > 1) {
+    size_t top = len;
+    for (;;) {
+        if (!isOpenFolder(folder, top) &&
+            entryExists(path, size, folder, top, ".git", &tooLong)) {
+            break;
+        }
+        if (top == 1) {
+            top = len;
+            break;
+        }
         top = parentOf(folder, top);
     }
-    if (!entryExists(path, size, folder, top, ".git", &tooLong)) {
-        top = strlen(folder);
-    }
-    for (size_t len = strlen(folder);; len = parentOf(folder, len)) {
-        if (entryExists(path, size, folder, len, ".iscsi-config-check",
+    for (size_t at = len;; at = parentOf(folder, at)) {
+        if (!isOpenFolder(folder, at) &&
+            entryExists(path, size, folder, at, ".iscsi-config-check",
                         &tooLong)) {
             return SettingsLookup::found;
         }
         if (tooLong) {
-            (void)snprintf(path, size, "%s", ".");
-            errno = ENAMETOOLONG;
-            return SettingsLookup::failed;
+            return lookupFailed(path, size, folder, ENAMETOOLONG);
         }
-        if (len <= top) {
+        if (at <= top) {
             return SettingsLookup::none;
         }
     }
