@@ -35,7 +35,7 @@ root=$(realpath "$1") checker=$(realpath "$2") build=$(realpath "$3") group=${4:
 
 if [ "$group" = all ]; then
     ran=0 failed=0
-    for g in vim neovim emacs ansible puppet pull-request install fix; do
+    for g in vim neovim emacs neovim-lsp emacs-eglot vim-ale ansible puppet pull-request install fix; do
         "$0" "$root" "$checker" "$build" "$g"
         case $? in 0) ran=$((ran + 1)) ;; 77) ;; *) failed=$((failed + 1)) ;; esac
     done
@@ -115,6 +115,21 @@ sound="target = 10.0.0.1 3260 2 Initiator:db01,$password"
 wrapped="target = 300.0.0.1 3260 2 Initiator:db02,$password"
 faulty="target = 1.2.3 3260 2 Initiator:db03,$password"
 
+# Files that hold the password are made readable by their owner alone;
+# no_open_passwords fails the group when an editor left one (a copy, a
+# backup, a file saved anew) that others may read.
+private_samples() { grep -rlF "$password" "$work" | xargs -r chmod 600; }
+no_open_passwords() {
+    local open
+    open=$(grep -rlF "$password" "$tmp" | xargs -r stat -c '%A %n' | grep -v '^-...------')
+    [ -z "$open" ] || fail "files holding the password that others may read: $open"
+}
+# The README's section of the language server's recipes, and a line whose
+# fault follows characters of two, three and four bytes in UTF-8 (one or
+# two units in UTF-16).
+server_section='Use in an editor through the language server'
+multibyte=$'# caf\u00e9 \u20ac\U0001D11E\x01 x'
+
 # The checker's own gcc-format diagnostics of FILE (named NAME), as
 # NAME|LINE|COLUMN|e-or-w|MESSAGE: what an editor should show.
 expected_diagnostics() {
@@ -122,14 +137,14 @@ expected_diagnostics() {
         sed -E 's/^(.*):([0-9]+):([0-9]+): (e)rror: /\1|\2|\3|\4|/; s/^(.*):([0-9]+):([0-9]+): (w)arning: /\1|\2|\3|\4|/'
 }
 # An editor's files: iscsi/initiator.conf as saved, and edited.conf as its
-# buffer will stand, with the two lines of unsaved.txt; then files beside
+# buffer will stand, with the lines of unsaved.txt (two, and those given); then files beside
 # it, named in others.txt. expected.txt holds the buffer's diagnostics as
 # LINE|COLUMN|e-or-w|MESSAGE, then each other file as NAME|on or NAME|off,
 # as the recipe checks it or not.
 editor_files() {
     mkdir -p iscsi iscsi/sub Storage roles/web/files
     printf '%s\n' "$sound" >iscsi/initiator.conf
-    printf '%s\n' "$wrapped" "$faulty" >unsaved.txt
+    printf '%s\n' "$wrapped" "$faulty" "$@" >unsaved.txt
     cat iscsi/initiator.conf unsaved.txt >edited.conf
     expected_diagnostics edited.conf x | cut -d'|' -f2- >expected.txt
     for f in nginx.conf roles/web/files/nginx.conf iscsi/sub/site.conf iscsi/iscsid.conf Storage/ISCSI-rack.conf initiator-b.conf; do
@@ -158,6 +173,7 @@ fix_on_save() {
     for f in iscsi/save.conf broken/iscsi/save.conf iscsi/stub.conf iscsi/iscsid.conf; do
         printf '%s\n' "$mendable" >"$f"
     done
+    private_samples
     "$save" iscsi/save.conf
     same expected.txt iscsi/save.conf || fail "saving did not make the fixes"
     # Opened from another folder, the file is checked under its own
@@ -332,6 +348,146 @@ EOF
     }
     fix_on_save nvim_save
     finish "Neovim's diagnostics report the unsaved buffer by line, column and type, and leave nginx.conf alone; saving fixes, or keeps the buffer"
+    ;;
+
+neovim-lsp)
+    command -v nvim >/dev/null || skip "nvim is not installed"
+    take_recipe "$server_section" lua init.lua
+    editor_files "$multibyte"
+    private_samples
+    # Each wait ends when the buffer's diagnostics name its current version,
+    # or when no server runs (it could not start, or it ended).
+    cat >wait.lua <<'EOF'
+local published = {}
+local publish = vim.lsp.handlers['textDocument/publishDiagnostics']
+vim.lsp.handlers['textDocument/publishDiagnostics'] = function(err, result, ctx, config)
+  publish(err, result, ctx, config)
+  published[vim.uri_to_bufnr(result.uri)] = result.version
+end
+-- Whether a client is starting or running (ids are 1, 2 and so on).
+local function running()
+  for id = 1, 9 do
+    if vim.lsp.get_client_by_id(id) then
+      return true
+    end
+  end
+  return false
+end
+function Settle(buf)
+  buf = buf == 0 and vim.api.nvim_get_current_buf() or buf
+  vim.wait(30000, function()
+    return not running() or published[buf] == vim.lsp.util.buf_versions[buf]
+  end, 20)
+end
+EOF
+    cat >drive.lua <<'EOF'
+local results = {}
+vim.cmd('edit iscsi/initiator.conf')
+local buf = vim.api.nvim_get_current_buf()
+Settle(buf)
+-- The unsaved lines, as if typed.
+vim.api.nvim_buf_set_lines(buf, -1, -1, false, vim.fn.readfile('unsaved.txt'))
+Settle(buf)
+for _, d in ipairs(vim.diagnostic.get(buf)) do
+  local kind = d.severity == vim.diagnostic.severity.ERROR and 'e' or 'w'
+  local code = (kind == 'w' and '-W' or '') .. tostring(d.code)
+  table.insert(results, string.format('%d|%d|%s|%s [%s]', d.lnum + 1, d.col + 1, kind, d.message, code))
+end
+for _, f in ipairs(vim.fn.readfile('others.txt')) do
+  vim.cmd('edit ' .. f)
+  table.insert(results, f .. '|' .. (#vim.lsp.buf_get_clients(0) > 0 and 'on' or 'off'))
+end
+vim.fn.writefile(results, 'results.txt')
+vim.cmd('qall!')
+EOF
+    bounded nvim --headless -i NONE -n -u init.lua -c 'luafile wait.lua' -c 'luafile drive.lua' </dev/null >nvim.log 2>&1
+    [ -f results.txt ] || { show nvim.log; give_up "nvim wrote no results"; }
+    same expected.txt results.txt || { show nvim.log; fail "the server's diagnostics, or the buffers it checks, differ"; }
+    [ "$(cat iscsi/initiator.conf)" = "$sound" ] || fail "the edits were saved: the test would not tell the buffer from the file"
+    # shellcheck disable=SC2317 # (run by fix_on_save)
+    nvim_save() {
+        bounded nvim --headless -i NONE -n -u "$work/init.lua" -c "luafile $work/wait.lua" -c 'lua Settle(0)' \
+            -c "call append('\$', readfile('$work/added.txt'))" -c 'lua Settle(0)' -c w -c 'qall!' "$1" </dev/null >>nvim.log 2>&1
+    }
+    fix_on_save nvim_save
+    no_open_passwords
+    finish "Neovim's client shows the server's diagnostics of the unsaved buffer, a line of multibyte characters included, and leaves nginx.conf alone; saving makes the fix-all action's edits, or keeps the buffer"
+    ;;
+
+emacs-eglot)
+    command -v emacs >/dev/null || skip "emacs is not installed"
+    # Debian's elpa-eglot is found as an installed package, which -Q leaves out.
+    emacs_eglot() { bounded emacs -q --no-site-file --batch "$@"; }
+    emacs_eglot --eval "(require 'eglot)" >/dev/null 2>&1 || skip "eglot is not installed"
+    take_recipe "$server_section" elisp iscsi-config-check-eglot.el
+    editor_files "$multibyte"
+    private_samples
+    # settle waits until the buffer's diagnostics name its current version
+    # and flymake shows them, or until no server runs.
+    cat >settle.el <<'EOF'
+(defvar published nil "The version each document's diagnostics name, by URI.")
+(advice-add 'eglot-handle-notification :after
+            (lambda (_server method &rest params)
+              (when (eq method 'textDocument/publishDiagnostics)
+                (push (cons (plist-get params :uri) (plist-get params :version)) published))))
+(defun settle ()
+  ;; As after a command: eglot connects then (an error is shown, not raised).
+  (with-demoted-errors "%S" (run-hooks 'post-command-hook))
+  ;; Flymake starts as the buffer is shown in a window, which batch has not.
+  (when flymake-mode (flymake-start nil t))
+  (let ((deadline (+ (float-time) 30)) (uri (eglot--path-to-uri buffer-file-name)))
+    (while (and (< (float-time) deadline)
+                (eglot-current-server)
+                (not (and (equal (cdr (assoc uri published)) eglot--versioned-identifier)
+                          (memq 'eglot-flymake-backend (flymake-reporting-backends)))))
+      (with-demoted-errors "%S" (run-hooks 'post-command-hook))
+      ;; Idle, as a user who stops typing: eglot sends the changes then.
+      (mapc #'timer-event-handler (copy-sequence timer-idle-list))
+      (accept-process-output nil 0.05))))
+EOF
+    cat >drive.el <<'EOF'
+(defvar root default-directory)
+(with-temp-file "results.txt"
+  (let ((out (current-buffer)))
+    (with-current-buffer (find-file-noselect "iscsi/initiator.conf")
+      (settle)
+      (goto-char (point-max))
+      (insert-file-contents (expand-file-name "unsaved.txt" root))
+      (settle)
+      (dolist (d (sort (flymake-diagnostics)
+                       (lambda (a b) (< (flymake-diagnostic-beg a) (flymake-diagnostic-beg b)))))
+        (let* ((beg (flymake-diagnostic-beg d))
+               (line (line-number-at-pos beg))
+               ;; The column in bytes, as the checker counts it.
+               (column (1+ (string-bytes (save-excursion (goto-char beg)
+                                                         (buffer-substring-no-properties (line-beginning-position) beg)))))
+               (kind (if (eq (flymake-diagnostic-type d) 'eglot-error) "e" "w"))
+               (text (flymake-diagnostic-text d)))
+          (with-current-buffer out
+            (insert (if (string-match "\\`iscsi-config-check \\[\\(.*\\)\\]: \\(.*\\)\\'" text)
+                        (format "%d|%d|%s|%s [%s%s]\n" line column kind (match-string 2 text)
+                                (if (equal kind "w") "-W" "") (match-string 1 text))
+                      (format "%d|%d|%s|%s\n" line column kind text)))))))
+    (dolist (f (with-temp-buffer (insert-file-contents "others.txt") (split-string (buffer-string) "\n" t)))
+      (with-current-buffer (find-file-noselect (expand-file-name f root))
+        (settle)
+        (let ((state (if (eglot-managed-p) "on" "off")))
+          (with-current-buffer out (insert (format "%s|%s\n" f state))))))))
+EOF
+    emacs_eglot -l ./iscsi-config-check-eglot.el -l ./settle.el -l ./drive.el >emacs.log 2>&1 ||
+        { show emacs.log; give_up "emacs failed on the recipe"; }
+    [ -f results.txt ] || { show emacs.log; give_up "emacs wrote no results"; }
+    same expected.txt results.txt || { show emacs.log; fail "flymake's diagnostics from the server, or the buffers it checks, differ"; }
+    [ "$(cat iscsi/initiator.conf)" = "$sound" ] || fail "the edits were saved: the test would not tell the buffer from the file"
+    # shellcheck disable=SC2317 # (run by fix_on_save)
+    eglot_save() {
+        emacs_eglot -l "$work/iscsi-config-check-eglot.el" -l "$work/settle.el" \
+            --eval "(with-current-buffer (find-file-noselect \"$1\") (settle)
+                      (goto-char (point-max)) (insert-file-contents \"$work/added.txt\") (settle) (save-buffer))" >>emacs.log 2>&1
+    }
+    fix_on_save eglot_save
+    no_open_passwords
+    finish "flymake shows the server's diagnostics of the unsaved buffer, a line of multibyte characters included, and eglot leaves nginx.conf and iscsid.conf alone; saving makes the server's fixes, or keeps the buffer"
     ;;
 
 ansible)
