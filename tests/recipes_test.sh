@@ -45,7 +45,7 @@ if [ "$group" = all ]; then
 fi
 
 tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
+trap '[ -n "${KEEP:-}" ] || rm -rf "$tmp"' EXIT
 failures=0
 fail() {
     echo "FAIL ($group, ${0##*/}:${BASH_LINENO[0]}): $*"
@@ -488,6 +488,40 @@ EOF
     fix_on_save eglot_save
     no_open_passwords
     finish "flymake shows the server's diagnostics of the unsaved buffer, a line of multibyte characters included, and eglot leaves nginx.conf and iscsid.conf alone; saving makes the server's fixes, or keeps the buffer"
+    ;;
+
+vim-ale)
+    command -v vim >/dev/null || skip "vim is not installed"
+    [ -d /usr/share/vim/vimfiles/pack/dist-bundle/opt/ale ] || skip "Debian's vim-ale is not installed"
+    take_recipe "$server_section" vim recipe.vim
+    # ALE takes a position's character for a byte: no multibyte line here.
+    editor_files
+    private_samples
+    cat >drive.vim <<'EOF'
+set hidden
+edit iscsi/initiator.conf
+call append('$', readfile('unsaved.txt'))
+" As ALE lints after typing; it is done when the server's diagnostics came.
+ALELint
+for i in range(300)
+  if !empty(getloclist(0)) && !ale#engine#IsCheckingBuffer(bufnr('')) | break | endif
+  sleep 100m
+endfor
+let s:results = map(getloclist(0), {_, e -> e.lnum . '|' . e.col . '|' . tolower(e.type) . '|'
+      \ . substitute(e.text, '^\([^:]*\): \(.*\)', '\=submatch(2) . " [" . (e.type ==# "W" ? "-W" : "") . submatch(1) . "]"', '')})
+for s:f in readfile('others.txt')
+  execute 'edit ' . fnameescape(s:f)
+  let s:on = index(map(ale#linter#Get(&filetype), {_, l -> l.name}), 'iscsi-config-check') >= 0
+  call add(s:results, s:f . '|' . (s:on ? 'on' : 'off'))
+endfor
+call writefile(s:results, 'results.txt')
+qall!
+EOF
+    bounded vim -N -u recipe.vim -i NONE -n -es --cmd 'filetype on' -c 'source drive.vim' </dev/null >vim.log 2>&1
+    [ -f results.txt ] || { show vim.log; give_up "vim wrote no results"; }
+    same expected.txt results.txt || { show vim.log; fail "ALE's location list from the server, or the buffers it checks, differ"; }
+    no_open_passwords
+    finish "ALE's location list shows the server's diagnostics of the unsaved buffer, and leaves nginx.conf and iscsid.conf alone"
     ;;
 
 ansible)
