@@ -84,6 +84,13 @@ static bool askExplain(CommandLine *command, const char *value,
     return true;
 }
 
+static bool askLanguageServer(CommandLine *command, const char * /*value*/,
+                              Complaint * /*complaint*/)
+{
+    command->action = ACTION_LSP;
+    return true;
+}
+
 static bool askHelp(CommandLine *command, const char * /*value*/,
                     Complaint * /*complaint*/)
 {
@@ -183,6 +190,11 @@ constexpr OptionInfo optionTable[] = {
      "print what the check NAME finds, with a bad line and\n"
      "its fixed form, and exit",
      HelpList::none, sets(askExplain)},
+    {"lsp", noLetter, noValue, InFile::no,
+     "serve an editor as a language server on standard input\n"
+     "and output, each document with its own folder's\n"
+     ".iscsi-config-check",
+     HelpList::none, sets(askLanguageServer)},
     {"help", noLetter, noValue, InFile::no,
      "print this help and exit",
      HelpList::none, sets(askHelp)},
@@ -530,6 +542,15 @@ static Action actionOfWords(const CommandLine *command, LineBuffer *complaint)
     case ACTION_EXPLAIN:
         if (named) {
             complaint->append("--explain takes no file name");
+            return ACTION_USAGE;
+        }
+        return command->action;
+    case ACTION_LSP:
+        if (named || command->stdinName != nullptr ||
+            command->fixMode != FixMode::none) {
+            complaint->append("--lsp reads its documents from the editor: no "
+                              "file name, --stdin-filename, --fix or --diff "
+                              "goes with it");
             return ACTION_USAGE;
         }
         return command->action;

@@ -20,6 +20,7 @@ enum Action {
     ACTION_USAGE,
     ACTION_LIST_CHECKS,
     ACTION_EXPLAIN,
+    ACTION_LSP,
 };
 
 struct OptionInfo;
