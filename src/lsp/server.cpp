@@ -800,9 +800,14 @@ Json Server::textEdit(const Document &document, size_t start, size_t end)
 
 Json Server::editsOf(Document *document, long long onlyLine)
 {
+    Json edits = Json::array();
+    // Under settings that cannot be used, --fix leaves the text as it came:
+    // no edit is offered either.
+    if (document->settings.refused) {
+        return edits;
+    }
     std::vector<FixEditSpan> spans;
     findTextFixes(document->text, collectFix, &spans);
-    Json edits = Json::array();
     for (const FixEditSpan &span : spans) {
         if (onlyLine == 0 || span.lineNum == onlyLine) {
             edits.push_back(textEdit(*document, span.start, span.end));
