@@ -118,12 +118,15 @@ faulty="target = 1.2.3 3260 2 Initiator:db03,$password"
 # Files that hold the password are made readable by their owner alone;
 # no_open_passwords fails the group when an editor left one (a copy, a
 # backup, a file saved anew) that others may read.
-private_samples() { grep -rlF "$password" "$work" | xargs -r chmod 600; }
+private_samples() { grep -rlZF "$password" "$work" | xargs -0r chmod 600; }
 no_open_passwords() {
     local open
-    open=$(grep -rlF "$password" "$tmp" | xargs -r stat -c '%A %n' | grep -v '^-...------')
+    open=$(grep -rlZF "$password" "$tmp" | xargs -0r stat -c '%A %n' | grep -v '^-...------')
     [ -z "$open" ] || fail "files holding the password that others may read: $open"
 }
+# The server takes the options from the file's folder (here: every warning,
+# as the diagnostics expected are), wherever the editor was started.
+options_beside() { printf -- '-W all\n' >iscsi/.iscsi-config-check; }
 # The README's section of the language server's recipes, and a line whose
 # fault follows characters of two, three and four bytes in UTF-8 (one or
 # two units in UTF-16).
@@ -355,6 +358,7 @@ neovim-lsp)
     take_recipe "$server_section" lua init.lua
     editor_files "$multibyte"
     private_samples
+    options_beside
     # Each wait ends when the buffer's diagnostics name its current version,
     # or when no server runs (it could not start, or it ended).
     cat >wait.lua <<'EOF'
@@ -409,6 +413,7 @@ EOF
         bounded nvim --headless -i NONE -n -u "$work/init.lua" -c "luafile $work/wait.lua" -c 'lua Settle(0)' \
             -c "call append('\$', readfile('$work/added.txt'))" -c 'lua Settle(0)' -c w -c 'qall!' "$1" </dev/null >>nvim.log 2>&1
     }
+    rm iscsi/.iscsi-config-check
     fix_on_save nvim_save
     no_open_passwords
     finish "Neovim's client shows the server's diagnostics of the unsaved buffer, a line of multibyte characters included, and leaves nginx.conf alone; saving makes the fix-all action's edits, or keeps the buffer"
@@ -422,6 +427,7 @@ emacs-eglot)
     take_recipe "$server_section" elisp iscsi-config-check-eglot.el
     editor_files "$multibyte"
     private_samples
+    options_beside
     # settle waits until the buffer's diagnostics name its current version
     # and flymake shows them, or until no server runs.
     cat >settle.el <<'EOF'
@@ -485,6 +491,7 @@ EOF
             --eval "(with-current-buffer (find-file-noselect \"$1\") (settle)
                       (goto-char (point-max)) (insert-file-contents \"$work/added.txt\") (settle) (save-buffer))" >>emacs.log 2>&1
     }
+    rm iscsi/.iscsi-config-check
     fix_on_save eglot_save
     no_open_passwords
     finish "flymake shows the server's diagnostics of the unsaved buffer, a line of multibyte characters included, and eglot leaves nginx.conf and iscsid.conf alone; saving makes the server's fixes, or keeps the buffer"
@@ -497,6 +504,7 @@ vim-ale)
     # ALE takes a position's character for a byte: no multibyte line here.
     editor_files
     private_samples
+    options_beside
     cat >drive.vim <<'EOF'
 set hidden
 edit iscsi/initiator.conf
