@@ -12,6 +12,11 @@
 #   emacs         flymake (in batch) reports the buffer as it stands, unsaved
 #                 edits included, and leaves other conf-mode files alone;
 #                 saving fixes it as in Vim
+#   neovim-lsp    the language server's recipe: its diagnostics of the buffer
+#   emacs-eglot   as it stands (a line of multibyte characters included), in
+#                 Neovim's client and eglot's flymake; saving makes its fixes
+#                 as --fix does, or keeps the buffer
+#   vim-ale       the same diagnostics in ALE's location list
 #   ansible       a local playbook's template task refuses a faulty render,
 #                 keeps the file in place, logs no password, and installs a
 #                 sound one with mode 0600; the task passes ansible-lint's
@@ -140,8 +145,8 @@ expected_diagnostics() {
         sed -E 's/^(.*):([0-9]+):([0-9]+): (e)rror: /\1|\2|\3|\4|/; s/^(.*):([0-9]+):([0-9]+): (w)arning: /\1|\2|\3|\4|/'
 }
 # An editor's files: iscsi/initiator.conf as saved, and edited.conf as its
-# buffer will stand, with the lines of unsaved.txt (two, and those given); then files beside
-# it, named in others.txt. expected.txt holds the buffer's diagnostics as
+# buffer will stand, with the lines of unsaved.txt (two, and those given);
+# then files beside it, named in others.txt. expected.txt holds the buffer's diagnostics as
 # LINE|COLUMN|e-or-w|MESSAGE, then each other file as NAME|on or NAME|off,
 # as the recipe checks it or not.
 editor_files() {
@@ -159,13 +164,14 @@ editor_files() {
 
 # Fix on save, through the editor's function given, which opens FILE with
 # the recipe, appends the line of added.txt and saves: the file saved is
-# what --fix makes of the buffer; where the run fails (a file of options
+# what --fix makes of the buffer (a carriage return after multibyte
+# characters included); where the run fails (a file of options
 # beside the file that cannot be used, while the editor runs elsewhere; a
 # stand-in checker that fails and prints nothing), and for iscsid.conf, the
 # buffer is saved as it stands.
 fix_on_save() {
     local save=$1 mendable
-    mendable=$(printf '%s\n' "${sound/10.0.0.1/010.0.0.1}" $' \t' '  # old')
+    mendable=$(printf '%s\n' "${sound/10.0.0.1/010.0.0.1}" $' \t' '  # old' $'# caf\u00e9 \U0001D11E\r')
     printf '%s\n' "${sound/10.0.0.1/010.0.0.9}" >added.txt
     { printf '%s\n' "$mendable"; cat added.txt; } >edited.txt
     iscsi-config-check --no-config -q --fix --stdin-filename=x <edited.txt >expected.txt
