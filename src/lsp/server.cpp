@@ -1041,13 +1041,15 @@ bool Server::completion(const Json &params, Json *result)
     } else {
         return true;
     }
-    if (rest.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789-,") !=
-        std::string_view::npos) {
-        return true;
-    }
+    // The name being typed: after the last comma.
     size_t comma = rest.rfind(',');
     size_t typed =
         comma == std::string_view::npos ? rest.size() : rest.size() - comma - 1;
+    if (rest.substr(rest.size() - typed)
+            .find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789-") !=
+        std::string_view::npos) {
+        return true;
+    }
     LspPosition end = document->index.position(cursor);
     LspPosition start = document->index.position(cursor - typed);
     for (size_t k = errorCheckCount; k < checkCount; k++) {
