@@ -232,8 +232,27 @@ def check_fixes(folder, texts):
             "range": {"start": {"line": 0, "character": 0}, "end": {"line": 0, "character": 0}}}))
         asked.append(request(2 * k + 2, "textDocument/formatting", {
             "textDocument": {"uri": uri}, "options": {"tabSize": 8, "insertSpaces": False}}))
+    # A quickfix makes its line's fixes, as --fix does; completion in a
+    # directive offers the warnings' names.
+    uri = "file://%s/multibyte" % folder
+    asked.append(request(1000, "textDocument/codeAction", {
+        "textDocument": {"uri": uri}, "context": {"diagnostics": [], "only": ["quickfix"]},
+        "range": {"start": {"line": 0, "character": 0}, "end": {"line": 0, "character": 0}}}))
+    asked.append(request(1001, "textDocument/completion", {
+        "textDocument": {"uri": uri}, "position": {"line": 4, "character": 35}}))
     status, found, _ = session(open_all(folder, texts) + asked + ending())
     answers = {m.get("id"): m.get("result") for m in found if "id" in m}
+    text = texts["multibyte"]
+    actions = answers.get(1000) or [{}]
+    edits = actions[0].get("edit", {}).get("changes", {}).get(uri, [])
+    if len(actions) != 2 or apply_edits(text, edits, "utf-16").split(b"\n")[0] != \
+            cli(["--no-config", "--fix", "--stdin-filename=a"], text).split(b"\n")[0]:
+        fail("quickfix on line 1: %r" % answers.get(1000))
+    items = {i["label"]: i for i in answers.get(1001) or []}
+    bom = items.get("bom", {})
+    if len(items) < 10 or "parse" in items or bom.get("detail") != "a byte order mark at the start of the file" or \
+            bom["textEdit"]["range"] != {"start": {"line": 4, "character": 33}, "end": {"line": 4, "character": 35}}:
+        fail("completion: %r" % answers.get(1001))
     for k, name in enumerate(names):
         text = texts[name]
         fixed = cli(["--no-config", "--fix", "--stdin-filename=" + name], text)

@@ -2,6 +2,7 @@
 #include "lsp/positions.h"
 
 #include <algorithm>
+#include <cstring>
 
 // The units one byte adds: a byte that starts a character adds the
 // character's units (2 in UTF-16 for one past U+FFFF, whose first byte is
@@ -24,23 +25,48 @@ void LineIndex::build(std::string_view text, PositionEncoding encoding)
     starts_.clear();
     starts_.push_back(0);
     const char *data = text.data();
-    size_t size = text.size();
-    for (size_t k = 0; k < size; k++) {
-        char c = data[k];
-        if (c == '\n') {
-            starts_.push_back(k + 1);
-        } else if (c == '\r') {
-            if (k + 1 < size && data[k + 1] == '\n') {
-                k++;
+    const char *end = data + text.size();
+    // Each newline, then the carriage returns of the line before it: a
+    // lone one breaks the line too, one right before the newline is part
+    // of that break.
+    const char *line = data;
+    while (line < end) {
+        const auto *newline = static_cast<const char *>(
+            memchr(line, '\n', static_cast<size_t>(end - line)));
+        const char *stop = newline != nullptr ? newline : end;
+        for (const char *at = line;
+             (at = static_cast<const char *>(
+                  memchr(at, '\r', static_cast<size_t>(stop - at)))) != nullptr;
+             at++) {
+            if (at + 1 != newline) {
+                starts_.push_back(static_cast<size_t>(at - data) + 1);
             }
-            starts_.push_back(k + 1);
         }
+        if (newline == nullptr) {
+            break;
+        }
+        starts_.push_back(static_cast<size_t>(newline - data) + 1);
+        line = newline + 1;
     }
     cached_ = false;
 }
 
 size_t LineIndex::lineOf(size_t offset) const
 {
+    // Positions are mostly asked for in order: the line last found, or the
+    // next, saves the search.
+    if (cached_ && cachedLine_ < starts_.size() &&
+        offset >= starts_[cachedLine_]) {
+        size_t line = cachedLine_;
+        for (size_t k = 0;
+             k < 2 && line + 1 < starts_.size() && offset >= starts_[line + 1];
+             k++) {
+            line++;
+        }
+        if (line + 1 == starts_.size() || offset < starts_[line + 1]) {
+            return line;
+        }
+    }
     auto after = std::upper_bound(starts_.begin(), starts_.end(), offset);
     return static_cast<size_t>(after - starts_.begin()) - 1;
 }

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -22,6 +23,7 @@
 #include "lsp/judge.h"
 #include "lsp/positions.h"
 #include "reader/config.h"
+#include "support/escape.h"
 
 using Json = nlohmann::json;
 
@@ -188,6 +190,26 @@ Json rangeJson(const LspPosition &start, const LspPosition &end)
     return Json{{"start", positionJson(start)}, {"end", positionJson(end)}};
 }
 
+// Writes the position `position` as JSON.
+void appendPosition(LineBuffer *out, const LspPosition &position)
+{
+    out->append("{\"line\":");
+    out->appendNumber(position.line);
+    out->append(",\"character\":");
+    out->appendNumber(position.character);
+    out->append('}');
+}
+
+void appendRange(LineBuffer *out, const LspPosition &start,
+                 const LspPosition &end)
+{
+    out->append("{\"start\":");
+    appendPosition(out, start);
+    out->append(",\"end\":");
+    appendPosition(out, end);
+    out->append('}');
+}
+
 // The path of a `file:` URI, its escapes decoded; false for another
 // scheme, a host other than localhost, or a zero byte.
 bool pathOfUri(const std::string &uri, std::string *path)
@@ -240,7 +262,10 @@ struct Document {
     // The last judgement: the diagnostics as published, and where each
     // lies (for hover and code actions).
     Judged judged;
-    Json diagnostics = Json::array();
+    // The diagnostics as JSON, one after another, and where each lies
+    // there (for the code actions that name them).
+    LineBuffer published;
+    std::vector<std::pair<size_t, size_t>> spans;
     std::vector<LspPosition> starts;
     std::vector<LspPosition> ends;
     LineIndex index;
@@ -314,8 +339,8 @@ class Server
     Document *documentOf(const Json &params);
     void readSettings(Document *document);
     void judge(Document *document);
-    Json diagnosticJson(const Document &document, const Finding &finding,
-                        LspPosition *start, LspPosition *end);
+    void appendDiagnostic(Document *document, const Finding &finding,
+                          LspPosition *start, LspPosition *end);
     Json editsOf(Document *document, long long onlyLine);
     Json textEdit(const Document &document, size_t start, size_t end);
 
@@ -561,50 +586,58 @@ void Server::readSettings(Document *document)
     }
 }
 
-Json Server::diagnosticJson(const Document &document, const Finding &finding,
-                            LspPosition *start, LspPosition *end)
+void Server::appendDiagnostic(Document *document, const Finding &finding,
+                              LspPosition *start, LspPosition *end)
 {
     // The editor's position of the byte at fault, found from the physical
     // line and byte the reader gives.
-    const LineIndex &index = document.index;
+    const LineIndex &index = document->index;
     size_t offset = 0;
     if (!finding.wholeFile && finding.lineNum >= 1 &&
         static_cast<size_t>(finding.lineNum) <= lineStarts_.size()) {
         offset =
             lineStarts_[static_cast<size_t>(finding.lineNum - 1)] + finding.pos;
     }
-    offset = std::min(offset, document.text.size());
+    offset = std::min(offset, document->text.size());
     *start = index.position(offset);
-    if (finding.wholeFile || finding.hidden || offset >= document.text.size()) {
+    if (finding.wholeFile || finding.hidden ||
+        offset >= document->text.size()) {
         *end = *start;
     } else if (index.atBreak(offset)) {
         *end = index.position(index.nextLineStart(offset));
     } else {
         *end = index.position(index.characterEnd(offset));
     }
-    Json diagnostic =
-        Json{{"range", rangeJson(*start, *end)},
-             {"severity", finding.check->severity == Severity::error ? 1 : 2},
-             {"code", finding.check->name},
-             {"source", serverName},
-             {"message", finding.message}};
+    LineBuffer *out = &document->published;
+    out->append("{\"range\":");
+    appendRange(out, *start, *end);
+    out->append(finding.check->severity == Severity::error
+                    ? ",\"severity\":1,\"code\":\""
+                    : ",\"severity\":2,\"code\":\"");
+    out->append(finding.check->name);
+    out->append("\",\"source\":\"iscsi-config-check\",\"message\":");
+    appendJsonString(out, finding.message);
     if (finding.noteCount > 0) {
-        Json related = Json::array();
+        out->append(",\"relatedInformation\":[");
         size_t lineStart = offset - std::min(offset, finding.pos);
         for (size_t k = 0; k < finding.noteCount; k++) {
             const FoundNote &note =
-                document.judged.notes[finding.firstNote + k];
+                document->judged.notes[finding.firstNote + k];
             // A note's place is a point: its cause, never its extent.
             LspPosition at = index.position(
-                std::min(lineStart + note.pos, document.text.size()));
-            related.push_back(
-                Json{{"location", Json{{"uri", document.uri},
-                                       {"range", rangeJson(at, at)}}},
-                     {"message", note.text}});
+                std::min(lineStart + note.pos, document->text.size()));
+            out->append(k > 0 ? ",{\"location\":{\"uri\":"
+                              : "{\"location\":{\"uri\":");
+            appendJsonString(out, document->uri);
+            out->append(",\"range\":");
+            appendRange(out, at, at);
+            out->append("},\"message\":");
+            appendJsonString(out, note.text);
+            out->append('}');
         }
-        diagnostic["relatedInformation"] = std::move(related);
+        out->append(']');
     }
-    return diagnostic;
+    out->append('}');
 }
 
 void Server::judge(Document *document)
@@ -613,7 +646,8 @@ void Server::judge(Document *document)
         readSettings(document);
     }
     document->index.build(document->text, encoding_);
-    document->diagnostics = Json::array();
+    document->published.clear();
+    document->spans.clear();
     document->starts.clear();
     document->ends.clear();
     document->judged.findings.clear();
@@ -622,11 +656,12 @@ void Server::judge(Document *document)
         // Nothing is judged with settings that cannot be read, as on the
         // command line; the refusal stands on line 1.
         LspPosition top = {0, 0};
-        document->diagnostics.push_back(
-            Json{{"range", rangeJson(top, top)},
-                 {"severity", 1},
-                 {"source", serverName},
-                 {"message", document->settings.refusal}});
+        document->published.append("{\"range\":");
+        appendRange(&document->published, top, top);
+        document->published.append(
+            ",\"severity\":1,\"source\":\"iscsi-config-check\",\"message\":");
+        appendJsonString(&document->published, document->settings.refusal);
+        document->published.append('}');
     } else {
         judgeText(document->text,
                   document->isFile ? document->path.c_str()
@@ -635,23 +670,40 @@ void Server::judge(Document *document)
         lineStarts_.clear();
         lineStarts_.push_back(0);
         const std::string &text = document->text;
-        for (size_t at = text.find('\n'); at != std::string::npos;
-             at = text.find('\n', at + 1)) {
-            lineStarts_.push_back(at + 1);
+        for (const char *at = text.data(), *end = at + text.size();
+             (at = static_cast<const char *>(
+                  memchr(at, '\n', static_cast<size_t>(end - at)))) != nullptr;
+             at++) {
+            lineStarts_.push_back(static_cast<size_t>(at - text.data()) + 1);
         }
         for (const Finding &finding : document->judged.findings) {
             LspPosition start = {};
             LspPosition end = {};
-            document->diagnostics.push_back(
-                diagnosticJson(*document, finding, &start, &end));
+            size_t from = document->published.view().size();
+            if (from > 0) {
+                document->published.append(',');
+                from++;
+            }
+            appendDiagnostic(document, finding, &start, &end);
+            document->spans.emplace_back(from,
+                                         document->published.view().size());
             document->starts.push_back(start);
             document->ends.push_back(end);
         }
     }
-    notify("textDocument/publishDiagnostics",
-           Json{{"uri", document->uri},
-                {"version", document->version},
-                {"diagnostics", document->diagnostics}});
+    if (outputFailed_) {
+        return;
+    }
+    LineBuffer message;
+    message.append("{\"jsonrpc\":\"2.0\",\"method\":\"textDocument/"
+                   "publishDiagnostics\",\"params\":{\"uri\":");
+    appendJsonString(&message, document->uri);
+    message.append(",\"version\":");
+    message.appendNumber(document->version);
+    message.append(",\"diagnostics\":[");
+    message.append(document->published.view());
+    message.append("]}}");
+    outputFailed_ = !writeFrame(out_, message.view());
 }
 
 void Server::didOpen(const Json &params)
@@ -816,6 +868,15 @@ Json Server::editsOf(Document *document, long long onlyLine)
     return edits;
 }
 
+// The published diagnostic `k` of `document`, as a value.
+Json diagnosticOf(const Document &document, size_t k)
+{
+    const auto &span = document.spans[k];
+    return Json::parse(
+        document.published.view().substr(span.first, span.second - span.first),
+        nullptr, false);
+}
+
 bool Server::codeAction(const Json &params, Json *result)
 {
     Document *document = documentOf(params);
@@ -878,7 +939,7 @@ bool Server::codeAction(const Json &params, Json *result)
             result->push_back(Json{
                 {"title", title},
                 {"kind", "quickfix"},
-                {"diagnostics", Json::array({document->diagnostics[k]})},
+                {"diagnostics", Json::array({diagnosticOf(*document, k)})},
                 {"isPreferred", true},
                 {"edit",
                  Json{{"changes", Json{{document->uri, std::move(edits)}}}}}});
@@ -985,13 +1046,15 @@ bool Server::completion(const Json &params, Json *result)
     } else {
         return true;
     }
-    if (rest.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789-,") !=
-        std::string_view::npos) {
-        return true;
-    }
+    // The name being typed: after the last comma.
     size_t comma = rest.rfind(',');
     size_t typed =
         comma == std::string_view::npos ? rest.size() : rest.size() - comma - 1;
+    if (rest.substr(rest.size() - typed)
+            .find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789-") !=
+        std::string_view::npos) {
+        return true;
+    }
     LspPosition end = document->index.position(cursor);
     LspPosition start = document->index.position(cursor - typed);
     for (size_t k = errorCheckCount; k < checkCount; k++) {
