@@ -165,6 +165,11 @@ def check_diagnostics(folder, texts):
         if status != 0:
             fail("%s: status %d" % (encoding, status))
         diagnostics = published(found)
+        # The texts give every check.
+        seen = {d.get("code") for p in diagnostics.values() for d in p["diagnostics"]}
+        listed = {l.split("\t")[0] for l in cli(["--list-checks"], b"").decode().splitlines()}
+        if listed - seen:
+            fail("%s: no diagnostic of %s" % (encoding, sorted(listed - seen)))
         hovers = []
         for name, text in sorted(texts.items()):
             expected = cli(["--config=" + folder + "/.iscsi-config-check", "--format=gcc",

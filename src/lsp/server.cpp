@@ -250,6 +250,13 @@ bool pathOfUri(const std::string &uri, std::string *path)
     return true;
 }
 
+// The edits of a document's fixes, as --fix makes them.
+struct FixEditSpan {
+    size_t start;
+    size_t end;
+    long long lineNum;
+};
+
 // One open document.
 struct Document {
     std::string uri;
@@ -269,6 +276,9 @@ struct Document {
     std::vector<LspPosition> starts;
     std::vector<LspPosition> ends;
     LineIndex index;
+    // The text's fixes, once a code action or formatting asks for them.
+    std::vector<FixEditSpan> fixes;
+    bool fixesFound = false;
 };
 
 // Whether `position` lies in the range from `start` to `end`, ends
@@ -282,13 +292,6 @@ bool within(const LspPosition &position, const LspPosition &start,
     };
     return before(start, position) && before(position, end);
 }
-
-// The edits of a document's fixes, as --fix makes them.
-struct FixEditSpan {
-    size_t start;
-    size_t end;
-    long long lineNum;
-};
 
 void collectFix(void *context, long long lineNum, size_t start, size_t /*len*/,
                 bool /*newline*/, const LineFixes &fixes)
@@ -646,6 +649,7 @@ void Server::judge(Document *document)
         readSettings(document);
     }
     document->index.build(document->text, encoding_);
+    document->fixesFound = false;
     document->published.clear();
     document->spans.clear();
     document->starts.clear();
@@ -852,18 +856,32 @@ Json Server::textEdit(const Document &document, size_t start, size_t end)
 
 Json Server::editsOf(Document *document, long long onlyLine)
 {
-    Json edits = Json::array();
     // Under settings that cannot be used, --fix leaves the text as it came:
     // no edit is offered either.
     if (document->settings.refused) {
-        return edits;
+        return Json::array();
     }
-    std::vector<FixEditSpan> spans;
-    findTextFixes(document->text, collectFix, &spans);
-    for (const FixEditSpan &span : spans) {
-        if (onlyLine == 0 || span.lineNum == onlyLine) {
-            edits.push_back(textEdit(*document, span.start, span.end));
+    // Found once for each version of the text, in order of line.
+    if (!document->fixesFound) {
+        document->fixes.clear();
+        findTextFixes(document->text, collectFix, &document->fixes);
+        document->fixesFound = true;
+    }
+    auto from = document->fixes.begin();
+    auto to = document->fixes.end();
+    if (onlyLine != 0) {
+        auto byLine = [](const FixEditSpan &span, long long line) {
+            return span.lineNum < line;
+        };
+        from = std::lower_bound(from, to, onlyLine, byLine);
+        to = from;
+        while (to != document->fixes.end() && to->lineNum == onlyLine) {
+            ++to;
         }
+    }
+    Json edits = Json::array();
+    for (auto span = from; span != to; ++span) {
+        edits.push_back(textEdit(*document, span->start, span->end));
     }
     return edits;
 }
