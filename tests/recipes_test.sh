@@ -129,9 +129,14 @@ no_open_passwords() {
     open=$(grep -rlZF "$password" "$tmp" | xargs -0r stat -c '%A %n' | grep -v '^-...------')
     [ -z "$open" ] || fail "files holding the password that others may read: $open"
 }
-# The server takes the options from the file's folder (here: every warning,
-# as the diagnostics expected are), wherever the editor was started.
-options_beside() { printf -- '-W all\n' >iscsi/.iscsi-config-check; }
+# editor_files, for the language server: the samples private, and every
+# warning on, as the diagnostics expected are, by a file of options in the
+# file's folder, which the server finds wherever the editor was started.
+server_files() {
+    editor_files "$@"
+    private_samples
+    printf -- '-W all\n' >iscsi/.iscsi-config-check
+}
 # The README's section of the language server's recipes, and a line whose
 # fault follows characters of two, three and four bytes in UTF-8 (one or
 # two units in UTF-16).
@@ -362,9 +367,7 @@ EOF
 neovim-lsp)
     command -v nvim >/dev/null || skip "nvim is not installed"
     take_recipe "$server_section" lua init.lua
-    editor_files "$multibyte"
-    private_samples
-    options_beside
+    server_files "$multibyte"
     # Each wait ends when the buffer's diagnostics name its current version,
     # or when no server runs (it could not start, or it ended).
     cat >wait.lua <<'EOF'
@@ -374,19 +377,10 @@ vim.lsp.handlers['textDocument/publishDiagnostics'] = function(err, result, ctx,
   publish(err, result, ctx, config)
   published[vim.uri_to_bufnr(result.uri)] = result.version
 end
--- Whether a client is starting or running (ids are 1, 2 and so on).
-local function running()
-  for id = 1, 9 do
-    if vim.lsp.get_client_by_id(id) then
-      return true
-    end
-  end
-  return false
-end
 function Settle(buf)
   buf = buf == 0 and vim.api.nvim_get_current_buf() or buf
-  vim.wait(30000, function()
-    return not running() or published[buf] == vim.lsp.util.buf_versions[buf]
+  vim.wait(30000, function() -- (the recipe's one client is the first)
+    return not vim.lsp.get_client_by_id(1) or published[buf] == vim.lsp.util.buf_versions[buf]
   end, 20)
 end
 EOF
@@ -431,9 +425,7 @@ emacs-eglot)
     emacs_eglot() { bounded emacs -q --no-site-file --batch "$@"; }
     emacs_eglot --eval "(require 'eglot)" >/dev/null 2>&1 || skip "eglot is not installed"
     take_recipe "$server_section" elisp iscsi-config-check-eglot.el
-    editor_files "$multibyte"
-    private_samples
-    options_beside
+    server_files "$multibyte"
     # settle waits until the buffer's diagnostics name its current version
     # and flymake shows them, or until no server runs.
     cat >settle.el <<'EOF'
@@ -508,9 +500,7 @@ vim-ale)
     [ -d /usr/share/vim/vimfiles/pack/dist-bundle/opt/ale ] || skip "Debian's vim-ale is not installed"
     take_recipe "$server_section" vim recipe.vim
     # ALE takes a position's character for a byte: no multibyte line here.
-    editor_files
-    private_samples
-    options_beside
+    server_files
     cat >drive.vim <<'EOF'
 set hidden
 edit iscsi/initiator.conf
