@@ -12,6 +12,11 @@
 #   emacs         flymake (in batch) reports the buffer as it stands, unsaved
 #                 edits included, and leaves other conf-mode files alone;
 #                 saving fixes it as in Vim
+#   neovim-lsp    the language server's recipe: its diagnostics of the buffer
+#   emacs-eglot   as it stands (a line of multibyte characters included), in
+#                 Neovim's client and eglot's flymake; saving makes its fixes
+#                 as --fix does, or keeps the buffer
+#   vim-ale       the same diagnostics in ALE's location list
 #   ansible       a local playbook's template task refuses a faulty render,
 #                 keeps the file in place, logs no password, and installs a
 #                 sound one with mode 0600; the task passes ansible-lint's
@@ -35,7 +40,7 @@ root=$(realpath "$1") checker=$(realpath "$2") build=$(realpath "$3") group=${4:
 
 if [ "$group" = all ]; then
     ran=0 failed=0
-    for g in vim neovim emacs ansible puppet pull-request install fix; do
+    for g in vim neovim emacs neovim-lsp emacs-eglot vim-ale ansible puppet pull-request install fix; do
         "$0" "$root" "$checker" "$build" "$g"
         case $? in 0) ran=$((ran + 1)) ;; 77) ;; *) failed=$((failed + 1)) ;; esac
     done
@@ -45,7 +50,7 @@ if [ "$group" = all ]; then
 fi
 
 tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
+trap '[ -n "${KEEP:-}" ] || rm -rf "$tmp"' EXIT
 failures=0
 fail() {
     echo "FAIL ($group, ${0##*/}:${BASH_LINENO[0]}): $*"
@@ -115,6 +120,29 @@ sound="target = 10.0.0.1 3260 2 Initiator:db01,$password"
 wrapped="target = 300.0.0.1 3260 2 Initiator:db02,$password"
 faulty="target = 1.2.3 3260 2 Initiator:db03,$password"
 
+# Files that hold the password are made readable by their owner alone;
+# no_open_passwords fails the group when an editor left one (a copy, a
+# backup, a file saved anew) that others may read.
+private_samples() { grep -rlZF "$password" "$work" | xargs -0r chmod 600; }
+no_open_passwords() {
+    local open
+    open=$(grep -rlZF "$password" "$tmp" | xargs -0r stat -c '%A %n' | grep -v '^-...------')
+    [ -z "$open" ] || fail "files holding the password that others may read: $open"
+}
+# editor_files, for the language server: the samples private, and every
+# warning on, as the diagnostics expected are, by a file of options in the
+# file's folder, which the server finds wherever the editor was started.
+server_files() {
+    editor_files "$@"
+    private_samples
+    printf -- '-W all\n' >iscsi/.iscsi-config-check
+}
+# The README's section of the language server's recipes, and a line whose
+# fault follows characters of two, three and four bytes in UTF-8 (one or
+# two units in UTF-16).
+server_section='Use in an editor through the language server'
+multibyte=$'# caf\u00e9 \u20ac\U0001D11E\x01 x'
+
 # The checker's own gcc-format diagnostics of FILE (named NAME), as
 # NAME|LINE|COLUMN|e-or-w|MESSAGE: what an editor should show.
 expected_diagnostics() {
@@ -122,14 +150,14 @@ expected_diagnostics() {
         sed -E 's/^(.*):([0-9]+):([0-9]+): (e)rror: /\1|\2|\3|\4|/; s/^(.*):([0-9]+):([0-9]+): (w)arning: /\1|\2|\3|\4|/'
 }
 # An editor's files: iscsi/initiator.conf as saved, and edited.conf as its
-# buffer will stand, with the two lines of unsaved.txt; then files beside
-# it, named in others.txt. expected.txt holds the buffer's diagnostics as
+# buffer will stand, with the lines of unsaved.txt (two, and those given);
+# then files beside it, named in others.txt. expected.txt holds the buffer's diagnostics as
 # LINE|COLUMN|e-or-w|MESSAGE, then each other file as NAME|on or NAME|off,
 # as the recipe checks it or not.
 editor_files() {
     mkdir -p iscsi iscsi/sub Storage roles/web/files
     printf '%s\n' "$sound" >iscsi/initiator.conf
-    printf '%s\n' "$wrapped" "$faulty" >unsaved.txt
+    printf '%s\n' "$wrapped" "$faulty" "$@" >unsaved.txt
     cat iscsi/initiator.conf unsaved.txt >edited.conf
     expected_diagnostics edited.conf x | cut -d'|' -f2- >expected.txt
     for f in nginx.conf roles/web/files/nginx.conf iscsi/sub/site.conf iscsi/iscsid.conf Storage/ISCSI-rack.conf initiator-b.conf; do
@@ -141,13 +169,14 @@ editor_files() {
 
 # Fix on save, through the editor's function given, which opens FILE with
 # the recipe, appends the line of added.txt and saves: the file saved is
-# what --fix makes of the buffer; where the run fails (a file of options
+# what --fix makes of the buffer (a carriage return after multibyte
+# characters included); where the run fails (a file of options
 # beside the file that cannot be used, while the editor runs elsewhere; a
 # stand-in checker that fails and prints nothing), and for iscsid.conf, the
 # buffer is saved as it stands.
 fix_on_save() {
     local save=$1 mendable
-    mendable=$(printf '%s\n' "${sound/10.0.0.1/010.0.0.1}" $' \t' '  # old')
+    mendable=$(printf '%s\n' "${sound/10.0.0.1/010.0.0.1}" $' \t' '  # old' $'# caf\u00e9 \U0001D11E\r')
     printf '%s\n' "${sound/10.0.0.1/010.0.0.9}" >added.txt
     { printf '%s\n' "$mendable"; cat added.txt; } >edited.txt
     iscsi-config-check --no-config -q --fix --stdin-filename=x <edited.txt >expected.txt
@@ -158,6 +187,7 @@ fix_on_save() {
     for f in iscsi/save.conf broken/iscsi/save.conf iscsi/stub.conf iscsi/iscsid.conf; do
         printf '%s\n' "$mendable" >"$f"
     done
+    private_samples
     "$save" iscsi/save.conf
     same expected.txt iscsi/save.conf || fail "saving did not make the fixes"
     # Opened from another folder, the file is checked under its own
@@ -332,6 +362,170 @@ EOF
     }
     fix_on_save nvim_save
     finish "Neovim's diagnostics report the unsaved buffer by line, column and type, and leave nginx.conf alone; saving fixes, or keeps the buffer"
+    ;;
+
+neovim-lsp)
+    command -v nvim >/dev/null || skip "nvim is not installed"
+    take_recipe "$server_section" lua init.lua
+    server_files "$multibyte"
+    # Each wait ends when the buffer's diagnostics name its current version,
+    # or when no server runs (it could not start, or it ended).
+    cat >wait.lua <<'EOF'
+local published = {}
+local publish = vim.lsp.handlers['textDocument/publishDiagnostics']
+vim.lsp.handlers['textDocument/publishDiagnostics'] = function(err, result, ctx, config)
+  publish(err, result, ctx, config)
+  published[vim.uri_to_bufnr(result.uri)] = result.version
+end
+function Settle(buf)
+  buf = buf == 0 and vim.api.nvim_get_current_buf() or buf
+  vim.wait(30000, function() -- (the recipe's one client is the first)
+    return not vim.lsp.get_client_by_id(1) or published[buf] == vim.lsp.util.buf_versions[buf]
+  end, 20)
+end
+EOF
+    cat >drive.lua <<'EOF'
+local results = {}
+vim.cmd('edit iscsi/initiator.conf')
+local buf = vim.api.nvim_get_current_buf()
+Settle(buf)
+-- The unsaved lines, as if typed.
+vim.api.nvim_buf_set_lines(buf, -1, -1, false, vim.fn.readfile('unsaved.txt'))
+Settle(buf)
+for _, d in ipairs(vim.diagnostic.get(buf)) do
+  local kind = d.severity == vim.diagnostic.severity.ERROR and 'e' or 'w'
+  local code = (kind == 'w' and '-W' or '') .. tostring(d.code)
+  table.insert(results, string.format('%d|%d|%s|%s [%s]', d.lnum + 1, d.col + 1, kind, d.message, code))
+end
+for _, f in ipairs(vim.fn.readfile('others.txt')) do
+  vim.cmd('edit ' .. f)
+  table.insert(results, f .. '|' .. (#vim.lsp.buf_get_clients(0) > 0 and 'on' or 'off'))
+end
+vim.fn.writefile(results, 'results.txt')
+vim.cmd('qall!')
+EOF
+    bounded nvim --headless -i NONE -n -u init.lua -c 'luafile wait.lua' -c 'luafile drive.lua' </dev/null >nvim.log 2>&1
+    [ -f results.txt ] || { show nvim.log; give_up "nvim wrote no results"; }
+    same expected.txt results.txt || { show nvim.log; fail "the server's diagnostics, or the buffers it checks, differ"; }
+    [ "$(cat iscsi/initiator.conf)" = "$sound" ] || fail "the edits were saved: the test would not tell the buffer from the file"
+    # shellcheck disable=SC2317 # (run by fix_on_save)
+    nvim_save() {
+        bounded nvim --headless -i NONE -n -u "$work/init.lua" -c "luafile $work/wait.lua" -c 'lua Settle(0)' \
+            -c "call append('\$', readfile('$work/added.txt'))" -c 'lua Settle(0)' -c w -c 'qall!' "$1" </dev/null >>nvim.log 2>&1
+    }
+    rm iscsi/.iscsi-config-check
+    fix_on_save nvim_save
+    no_open_passwords
+    finish "Neovim's client shows the server's diagnostics of the unsaved buffer, a line of multibyte characters included, and leaves nginx.conf alone; saving makes the fix-all action's edits, or keeps the buffer"
+    ;;
+
+emacs-eglot)
+    command -v emacs >/dev/null || skip "emacs is not installed"
+    # Debian's elpa-eglot is found as an installed package, which -Q leaves out.
+    emacs_eglot() { bounded emacs -q --no-site-file --batch "$@"; }
+    emacs_eglot --eval "(require 'eglot)" >/dev/null 2>&1 || skip "eglot is not installed"
+    take_recipe "$server_section" elisp iscsi-config-check-eglot.el
+    server_files "$multibyte"
+    # settle waits until the buffer's diagnostics name its current version
+    # and flymake shows them, or until no server runs.
+    cat >settle.el <<'EOF'
+(defvar published nil "The version each document's diagnostics name, by URI.")
+(advice-add 'eglot-handle-notification :after
+            (lambda (_server method &rest params)
+              (when (eq method 'textDocument/publishDiagnostics)
+                (push (cons (plist-get params :uri) (plist-get params :version)) published))))
+(defun settle ()
+  ;; As after a command: eglot connects then (an error is shown, not raised).
+  (with-demoted-errors "%S" (run-hooks 'post-command-hook))
+  ;; Flymake starts as the buffer is shown in a window, which batch has not.
+  (when flymake-mode (flymake-start nil t))
+  (let ((deadline (+ (float-time) 30)) (uri (eglot--path-to-uri buffer-file-name)))
+    (while (and (< (float-time) deadline)
+                (eglot-current-server)
+                (not (and (equal (cdr (assoc uri published)) eglot--versioned-identifier)
+                          (memq 'eglot-flymake-backend (flymake-reporting-backends)))))
+      (with-demoted-errors "%S" (run-hooks 'post-command-hook))
+      ;; Idle, as a user who stops typing: eglot sends the changes then.
+      (mapc #'timer-event-handler (copy-sequence timer-idle-list))
+      (accept-process-output nil 0.05))))
+EOF
+    cat >drive.el <<'EOF'
+(defvar root default-directory)
+(with-temp-file "results.txt"
+  (let ((out (current-buffer)))
+    (with-current-buffer (find-file-noselect "iscsi/initiator.conf")
+      (settle)
+      (goto-char (point-max))
+      (insert-file-contents (expand-file-name "unsaved.txt" root))
+      (settle)
+      (dolist (d (sort (flymake-diagnostics)
+                       (lambda (a b) (< (flymake-diagnostic-beg a) (flymake-diagnostic-beg b)))))
+        (let* ((beg (flymake-diagnostic-beg d))
+               (line (line-number-at-pos beg))
+               ;; The column in bytes, as the checker counts it.
+               (column (1+ (string-bytes (save-excursion (goto-char beg)
+                                                         (buffer-substring-no-properties (line-beginning-position) beg)))))
+               (kind (if (eq (flymake-diagnostic-type d) 'eglot-error) "e" "w"))
+               (text (flymake-diagnostic-text d)))
+          (with-current-buffer out
+            (insert (if (string-match "\\`iscsi-config-check \\[\\(.*\\)\\]: \\(.*\\)\\'" text)
+                        (format "%d|%d|%s|%s [%s%s]\n" line column kind (match-string 2 text)
+                                (if (equal kind "w") "-W" "") (match-string 1 text))
+                      (format "%d|%d|%s|%s\n" line column kind text)))))))
+    (dolist (f (with-temp-buffer (insert-file-contents "others.txt") (split-string (buffer-string) "\n" t)))
+      (with-current-buffer (find-file-noselect (expand-file-name f root))
+        (settle)
+        (let ((state (if (eglot-managed-p) "on" "off")))
+          (with-current-buffer out (insert (format "%s|%s\n" f state))))))))
+EOF
+    emacs_eglot -l ./iscsi-config-check-eglot.el -l ./settle.el -l ./drive.el >emacs.log 2>&1 ||
+        { show emacs.log; give_up "emacs failed on the recipe"; }
+    [ -f results.txt ] || { show emacs.log; give_up "emacs wrote no results"; }
+    same expected.txt results.txt || { show emacs.log; fail "flymake's diagnostics from the server, or the buffers it checks, differ"; }
+    [ "$(cat iscsi/initiator.conf)" = "$sound" ] || fail "the edits were saved: the test would not tell the buffer from the file"
+    # shellcheck disable=SC2317 # (run by fix_on_save)
+    eglot_save() {
+        emacs_eglot -l "$work/iscsi-config-check-eglot.el" -l "$work/settle.el" \
+            --eval "(with-current-buffer (find-file-noselect \"$1\") (settle)
+                      (goto-char (point-max)) (insert-file-contents \"$work/added.txt\") (settle) (save-buffer))" >>emacs.log 2>&1
+    }
+    rm iscsi/.iscsi-config-check
+    fix_on_save eglot_save
+    no_open_passwords
+    finish "flymake shows the server's diagnostics of the unsaved buffer, a line of multibyte characters included, and eglot leaves nginx.conf and iscsid.conf alone; saving makes the server's fixes, or keeps the buffer"
+    ;;
+
+vim-ale)
+    command -v vim >/dev/null || skip "vim is not installed"
+    [ -d /usr/share/vim/vimfiles/pack/dist-bundle/opt/ale ] || skip "Debian's vim-ale is not installed"
+    take_recipe "$server_section" vim recipe.vim
+    # ALE takes a position's character for a byte: no multibyte line here.
+    server_files
+    cat >drive.vim <<'EOF'
+set hidden
+edit iscsi/initiator.conf
+call append('$', readfile('unsaved.txt'))
+" As ALE lints after typing; it is done when the server's diagnostics came.
+ALELint
+for i in range(300)
+  if !empty(getloclist(0)) && !ale#engine#IsCheckingBuffer(bufnr('')) | break | endif
+  sleep 100m
+endfor
+let s:results = map(getloclist(0), {_, e -> e.lnum . '|' . e.col . '|' . tolower(e.type) . '|'
+      \ . substitute(e.text, '^\([^:]*\): \(.*\)', '\=submatch(2) . " [" . (e.type ==# "W" ? "-W" : "") . submatch(1) . "]"', '')})
+for s:f in readfile('others.txt')
+  execute 'edit ' . fnameescape(s:f)
+  let s:on = index(map(ale#linter#Get(&filetype), {_, l -> l.name}), 'iscsi-config-check') >= 0
+  call add(s:results, s:f . '|' . (s:on ? 'on' : 'off'))
+endfor
+call writefile(s:results, 'results.txt')
+qall!
+EOF
+    bounded vim -N -u recipe.vim -i NONE -n -es --cmd 'filetype on' -c 'source drive.vim' </dev/null >vim.log 2>&1
+    [ -f results.txt ] || { show vim.log; give_up "vim wrote no results"; }
+    same expected.txt results.txt || { show vim.log; fail "ALE's location list from the server, or the buffers it checks, differ"; }
+    no_open_passwords
+    finish "ALE's location list shows the server's diagnostics of the unsaved buffer, and leaves nginx.conf and iscsid.conf alone"
     ;;
 
 ansible)

@@ -20,6 +20,7 @@ enum Action {
     ACTION_LIST_CHECKS,
     ACTION_EXPLAIN,
     ACTION_SHOW_SETTINGS,
+    ACTION_LSP,
 };
 
 struct OptionInfo;
