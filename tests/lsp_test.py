@@ -331,6 +331,24 @@ def check_settings(folder):
     if diagnostics["untitled:Untitled-1"]["diagnostics"] != []:
         fail("untitled: %r" % diagnostics["untitled:Untitled-1"])
 
+    # A folder's name escaped in the URI is the folder's; a zero byte makes
+    # no file.
+    spaced = folder + "/a b%"
+    os.mkdir(spaced)
+    with open(spaced + "/.iscsi-config-check", "w") as written:
+        written.write("-W leading-zero\n")
+    zero = "target = 010.0.0.1 3260 2 Initiator:h,p\n"
+    status, found, _ = session([
+        notification("textDocument/didOpen", {"textDocument": {
+            "uri": "file://" + folder + "/a%20b%25/x.conf", "languageId": "iscsi", "version": 1, "text": zero}}),
+        notification("textDocument/didOpen", {"textDocument": {
+            "uri": "file://" + folder + "/a%20b%25/x%00.conf", "languageId": "iscsi", "version": 1, "text": zero}})]
+        + ending())
+    got = [[d["code"] for d in m["params"]["diagnostics"]] for m in found
+           if m.get("method") == "textDocument/publishDiagnostics"]
+    if got != [["leading-zero"], []]:
+        fail("escaped names: %r" % got)
+
     # A file of options written, then changed, as the editor tells of it,
     # judges the document again; so do its changes, whole or in part.
     later = folder + "/later"
@@ -412,6 +430,16 @@ def check_frames():
         status, found, _ = session(tail)
         if status != 1:
             fail("no shutdown: status %d" % status)
+    # A request after shutdown is refused; output that cannot be written
+    # ends the server.
+    status, found, _ = session([request(1, "shutdown"), request(2, "shutdown"), notification("exit")])
+    if status != 0 or [m.get("error", {}).get("code") for m in found[1:]] != [None, -32600]:
+        fail("after shutdown: %d %r" % (status, found))
+    with open("/dev/full", "wb") as full:
+        run = subprocess.run([checker, "--lsp"], input=frame(request(0, "initialize", {})),
+                             stdout=full, stderr=subprocess.PIPE)
+    if run.returncode != 1 or run.stderr.decode() != "failed to write output\n":
+        fail("/dev/full: %d %r" % (run.returncode, run.stderr))
     # Nothing on standard output but frames, and the usage of --lsp.
     run = subprocess.run([checker, "--lsp", "a.conf"], capture_output=True)
     if run.returncode != 1 or run.stdout or b"--lsp reads its documents" not in run.stderr:
