@@ -40,15 +40,49 @@ def notification(method, params=None):
     return {"jsonrpc": "2.0", "method": method, "params": params or {}}
 
 
-def session(messages, encodings=None, raw=b""):
+def session(messages, encodings=None, raw=b"", hover="plaintext", watch=False, between=None):
     """Runs the server on the messages, framed, then `raw`; returns the
-    status, the messages written and standard error."""
+    status, the messages written and standard error. `between(k)` runs
+    before the message k is written."""
     start = [request(0, "initialize", {"capabilities": {
         "general": {"positionEncodings": encodings or ["utf-16"]},
-        "textDocument": {"hover": {"contentFormat": ["plaintext"]}}}})]
+        "workspace": {"didChangeWatchedFiles": {"dynamicRegistration": watch}},
+        "textDocument": {"hover": {"contentFormat": [hover]}}}})]
+    if between is not None:
+        server = subprocess.Popen([checker, "--lsp"], stdin=subprocess.PIPE,
+                                  stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        found = []
+        for k, message in enumerate(start + messages):
+            between(k - 1)
+            server.stdin.write(frame(message))
+            server.stdin.flush()
+            if message.get("method") not in ("shutdown", "exit"):
+                found += time_to_judge(server)
+        out, err = server.communicate()
+        return server.returncode, found + parse_frames(out), err
     data = b"".join(frame(m) for m in start + messages) + raw
     run = subprocess.run([checker, "--lsp"], input=data, capture_output=True, timeout=600)
-    out, found = run.stdout, []
+    return run.returncode, parse_frames(run.stdout), run.stderr
+
+
+def time_to_judge(server):
+    """Writes a request and waits for its answer: every message before it
+    has been handled."""
+    server.stdin.write(frame(request(77777, "no/such")))
+    server.stdin.flush()
+    found = []
+    while True:
+        header = server.stdout.readline()
+        length = int(header.split(b":")[1])
+        server.stdout.readline()
+        message = json.loads(server.stdout.read(length))
+        if message.get("id") == 77777:
+            return found
+        found.append(message)
+
+
+def parse_frames(out):
+    found = []
     while out:
         match = re.match(rb"Content-Length: (\d+)\r\n\r\n", out)
         if not match:
@@ -57,7 +91,7 @@ def session(messages, encodings=None, raw=b""):
         end = match.end() + int(match.group(1))
         found.append(json.loads(out[match.end():end]))
         out = out[end:]
-    return run.returncode, found, run.stderr
+    return found
 
 
 def ending():
@@ -297,6 +331,65 @@ def check_settings(folder):
     if diagnostics["untitled:Untitled-1"]["diagnostics"] != []:
         fail("untitled: %r" % diagnostics["untitled:Untitled-1"])
 
+    # A folder's name escaped in the URI is the folder's; a zero byte makes
+    # no file.
+    spaced = folder + "/a b%"
+    os.mkdir(spaced)
+    with open(spaced + "/.iscsi-config-check", "w") as written:
+        written.write("-W leading-zero\n")
+    zero = "target = 010.0.0.1 3260 2 Initiator:h,p\n"
+    status, found, _ = session([
+        notification("textDocument/didOpen", {"textDocument": {
+            "uri": "file://" + folder + "/a%20b%25/x.conf", "languageId": "iscsi", "version": 1, "text": zero}}),
+        notification("textDocument/didOpen", {"textDocument": {
+            "uri": "file://" + folder + "/a%20b%25/x%00.conf", "languageId": "iscsi", "version": 1, "text": zero}})]
+        + ending())
+    got = [[d["code"] for d in m["params"]["diagnostics"]] for m in found
+           if m.get("method") == "textDocument/publishDiagnostics"]
+    if got != [["leading-zero"], []]:
+        fail("escaped names: %r" % got)
+
+    # A file of options written, then changed, as the editor tells of it,
+    # judges the document again; so do its changes, whole or in part.
+    later = folder + "/later"
+    os.mkdir(later)
+    uri = "file://" + later + "/a.conf"
+    options = "file://" + later + "/.iscsi-config-check"
+
+    def write_options(k):
+        if k == 2:
+            with open(later + "/.iscsi-config-check", "w") as written:
+                written.write("-W leading-zero\n")
+        if k == 3:
+            with open(later + "/.iscsi-config-check", "w") as written:
+                written.write("-W all\n")
+
+    status, found, _ = session([
+        notification("initialized"),
+        notification("textDocument/didOpen", {"textDocument": {
+            "uri": uri, "languageId": "iscsi", "version": 1, "text": "target = 010.0.0.1 3260 2 Initiator:h,p\n"}}),
+        notification("workspace/didChangeWatchedFiles", {"changes": [{"uri": options, "type": 1}]}),
+        notification("textDocument/didSave", {"textDocument": {"uri": options}}),
+        notification("textDocument/didChange", {"textDocument": {"uri": uri, "version": 2}, "contentChanges": [
+            {"range": {"start": {"line": 0, "character": 9}, "end": {"line": 0, "character": 10}}, "text": "1"}]}),
+        notification("textDocument/didChange", {"textDocument": {"uri": uri, "version": 3}, "contentChanges": [
+            {"text": "target = 1.2.3.4 3260 2 Initiator:h,p\ntarget = 1.2.3.4 3260 2 Initiator:h,p\n"}]}),
+        request(1, "textDocument/hover", {"textDocument": {"uri": uri}, "position": {"line": 1, "character": 9}}),
+        notification("textDocument/didClose", {"textDocument": {"uri": uri}}),
+    ] + ending(), hover="markdown", watch=True, between=write_options)
+    got = [(m["params"].get("version"), [d["code"] for d in m["params"]["diagnostics"]])
+           for m in found if m.get("method") == "textDocument/publishDiagnostics"]
+    if got != [(1, []), (1, ["leading-zero"]), (1, ["leading-zero"]), (2, []),
+               (3, ["duplicate-target"]), (None, [])]:
+        fail("judged again: %r" % got)
+    registered = [m for m in found if m.get("method") == "client/registerCapability"]
+    if len(registered) != 1 or "**/.iscsi-config-check" not in json.dumps(registered):
+        fail("no watch asked for: %r" % registered)
+    hover = [m for m in found if m.get("id") == 1 and "method" not in m]
+    explained = cli(["--explain", "duplicate-target"], b"").decode()
+    if not hover or (hover[0].get("result") or {}).get("contents") != {"kind": "markdown", "value": "```text\n" + explained + "```\n"}:
+        fail("markdown hover: %r" % hover)
+
 
 def check_frames():
     broken = [
@@ -337,6 +430,16 @@ def check_frames():
         status, found, _ = session(tail)
         if status != 1:
             fail("no shutdown: status %d" % status)
+    # A request after shutdown is refused; output that cannot be written
+    # ends the server.
+    status, found, _ = session([request(1, "shutdown"), request(2, "shutdown"), notification("exit")])
+    if status != 0 or [m.get("error", {}).get("code") for m in found[1:]] != [None, -32600]:
+        fail("after shutdown: %d %r" % (status, found))
+    with open("/dev/full", "wb") as full:
+        run = subprocess.run([checker, "--lsp"], input=frame(request(0, "initialize", {})),
+                             stdout=full, stderr=subprocess.PIPE)
+    if run.returncode != 1 or run.stderr.decode() != "failed to write output\n":
+        fail("/dev/full: %d %r" % (run.returncode, run.stderr))
     # Nothing on standard output but frames, and the usage of --lsp.
     run = subprocess.run([checker, "--lsp", "a.conf"], capture_output=True)
     if run.returncode != 1 or run.stdout or b"--lsp reads its documents" not in run.stderr:

@@ -1109,13 +1109,8 @@ int serveLanguage(int in, FILE *out, const ServerHooks &hooks)
         }
         int status = 1;
         if (!server.handle(body, &status)) {
-            if (server.outputFailed()) {
-                if (hooks.tell != nullptr) {
-                    hooks.tell("failed to write output");
-                }
-                return 1;
-            }
-            return status;
+            // Output that failed is told by whoever owns it.
+            return server.outputFailed() ? 1 : status;
         }
     }
 }

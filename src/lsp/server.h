@@ -32,8 +32,8 @@ struct ServerHooks {
 
 // Serves the client that writes to `in` and reads `out` until it says
 // exit; returns the exit status: 0 after shutdown and exit, else 1 (after
-// telling why, for input that cannot be read as frames or output that
-// cannot be written).
+// telling why for input that cannot be read as frames; output that cannot
+// be written shows in its error flag, for its owner to tell).
 int serveLanguage(int in, FILE *out, const ServerHooks &hooks);
 
 #endif
