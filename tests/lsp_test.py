@@ -440,6 +440,19 @@ def check_frames():
                              stdout=full, stderr=subprocess.PIPE)
     if run.returncode != 1 or run.stderr.decode() != "failed to write output\n":
         fail("/dev/full: %d %r" % (run.returncode, run.stderr))
+    # Many edits of a large text in one change: the document is dropped,
+    # and told of, before its cost can grow as their number times its size.
+    uri = "untitled:big"
+    edits = [{"range": {"start": {"line": 0, "character": 0}, "end": {"line": 0, "character": 0}},
+              "text": "#"}] * 1000
+    status, found, _ = session([
+        notification("textDocument/didOpen", {"textDocument": {
+            "uri": uri, "languageId": "iscsi", "version": 1, "text": "#\n" * (1 << 20)}}),
+        notification("textDocument/didChange", {"textDocument": {"uri": uri, "version": 2},
+                                                "contentChanges": edits})] + ending())
+    told = [m["params"]["message"] for m in found if m.get("method") == "window/showMessage"]
+    if status != 0 or len(told) != 1 or "one change holds more edits" not in told[0]:
+        fail("many edits in one change: %d %r" % (status, told))
     # Nothing on standard output but frames, and the usage of --lsp.
     run = subprocess.run([checker, "--lsp", "a.conf"], capture_output=True)
     if run.returncode != 1 or run.stdout or b"--lsp reads its documents" not in run.stderr:

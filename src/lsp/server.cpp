@@ -49,6 +49,11 @@ constexpr size_t maxValues = size_t{1} << 20U;
 // The most the open documents may hold together: a document that would
 // pass it is not kept, and the client is told.
 constexpr size_t maxOpenBytes = size_t{256} << 20U;
+// The most bytes that the range changes of one didChange may walk: each
+// walks the whole text, so that many small changes to a large text would
+// otherwise cost their number times its size. An editor sends a few
+// changes at a time; past this the document is no longer kept.
+constexpr size_t maxChangeWork = size_t{1} << 30U;
 
 // Builds the value as the library does, but refuses deeper nesting and
 // more values than the bounds allow.
@@ -345,6 +350,9 @@ class Server
     void appendDiagnostic(Document *document, const Finding &finding,
                           LspPosition *start, LspPosition *end);
     Json editsOf(Document *document, long long onlyLine);
+    // Forgets `document`, which `counted` bytes of openBytes_ stand for,
+    // with its diagnostics, and tells the user `why`.
+    void dropDocument(Document *document, size_t counted, const char *why);
     Json textEdit(const Document &document, size_t start, size_t end);
 
     FILE *out_;
@@ -741,6 +749,16 @@ void Server::didOpen(const Json &params)
     judge(&document);
 }
 
+void Server::dropDocument(Document *document, size_t counted, const char *why)
+{
+    std::string uri = document->uri;
+    openBytes_ -= counted;
+    showMessage(1, why);
+    notify("textDocument/publishDiagnostics",
+           Json{{"uri", uri}, {"diagnostics", Json::array()}});
+    documents_.erase(uri);
+}
+
 void Server::didChange(const Json &params)
 {
     Document *document = documentOf(params);
@@ -751,6 +769,7 @@ void Server::didChange(const Json &params)
         return;
     }
     size_t before = document->text.size();
+    size_t work = 0;
     for (const Json &change : *changes) {
         const std::string *text = stringMember(change, "text");
         if (text == nullptr) {
@@ -769,6 +788,14 @@ void Server::didChange(const Json &params)
             !readPosition(member(*range, "end"), &endLine, &endChar)) {
             continue;
         }
+        work += document->text.size() + text->size();
+        if (work > maxChangeWork) {
+            dropDocument(document, before,
+                         "iscsi-config-check: one change holds more edits "
+                         "than a text of this size allows; this document is "
+                         "no longer checked");
+            return;
+        }
         document->index.build(document->text, encoding_);
         size_t start = document->index.offset(startLine, startChar);
         size_t end = document->index.offset(endLine, endChar);
@@ -782,12 +809,9 @@ void Server::didChange(const Json &params)
     }
     size_t after = document->text.size();
     if (openBytes_ - before + after > maxOpenBytes) {
-        openBytes_ -= before;
-        showMessage(1, "iscsi-config-check: the open documents would hold more "
-                       "than 256 MiB; this one is no longer checked");
-        notify("textDocument/publishDiagnostics",
-               Json{{"uri", document->uri}, {"diagnostics", Json::array()}});
-        documents_.erase(document->uri);
+        dropDocument(document, before,
+                     "iscsi-config-check: the open documents would hold more "
+                     "than 256 MiB; this one is no longer checked");
         return;
     }
     openBytes_ = openBytes_ - before + after;
