@@ -40,7 +40,7 @@ def notification(method, params=None):
     return {"jsonrpc": "2.0", "method": method, "params": params or {}}
 
 
-def session(messages, encodings=None, raw=b"", hover="plaintext", watch=False, between=None):
+def session(messages, encodings=None, raw=b"", hover="plaintext", watch=False, between=None, options=()):
     """Runs the server on the messages, framed, then `raw`; returns the
     status, the messages written and standard error. `between(k)` runs
     before the message k is written."""
@@ -61,7 +61,7 @@ def session(messages, encodings=None, raw=b"", hover="plaintext", watch=False, b
         out, err = server.communicate()
         return server.returncode, found + parse_frames(out), err
     data = b"".join(frame(m) for m in start + messages) + raw
-    run = subprocess.run([checker, "--lsp"], input=data, capture_output=True, timeout=600)
+    run = subprocess.run([checker, "--lsp", *options], input=data, capture_output=True, timeout=600)
     return run.returncode, parse_frames(run.stdout), run.stderr
 
 
@@ -123,6 +123,16 @@ def offset_of(text, starts, position, encoding):
     return at
 
 
+def char_column(text, line, column):
+    """A gcc column inside a character, moved to the character's first byte:
+    where the editor's position of that byte stands."""
+    at = [0] + [m.end() for m in re.finditer(rb"\n", text)]
+    offset = at[line - 1] + column - 1
+    while column > 1 and offset < len(text) and text[offset] & 0xC0 == 0x80:
+        offset, column = offset - 1, column - 1
+    return column
+
+
 def gcc_place(text, offset):
     """The gcc format's line, and its column: the byte's from 1."""
     line_start = text.rfind(b"\n", 0, offset) + 1
@@ -159,7 +169,9 @@ def inputs():
                           "\u20ac target = 1.2.3 3260 2 Initiator:h,p\n"
                           "# iscsi-config-check: disable=\U0001F600,bom\n"
                           "target = 1.2.3.4 3260 2 Initiator:h,0123456789abcdefx\n"
-                          "target = 1.2.3.4 3260 2 Initiator:h,p\u00e9 \U0001F600\r\n").encode()
+                          "target = 1.2.3.4 3260 2 Initiator:h,p\u00e9 \U0001F600\r\n"
+                          # Split at 512 bytes inside a character.
+                          "# x" + "\U0001F600" * 200 + "\n").encode()
     usable = {}
     for name, text in texts.items():
         try:
@@ -209,6 +221,9 @@ def check_diagnostics(folder, texts):
             expected = cli(["--config=" + folder + "/.iscsi-config-check", "--format=gcc",
                             "--stdin-filename=" + name], text).decode(errors="replace")
             starts = lines_of(text)
+            expected = re.sub(r"(?m)^(%s:(\d+):)(\d+)" % re.escape(name),
+                              lambda m: m.group(1) + str(char_column(text, int(m.group(2)), int(m.group(3)))),
+                              expected)
             got = []
             for d in diagnostics["file://%s/%s" % (folder, name)]["diagnostics"]:
                 start = offset_of(text, starts, d["range"]["start"], encoding)
@@ -330,6 +345,15 @@ def check_settings(folder):
     # A document that is no file gets the defaults: no warning.
     if diagnostics["untitled:Untitled-1"]["diagnostics"] != []:
         fail("untitled: %r" % diagnostics["untitled:Untitled-1"])
+    # The server's own options apply to every document, as to a checked
+    # file: --no-config passes the refused file by, -W turns a warning on.
+    opened = [notification("textDocument/didOpen", {"textDocument": {
+        "uri": uri, "languageId": "iscsi", "version": 1, "text": "target = 010.0.0.1 3260 2 Initiator:h,p\n"}})
+        for uri in ("file://" + refused + "/a.conf", "untitled:Untitled-1")]
+    status, found, _ = session(opened + ending(), options=("--no-config", "-W", "leading-zero"))
+    codes = {uri: [d["code"] for d in got["diagnostics"]] for uri, got in published(found).items()}
+    if status != 0 or list(codes.values()) != [["leading-zero"]] * 2:
+        fail("the server's options: %d %r" % (status, codes))
 
     # A folder's name escaped in the URI is the folder's; a zero byte makes
     # no file.

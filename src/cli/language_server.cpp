@@ -8,6 +8,9 @@
 
 // The program's name as invoked, for the messages told.
 static const char *serverProgramName = "iscsi-config-check";
+// The command line that started the server: its --config, --no-config and
+// options that set settings apply to every document, as to a checked file.
+static const CommandLine *serverCommand = nullptr;
 
 DocumentSettings settingsForDocument(const char *path)
 {
@@ -15,15 +18,16 @@ DocumentSettings settingsForDocument(const char *path)
     Settings defaults;
     found.options.warnings = defaults.warnings;
     found.options.directives = defaults.directives;
-    if (path == nullptr) {
-        return found;
+    // The file of options is the one that the document's own path finds, as
+    // for `--stdin-filename=PATH`; a document that is no file finds none,
+    // but takes --config's.
+    CommandLine command = *serverCommand;
+    if (path == nullptr && command.settingsPath == nullptr) {
+        command.readsSettings = false;
     }
-    // A command line of no option: the file of options is the one that the
-    // document's own path finds, as for `--stdin-filename=PATH`.
-    CommandLine lookup;
     ResolvedSettings resolved;
     SettingsRefusal refusal;
-    if (!resolveSettingsFor(&lookup, path, &resolved, &refusal)) {
+    if (!resolveSettingsFor(&command, path, &resolved, &refusal)) {
         found.refused = true;
         found.refusal.assign(serverProgramName);
         found.refusal.append(": ");
@@ -40,9 +44,10 @@ static void tellServerProblem(std::string_view problem)
     tellProblem(serverProgramName, problem);
 }
 
-int runLanguageServer(const char *programName)
+int runLanguageServer(const char *programName, const CommandLine *command)
 {
     serverProgramName = programName;
+    serverCommand = command;
     ServerHooks hooks;
     hooks.settingsFor = settingsForDocument;
     hooks.explain = appendExplanation;

@@ -265,7 +265,7 @@ static int runChecker(int argc, char **argv, const char *programName,
         explainCheck(findCheck(command->explained));
         return finishOutput(statusOk);
     case ACTION_LSP: {
-        int status = runLanguageServer(programName);
+        int status = runLanguageServer(programName, command);
         return finishOutput(status);
     }
     case ACTION_LIST_CHECKS:

@@ -100,18 +100,28 @@ LspPosition LineIndex::position(size_t offset) const
     offset = std::min(offset, text_.size());
     size_t line = lineOf(offset);
     offset = std::min(offset, contentEnd(line));
-    size_t units = 0;
-    if (cached_ && cachedLine_ == line) {
-        units = offset >= cachedOffset_
-                    ? cachedUnits_ + unitsBetween(cachedOffset_, offset)
-                    : cachedUnits_ - unitsBetween(offset, cachedOffset_);
-    } else {
-        units = unitsBetween(starts_[line], offset);
+    // The furthest position asked on the line is kept: the positions of a
+    // long line come in order of its pieces, with some held back near its
+    // start (the hide point), so that each is counted from the kept one or
+    // from the line's start, whichever is nearer, and the kept one only
+    // moves forward: a line's units are counted about once.
+    bool sameLine = cached_ && cachedLine_ == line;
+    if (sameLine && offset >= cachedOffset_) {
+        size_t units = cachedUnits_ + unitsBetween(cachedOffset_, offset);
+        cachedOffset_ = offset;
+        cachedUnits_ = units;
+        return {line, units};
     }
-    cached_ = true;
-    cachedLine_ = line;
-    cachedOffset_ = offset;
-    cachedUnits_ = units;
+    if (sameLine && cachedOffset_ - offset < offset - starts_[line]) {
+        return {line, cachedUnits_ - unitsBetween(offset, cachedOffset_)};
+    }
+    size_t units = unitsBetween(starts_[line], offset);
+    if (!sameLine) {
+        cached_ = true;
+        cachedLine_ = line;
+        cachedOffset_ = offset;
+        cachedUnits_ = units;
+    }
     return {line, units};
 }
 

@@ -610,6 +610,16 @@ void Server::appendDiagnostic(Document *document, const Finding &finding,
             lineStarts_[static_cast<size_t>(finding.lineNum - 1)] + finding.pos;
     }
     offset = std::min(offset, document->text.size());
+    // The reader splits a long line every 512 bytes, wherever that falls: a
+    // byte at fault inside a character stands for the whole character (the
+    // text came as JSON, so it is UTF-8 and a character's start is at most
+    // three bytes back).
+    size_t lineStart = offset - std::min(offset, finding.pos);
+    while (offset > lineStart && offset < document->text.size() &&
+           (static_cast<unsigned char>(document->text[offset]) & 0xC0U) ==
+               0x80U) {
+        offset--;
+    }
     *start = index.position(offset);
     if (finding.wholeFile || finding.hidden ||
         offset >= document->text.size()) {
@@ -630,7 +640,6 @@ void Server::appendDiagnostic(Document *document, const Finding &finding,
     appendJsonString(out, finding.message);
     if (finding.noteCount > 0) {
         out->append(",\"relatedInformation\":[");
-        size_t lineStart = offset - std::min(offset, finding.pos);
         for (size_t k = 0; k < finding.noteCount; k++) {
             const FoundNote &note =
                 document->judged.notes[finding.firstNote + k];
@@ -731,6 +740,13 @@ void Server::didOpen(const Json &params)
         return;
     }
     auto old = documents_.find(*uri);
+    if (old != documents_.end() &&
+        openBytes_ - old->second.text.size() + text->size() > maxOpenBytes) {
+        dropDocument(&old->second, old->second.text.size(),
+                     "iscsi-config-check: the open documents would hold more "
+                     "than 256 MiB; this one is no longer checked");
+        return;
+    }
     if (old != documents_.end()) {
         openBytes_ -= old->second.text.size();
         documents_.erase(old);
@@ -784,9 +800,18 @@ void Server::didChange(const Json &params)
         size_t startChar = 0;
         size_t endLine = 0;
         size_t endChar = 0;
+        // A change the server cannot place would leave its text apart from
+        // the editor's, and every later diagnostic wrong: the document is
+        // dropped instead.
         if (!readPosition(member(*range, "start"), &startLine, &startChar) ||
-            !readPosition(member(*range, "end"), &endLine, &endChar)) {
-            continue;
+            !readPosition(member(*range, "end"), &endLine, &endChar) ||
+            endLine < startLine ||
+            (endLine == startLine && endChar < startChar)) {
+            dropDocument(document, before,
+                         "iscsi-config-check: a change to this document "
+                         "names no range of its text; it is no longer "
+                         "checked (open it again)");
+            return;
         }
         work += document->text.size() + text->size();
         if (work > maxChangeWork) {
@@ -799,9 +824,6 @@ void Server::didChange(const Json &params)
         document->index.build(document->text, encoding_);
         size_t start = document->index.offset(startLine, startChar);
         size_t end = document->index.offset(endLine, endChar);
-        if (end < start) {
-            std::swap(start, end);
-        }
         document->text.replace(start, end - start, *text);
     }
     if (version != nullptr && version->is_number_integer()) {
