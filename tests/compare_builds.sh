@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs two builds of the checker on the same random files and the same
 # options, and compares their exit status, standard output and standard error
-# byte for byte. Only the version in the SARIF log's driver may differ.
+# byte for byte. Only the version in the SARIF log's driver may differ (on
+# standard error too, where --diff writes the log).
 # Under --fix, each build mends copies of the same files, and the files it
 # leaves are compared too.
 #
@@ -207,7 +208,7 @@ for ((run = 1; run <= runs; run++)); do
     fi
     (exec -a iscsi-config-check "$new" "${args[@]}") </dev/null >"$work/new.out" 2>"$work/new.err"; new_status=$?
     [ "$fmt" != sarif ] || sed -i '1s/"version":"[^"]*","semanticVersion":"[^"]*"/"version":"X","semanticVersion":"X"/' \
-        "$work/old.out" "$work/new.out"
+        "$work/old.out" "$work/new.out" "$work/old.err" "$work/new.err"
 
     differs=
     [ "$old_status" = "$new_status" ] || differs+=" status (old $old_status, new $new_status)"
