@@ -14,8 +14,10 @@
 #                 saving fixes it as in Vim
 #   neovim-lsp    the language server's recipe: its diagnostics of the buffer
 #   emacs-eglot   as it stands (a line of multibyte characters included), in
-#                 Neovim's client and eglot's flymake; saving makes its fixes
-#                 as --fix does, or keeps the buffer
+#                 Neovim's client and eglot's flymake, and those of a CRLF
+#                 file and of one with a byte order mark as on disk; saving
+#                 makes its fixes as --fix does (those two files included),
+#                 or keeps the buffer
 #   vim-ale       the same diagnostics in ALE's location list
 #   ansible       a local playbook's template task refuses a faulty render,
 #                 keeps the file in place, logs no password, and installs a
@@ -149,7 +151,7 @@ server_files() {
 # byte order mark), saved through SAVE with the line of added.txt: the
 # file's bytes as --fix makes them.
 raw_saves() {
-    for f in $(cat raw.txt); do
+    for f in iscsi/crlf.conf iscsi/bom.conf; do
         cat "$f" added.txt | iscsi-config-check --no-config -q --fix --stdin-filename=x >expected.txt
         chmod 600 "$f" && "$1" "$f"
         same expected.txt "$f" || fail "saving $f did not make --fix's bytes"
