@@ -14,8 +14,10 @@
 #                 saving fixes it as in Vim
 #   neovim-lsp    the language server's recipe: its diagnostics of the buffer
 #   emacs-eglot   as it stands (a line of multibyte characters included), in
-#                 Neovim's client and eglot's flymake; saving makes its fixes
-#                 as --fix does, or keeps the buffer
+#                 Neovim's client and eglot's flymake, and those of a CRLF
+#                 file and of one with a byte order mark as on disk; saving
+#                 makes its fixes as --fix does (those two files included),
+#                 or keeps the buffer
 #   vim-ale       the same diagnostics in ALE's location list
 #   ansible       a local playbook's template task refuses a faulty render,
 #                 keeps the file in place, logs no password, and installs a
@@ -129,13 +131,31 @@ no_open_passwords() {
     open=$(grep -rlZF "$password" "$tmp" | xargs -0r stat -c '%A %n' | grep -v '^-...------')
     [ -z "$open" ] || fail "files holding the password that others may read: $open"
 }
-# editor_files, for the language server: the samples private, and every
-# warning on, as the diagnostics expected are, by a file of options in the
-# file's folder, which the server finds wherever the editor was started.
+# editor_files, for the language server, and the files of raw.txt, whose
+# diagnostics (as NAME|LINE|...) follow in expected.txt: the samples
+# private, and every warning on, as the diagnostics expected are, by a file
+# of options in the file's folder, which the server finds wherever the
+# editor was started.
 server_files() {
     editor_files "$@"
+    printf '%s\r\n' '# rack 2' '  # old' >iscsi/crlf.conf
+    printf '\357\273\277%s\n' "$sound" >iscsi/bom.conf
+    for f in iscsi/crlf.conf iscsi/bom.conf; do
+        expected_diagnostics "$f" "$f" | grep -v ': note: ' >>expected.txt
+        echo "$f" >>raw.txt
+    done
     private_samples
     printf -- '-W all\n' >iscsi/.iscsi-config-check
+}
+# The files an editor would convert as it reads them (CRLF line ends, a
+# byte order mark), saved through SAVE with the line of added.txt: the
+# file's bytes as --fix makes them.
+raw_saves() {
+    for f in iscsi/crlf.conf iscsi/bom.conf; do
+        cat "$f" added.txt | iscsi-config-check --no-config -q --fix --stdin-filename=x >expected.txt
+        chmod 600 "$f" && "$1" "$f"
+        same expected.txt "$f" || fail "saving $f did not make --fix's bytes"
+    done
 }
 # The README's section of the language server's recipes, and a line whose
 # fault follows characters of two, three and four bytes in UTF-8 (one or
@@ -392,14 +412,22 @@ Settle(buf)
 -- The unsaved lines, as if typed.
 vim.api.nvim_buf_set_lines(buf, -1, -1, false, vim.fn.readfile('unsaved.txt'))
 Settle(buf)
-for _, d in ipairs(vim.diagnostic.get(buf)) do
-  local kind = d.severity == vim.diagnostic.severity.ERROR and 'e' or 'w'
-  local code = (kind == 'w' and '-W' or '') .. tostring(d.code)
-  table.insert(results, string.format('%d|%d|%s|%s [%s]', d.lnum + 1, d.col + 1, kind, d.message, code))
+local function report(prefix)
+  for _, d in ipairs(vim.diagnostic.get(0)) do
+    local kind = d.severity == vim.diagnostic.severity.ERROR and 'e' or 'w'
+    local code = (kind == 'w' and '-W' or '') .. tostring(d.code)
+    table.insert(results, string.format('%s%d|%d|%s|%s [%s]', prefix, d.lnum + 1, d.col + 1, kind, d.message, code))
+  end
 end
+report('')
 for _, f in ipairs(vim.fn.readfile('others.txt')) do
   vim.cmd('edit ' .. f)
   table.insert(results, f .. '|' .. (#vim.lsp.buf_get_clients(0) > 0 and 'on' or 'off'))
+end
+for _, f in ipairs(vim.fn.readfile('raw.txt')) do
+  vim.cmd('edit ' .. f)
+  Settle(0)
+  report(f .. '|')
 end
 vim.fn.writefile(results, 'results.txt')
 vim.cmd('qall!')
@@ -415,6 +443,7 @@ EOF
     }
     rm iscsi/.iscsi-config-check
     fix_on_save nvim_save
+    raw_saves nvim_save
     no_open_passwords
     finish "Neovim's client shows the server's diagnostics of the unsaved buffer, a line of multibyte characters included, and leaves nginx.conf alone; saving makes the fix-all action's edits, or keeps the buffer"
     ;;
@@ -451,15 +480,11 @@ emacs-eglot)
 EOF
     cat >drive.el <<'EOF'
 (defvar root default-directory)
-(with-temp-file "results.txt"
-  (let ((out (current-buffer)))
-    (with-current-buffer (find-file-noselect "iscsi/initiator.conf")
-      (settle)
-      (goto-char (point-max))
-      (insert-file-contents (expand-file-name "unsaved.txt" root))
-      (settle)
+(defun report (out prefix)
       (dolist (d (sort (flymake-diagnostics)
-                       (lambda (a b) (< (flymake-diagnostic-beg a) (flymake-diagnostic-beg b)))))
+                       ;; By place, errors first at one place, as the checker lists them.
+                       (lambda (a b) (let ((ba (flymake-diagnostic-beg a)) (bb (flymake-diagnostic-beg b)))
+                                       (or (< ba bb) (and (= ba bb) (eq (flymake-diagnostic-type a) 'eglot-error)))))))
         (let* ((beg (flymake-diagnostic-beg d))
                (line (line-number-at-pos beg))
                ;; The column in bytes, as the checker counts it.
@@ -468,15 +493,28 @@ EOF
                (kind (if (eq (flymake-diagnostic-type d) 'eglot-error) "e" "w"))
                (text (flymake-diagnostic-text d)))
           (with-current-buffer out
-            (insert (if (string-match "\\`iscsi-config-check \\[\\(.*\\)\\]: \\(.*\\)\\'" text)
-                        (format "%d|%d|%s|%s [%s%s]\n" line column kind (match-string 2 text)
-                                (if (equal kind "w") "-W" "") (match-string 1 text))
-                      (format "%d|%d|%s|%s\n" line column kind text)))))))
-    (dolist (f (with-temp-buffer (insert-file-contents "others.txt") (split-string (buffer-string) "\n" t)))
+            (insert prefix (if (string-match "\\`iscsi-config-check \\[\\(.*\\)\\]: \\(.*\\)\\'" text)
+                               (format "%d|%d|%s|%s [%s%s]\n" line column kind (match-string 2 text)
+                                       (if (equal kind "w") "-W" "") (match-string 1 text))
+                             (format "%d|%d|%s|%s\n" line column kind text)))))))
+(defun lines (file) (with-temp-buffer (insert-file-contents file) (split-string (buffer-string) "\n" t)))
+(with-temp-file "results.txt"
+  (let ((out (current-buffer)))
+    (with-current-buffer (find-file-noselect "iscsi/initiator.conf")
+      (settle)
+      (goto-char (point-max))
+      (insert-file-contents (expand-file-name "unsaved.txt" root))
+      (settle)
+      (report out ""))
+    (dolist (f (lines "others.txt"))
       (with-current-buffer (find-file-noselect (expand-file-name f root))
         (settle)
         (let ((state (if (eglot-managed-p) "on" "off")))
-          (with-current-buffer out (insert (format "%s|%s\n" f state))))))))
+          (with-current-buffer out (insert (format "%s|%s\n" f state))))))
+    (dolist (f (lines "raw.txt"))
+      (with-current-buffer (find-file-noselect (expand-file-name f root))
+        (settle)
+        (report out (concat f "|"))))))
 EOF
     emacs_eglot -l ./iscsi-config-check-eglot.el -l ./settle.el -l ./drive.el >emacs.log 2>&1 ||
         { show emacs.log; give_up "emacs failed on the recipe"; }
@@ -491,6 +529,7 @@ EOF
     }
     rm iscsi/.iscsi-config-check
     fix_on_save eglot_save
+    raw_saves eglot_save
     no_open_passwords
     finish "flymake shows the server's diagnostics of the unsaved buffer, a line of multibyte characters included, and eglot leaves nginx.conf and iscsid.conf alone; saving makes the server's fixes, or keeps the buffer"
     ;;
@@ -506,17 +545,28 @@ set hidden
 edit iscsi/initiator.conf
 call append('$', readfile('unsaved.txt'))
 " As ALE lints after typing; it is done when the server's diagnostics came.
-ALELint
-for i in range(300)
-  if !empty(getloclist(0)) && !ale#engine#IsCheckingBuffer(bufnr('')) | break | endif
-  sleep 100m
-endfor
-let s:results = map(getloclist(0), {_, e -> e.lnum . '|' . e.col . '|' . tolower(e.type) . '|'
-      \ . substitute(e.text, '^\([^:]*\): \(.*\)', '\=submatch(2) . " [" . (e.type ==# "W" ? "-W" : "") . submatch(1) . "]"', '')})
+function! Report(prefix) abort
+  ALELint
+  let Here = {-> filter(getloclist(0), {_, e -> e.bufnr == bufnr('')})}
+  for i in range(300)
+    if !empty(Here()) && !ale#engine#IsCheckingBuffer(bufnr('')) | break | endif
+    sleep 100m
+  endfor
+  " By place, errors first at one place, as the checker lists them.
+  let items = sort(Here(), {a, b -> a.lnum != b.lnum ? a.lnum - b.lnum : a.col != b.col ? a.col - b.col
+        \ : (a.type ==# 'W') - (b.type ==# 'W')})
+  return map(items, {_, e -> a:prefix . e.lnum . '|' . e.col . '|' . tolower(e.type) . '|'
+        \ . substitute(e.text, '^\([^:]*\): \(.*\)', '\=submatch(2) . " [" . (e.type ==# "W" ? "-W" : "") . submatch(1) . "]"', '')})
+endfunction
+let s:results = Report('')
 for s:f in readfile('others.txt')
   execute 'edit ' . fnameescape(s:f)
   let s:on = index(map(ale#linter#Get(&filetype), {_, l -> l.name}), 'iscsi-config-check') >= 0
   call add(s:results, s:f . '|' . (s:on ? 'on' : 'off'))
+endfor
+for s:f in readfile('raw.txt')
+  execute 'edit ' . fnameescape(s:f)
+  call extend(s:results, Report(s:f . '|'))
 endfor
 call writefile(s:results, 'results.txt')
 qall!
