@@ -200,8 +200,8 @@ constexpr OptionInfo optionTable[optionCount] = {
      HelpList::none, sets(askExplain)},
     {"lsp", noLetter, noValue, InFile::no,
      "serve an editor as a language server on standard input\n"
-     "and output, each document with its own folder's\n"
-     ".iscsi-config-check",
+     "and output, each document with the file of options\n"
+     "that its path finds",
      HelpList::none, sets(askLanguageServer)},
     {"help", noLetter, noValue, InFile::no,
      "print this help and exit",
