@@ -43,9 +43,9 @@ static void appendWrapped(LineBuffer *out, std::string_view rest)
     }
 }
 
-void explainCheck(const CheckInfo *check)
+void appendExplanation(LineBuffer *out, const CheckInfo *check)
 {
-    LineBuffer text;
+    LineBuffer &text = *out;
     text.append(check->name);
     text.append(check->severity == Severity::error ? " (error): "
                                                    : " (warning): ");
@@ -61,5 +61,11 @@ void explainCheck(const CheckInfo *check)
     text.append("\n  fixed: ");
     text.append(check->fixedLine);
     text.append('\n');
+}
+
+void explainCheck(const CheckInfo *check)
+{
+    LineBuffer text;
+    appendExplanation(&text, check);
     text.write(stdout);
 }

@@ -60,6 +60,15 @@ static Action actionOfWords(const CommandLine *command, LineBuffer *complaint)
             return ACTION_USAGE;
         }
         return command->action;
+    case ACTION_LSP:
+        if (named || command->stdinName != nullptr ||
+            command->fixMode != FixMode::none) {
+            complaint->append("--lsp reads its documents from the editor: no "
+                              "file name, --stdin-filename, --fix or --diff "
+                              "goes with it");
+            return ACTION_USAGE;
+        }
+        return command->action;
     case ACTION_SHOW_SETTINGS:
     case ACTION_CHECK:
         if (named && command->stdinName != nullptr) {

@@ -13,6 +13,7 @@
 #include "cli/checks_info.h"
 #include "cli/command_line.h"
 #include "cli/help.h"
+#include "cli/language_server.h"
 #include "cli/options.h"
 #include "cli/resolve.h"
 #include "cli/settings.h"
@@ -263,6 +264,10 @@ static int runChecker(int argc, char **argv, const char *programName,
     case ACTION_EXPLAIN:
         explainCheck(findCheck(command->explained));
         return finishOutput(statusOk);
+    case ACTION_LSP: {
+        int status = runLanguageServer(programName);
+        return finishOutput(status);
+    }
     case ACTION_LIST_CHECKS:
     case ACTION_SHOW_SETTINGS:
     case ACTION_CHECK:

@@ -88,6 +88,13 @@ static bool askShowSettings(CommandLine *command, const char * /*value*/,
     return true;
 }
 
+static bool askLanguageServer(CommandLine *command, const char * /*value*/,
+                              Complaint * /*complaint*/)
+{
+    command->action = ACTION_LSP;
+    return true;
+}
+
 static bool askHelp(CommandLine *command, const char * /*value*/,
                     Complaint * /*complaint*/)
 {
@@ -191,6 +198,11 @@ constexpr OptionInfo optionTable[optionCount] = {
      "print what the check NAME finds, with a bad line and\n"
      "its fixed form, and exit",
      HelpList::none, sets(askExplain)},
+    {"lsp", noLetter, noValue, InFile::no,
+     "serve an editor as a language server on standard input\n"
+     "and output, each document with its own folder's\n"
+     ".iscsi-config-check",
+     HelpList::none, sets(askLanguageServer)},
     {"help", noLetter, noValue, InFile::no,
      "print this help and exit",
      HelpList::none, sets(askHelp)},

@@ -20,6 +20,7 @@ enum Action {
     ACTION_LIST_CHECKS,
     ACTION_EXPLAIN,
     ACTION_SHOW_SETTINGS,
+    ACTION_LSP,
 };
 
 struct OptionInfo;
@@ -98,7 +99,7 @@ struct OptionInfo {
 };
 
 // Every option, in the order of --help.
-constexpr size_t optionCount = 18;
+constexpr size_t optionCount = 19;
 extern const OptionInfo optionTable[optionCount];
 
 // The setters of --fix and --stdin-filename, which asksToMendInput looks

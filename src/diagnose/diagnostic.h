@@ -46,6 +46,10 @@ struct Diagnostic {
     // consumer hides columns (but for the start of a later 512-byte piece,
     // which the cut fixes).
     size_t pos;
+    // The byte at `pos` lies at or past the line's hide point, where the
+    // consumer hides columns: nothing about it may be shown, not even its
+    // width.
+    bool hidden;
     std::string_view message; // the whole text, values filled in
     bool wholeFile;           // about the file, not one of its lines
     // Only where the consumer asks for them (ConsumerNeeds):

@@ -146,6 +146,7 @@ static void emit(Inspection *inspection, const Verdict *verdict,
     diagnostic->check = check;
     diagnostic->lineNum = verdict->lineNum;
     diagnostic->pos = pos;
+    diagnostic->hidden = hidden && inspection->hidesColumns;
     // The report format keeps the original checker's messages; the others
     // name what was found, up to the hide point.
     if (!inspection->hidesColumns) {

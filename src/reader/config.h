@@ -273,6 +273,18 @@ bool faultIsFixable(const Verdict *verdict, const LineFixes &fixes);
 // newline that is left empty.
 bool fixText(std::string_view text, LineBuffer *fixed);
 
+// Takes the fixes of one line of a text: its number from 1, where it
+// starts in the text, its length without the newline, and whether a
+// newline ends it.
+using TakeLineFixes = void (*)(void *context, long long lineNum, size_t start,
+                               size_t len, bool newline,
+                               const LineFixes &fixes);
+
+// Finds the fixes of every line of `text` as fixText makes them, and hands
+// each line's to `take`: the one walk that --fix and the editors' fixes
+// share.
+void findTextFixes(std::string_view text, TakeLineFixes take, void *context);
+
 // The entry points that print, in the report format with no option
 // (defined in src/cli/config_print.cpp).
 

@@ -201,12 +201,12 @@ bool faultIsFixable(const Verdict *verdict, const LineFixes &fixes)
     return lineIsSound(mended, mendedLen);
 }
 
-bool fixText(std::string_view text, LineBuffer *fixed)
+void findTextFixes(std::string_view text, TakeLineFixes take, void *context)
 {
-    bool changed = false;
     // A disable= directive read, whose line is not yet reached.
     bool disablePending = false;
     size_t lineStart = 0;
+    long long lineNum = 1;
     while (lineStart < text.size()) {
         const char *line = text.data() + lineStart;
         size_t rest = text.size() - lineStart;
@@ -231,14 +231,41 @@ bool fixText(std::string_view text, LineBuffer *fixed)
         }
         LineFixes fixes;
         findLineFixes(line, len, place, &fixes);
-        char *out = fixed->reserve(len + 1);
-        size_t written = applyLineFixes(line, len, fixes, out);
-        changed = changed || fixes.count != 0;
-        if (newline != nullptr) {
-            out[written++] = '\n';
-        }
-        fixed->commit(out + written);
+        take(context, lineNum, lineStart, len, newline != nullptr, fixes);
         lineStart += len + 1;
+        lineNum++;
     }
-    return changed;
+}
+
+namespace
+{
+
+// What fixText builds, line by line.
+struct FixedText {
+    std::string_view text;
+    LineBuffer *fixed;
+    bool changed;
+};
+
+} // namespace
+
+static void appendFixedLine(void *context, long long /*lineNum*/, size_t start,
+                            size_t len, bool newline, const LineFixes &fixes)
+{
+    auto *fixing = static_cast<FixedText *>(context);
+    char *out = fixing->fixed->reserve(len + 1);
+    size_t written =
+        applyLineFixes(fixing->text.data() + start, len, fixes, out);
+    fixing->changed = fixing->changed || fixes.count != 0;
+    if (newline) {
+        out[written++] = '\n';
+    }
+    fixing->fixed->commit(out + written);
+}
+
+bool fixText(std::string_view text, LineBuffer *fixed)
+{
+    FixedText fixing = {text, fixed, false};
+    findTextFixes(text, appendFixedLine, &fixing);
+    return fixing.changed;
 }
