@@ -114,19 +114,19 @@ package-check:
 dist:
 	packaging/dist.sh .
 
-# The source and binary RPMs, built by rpmbuild from the release tarball as a
-# packager builds them, in build/rpm (its SRPMS/ and RPMS/). The time stamps
-# the package, its files and its build time, and the build host is not
-# recorded, so that two builds give the same bytes. RPMFLAGS adds options
-# (--without check builds and runs no test). On a machine whose rpm database does
-# not list the build's requirements, add --nodeps. The documents and the
-# licence go in folders named after the package alone, as in the RPM family.
+# The source and binary RPMs, built by rpmbuild -ba from the release tarball
+# (which make dist writes into build/rpm/SOURCES/) as a packager builds them,
+# in build/rpm/SRPMS/ and build/rpm/RPMS/. The time stamps the package, its
+# files and its build time, and no build host is recorded, so that two builds
+# give the same bytes; the documents and the licence go in folders named
+# after the package alone, as in the RPM family. RPMFLAGS adds options:
+# --without check builds and runs no test; --nodeps on a machine whose rpm
+# database does not list the build's requirements.
 RPMFLAGS ?=
-rpm: dist
+rpm:
 	rm -rf $(RPM_DIR)
 	mkdir -p $(RPM_DIR)/SOURCES $(RPM_DIR)/SPECS
-	tarball=$$(ls iscsi-config-check-$$(sed -n 's/^project(iscsi-config-check VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt).tar.gz) && \
-	    cp $$tarball $(RPM_DIR)/SOURCES/ && \
+	tarball=$$(packaging/dist.sh $(RPM_DIR)/SOURCES) && \
 	    tar -xzOf $$tarball --wildcards '*/iscsi-config-check.spec' >$(RPM_DIR)/SPECS/iscsi-config-check.spec
 	$(if $(SOURCE_DATE_EPOCH),SOURCE_DATE_EPOCH=$(SOURCE_DATE_EPOCH)) rpmbuild -ba $(RPMFLAGS) \
 	    --define '_topdir $(abspath $(RPM_DIR))' --define 'use_source_date_epoch_as_buildtime 1' \
@@ -134,10 +134,10 @@ rpm: dist
 	    --define '_docdir_fmt %%{NAME}' \
 	    $(RPM_DIR)/SPECS/iscsi-config-check.spec
 
-# Checks the tarball and the RPMs: the tarball is the same from one commit,
-# builds and passes `make test` outside git; the RPMs build from it twice to
-# the same bytes, rpmlint finds nothing, and the package installs into a
-# scratch root whose program runs on the example.
+# Checks the tarball and the RPMs: the tarball is the same from one commit;
+# the RPMs build from it twice, outside git, to the same bytes, the first
+# time with make test as %check; rpmlint finds nothing; and the package
+# installs into a scratch root whose program runs on the example.
 rpm-check:
 	tests/rpm_check.sh
 
