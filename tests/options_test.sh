@@ -82,7 +82,7 @@ printf 'target = 1.2.3.4 3260 2 Initiator:h,p\ntarget = 1.2.3 3260 2 Initiator:h
 case $group in
 usage)
     expect --version <<<'0
-1|iscsi-config-check 2.8.0'
+1|iscsi-config-check 2.8.1'
     # The first of a usage error, --help and --version decides, wherever it
     # stands. (The help text is checked against the manual page.)
     help=$("$checker" --help | sed 's/^/1|/')
