@@ -109,7 +109,7 @@ package-check:
 	tests/package_check.sh
 
 # The release tarball iscsi-config-check-VERSION.tar.gz, here, from the last
-# commit (VERSION is CMakeLists.txt's): its files, and the RPM spec file at
+# commit (VERSION is CMakeLists.txt's): its files, and the RPM build recipe at
 # the top, where rpmbuild -ta and packagers look for it.
 dist:
 	packaging/dist.sh .

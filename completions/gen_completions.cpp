@@ -215,7 +215,7 @@ std::string fishQuoted(std::string_view text)
     return quoted + "'";
 }
 
-// `text` as a description in a spec of zsh's _arguments: brackets and
+// `text` as a description in an entry of zsh's _arguments: brackets and
 // backslashes escaped.
 std::string zshDescription(std::string_view text)
 {
@@ -349,7 +349,7 @@ std::string zshScript(const std::vector<Option> &list)
     }
     out += "\n_arguments -s -S";
     for (const Option &option : list) {
-        // What the option's spec holds after its spelling: its summary
+        // What the option's entry holds after its spelling: its summary
         // and what completes its value.
         std::string rest;
         if (!option.summary.empty()) {
@@ -372,13 +372,13 @@ std::string zshScript(const std::vector<Option> &list)
             exclusion += ")";
         }
         bool valued = option.values != Values::none;
-        std::string spec = exclusion;
-        add(&spec, {"--", option.name, valued ? "=" : "", rest});
-        add(&out, {" \\\n    ", shellQuoted(spec)});
+        std::string entry = exclusion;
+        add(&entry, {"--", option.name, valued ? "=" : "", rest});
+        add(&out, {" \\\n    ", shellQuoted(entry)});
         if (!option.letter.empty()) {
-            spec = exclusion;
-            add(&spec, {"-", option.letter, valued ? "+" : "", rest});
-            add(&out, {" \\\n    ", shellQuoted(spec)});
+            entry = exclusion;
+            add(&entry, {"-", option.letter, valued ? "+" : "", rest});
+            add(&out, {" \\\n    ", shellQuoted(entry)});
         }
     }
     out += " \\\n    '*:file:_files'\n";

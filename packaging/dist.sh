@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Writes the release tarball iscsi-config-check-VERSION.tar.gz into OUT_DIR
 # (the current folder by default) from the last commit: its files as
-# committed, under iscsi-config-check-VERSION/, and at the top the RPM spec
+# committed, under iscsi-config-check-VERSION/, and at the top the RPM build recipe
 # file that packaging/rpm/make_spec.sh writes. VERSION is CMakeLists.txt's
 # project version. Names are sorted, every entry belongs to root and bears the
 # time SOURCE_DATE_EPOCH (the commit's time when unset), and gzip records no
@@ -18,10 +18,10 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/tree"
 git archive --format=tar HEAD | tar -x -C "$work/tree"
-spec=$(packaging/rpm/make_spec.sh "$work/tree")
-name=iscsi-config-check-$(sed -n 's/^Version: *//p' <<<"$spec")
+recipe=$(packaging/rpm/make_spec.sh "$work/tree")
+name=iscsi-config-check-$(sed -n 's/^Version: *//p' <<<"$recipe")
 mv "$work/tree" "$work/$name"
-printf '%s\n' "$spec" >"$work/$name/iscsi-config-check.spec"
+printf '%s\n' "$recipe" >"$work/$name/iscsi-config-check.spec"
 tar -c -C "$work" --sort=name --format=gnu --owner=0 --group=0 --numeric-owner \
     --mtime="@$stamp" --mode=u+w,go-w,a+rX "$name" | gzip -9 -n >"$work/$name.tar.gz"
 mv "$work/$name.tar.gz" "$out/"

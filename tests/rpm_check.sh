@@ -3,7 +3,7 @@
 # give the same bytes; rpmbuild builds the source and binary RPMs from the
 # tarball, unpacked outside git, twice to the same bytes (the first time
 # with make test as %check, the second without); rpmlint finds no
-# error and no warning in the spec file and the packages, with the findings
+# error and no warning in the build recipe and the packages, with the findings
 # that packaging/rpm/iscsi-config-check.rpmlintrc gives reasons for left out;
 # the package installs into a scratch root, its files where the RPM family
 # keeps them, and the installed program checks the example as the golden
@@ -30,7 +30,7 @@ name=$(basename "$tarball" .tar.gz)
 # Both builds run in the same folder outside git, as a distribution's build
 # system builds; the first one's packages are kept aside. Its %check is make
 # test, in the tarball as rpmbuild unpacked it. The second skips the %check
-# (--nocheck; --without check would build no test, but changes the spec file
+# (--nocheck; --without check would build no test, but changes the build recipe
 # that the source RPM records as parsed).
 rpms=$work/rpm
 quiet make --no-print-directory rpm RPM_DIR="$rpms" RPMFLAGS="$flags"

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Writes the RPM spec file of a source tree on standard output: the template
+# Writes the RPM build recipe of a source tree on standard output: the template
 # packaging/rpm/iscsi-config-check.spec.in with the version of CMakeLists.txt
 # in place of @VERSION@, followed by debian/changelog's entries as RPM
 # changelog entries, newest first as there. An entry's date is kept as its
