@@ -18,10 +18,13 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/tree"
 git archive --format=tar HEAD | tar -x -C "$work/tree"
-recipe=$(packaging/rpm/make_spec.sh "$work/tree")
+# The commit's own tools write the recipe, whatever the working tree holds.
+recipe=$("$work/tree/packaging/rpm/make_spec.sh" "$work/tree")
 name=iscsi-config-check-$(sed -n 's/^Version: *//p' <<<"$recipe")
 mv "$work/tree" "$work/$name"
 printf '%s\n' "$recipe" >"$work/$name/iscsi-config-check.spec"
+# rpmlint reads the filters beside the recipe it is given.
+cp "$work/$name/packaging/rpm/iscsi-config-check.rpmlintrc" "$work/$name/"
 tar -c -C "$work" --sort=name --format=gnu --owner=0 --group=0 --numeric-owner \
     --mtime="@$stamp" --mode=u+w,go-w,a+rX "$name" | gzip -9 -n >"$work/$name.tar.gz"
 mv "$work/$name.tar.gz" "$out/"
